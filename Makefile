@@ -1,0 +1,67 @@
+# The two set-up commands: `make run` and `make test`.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+BUILD_TSAN ?= build-tsan
+BUILD_FUZZ ?= build-fuzz
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+FUZZ_SECONDS ?= 60
+
+# The program takes the login name from the environment; some shells (CI runners, su) leave it unset.
+export USER ?= $(shell id -un)
+
+.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench clean
+
+all: build
+
+deps:
+	@scripts/deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/tandrel
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=address,undefined -DTN_BUILD_BENCH=OFF
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+
+# The connection tests under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=thread -DTN_BUILD_BENCH=OFF
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target rfb_tests
+	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+	ctest --test-dir $(BUILD_TSAN) --output-on-failure -L rfb
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTN_BUILD_FUZZ=ON -DTN_BUILD_TESTS=OFF -DTN_BUILD_BENCH=OFF -DTN_SANITIZE=address,undefined
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+# Runs every fuzz target for FUZZ_SECONDS on its seed corpus.
+fuzz-run: fuzz
+	@for t in $(BUILD_FUZZ)/fuzz/fuzz_*; do \
+	  name=$$(basename $$t); corpus=$$(mktemp -d); \
+	  cp fuzz/corpus/$$name/* $$corpus/ 2>/dev/null; \
+	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
+	  $$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 $$corpus || exit 1; \
+	  rm -rf $$corpus; \
+	done
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_FUZZ)

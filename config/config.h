@@ -1,0 +1,39 @@
+// The configuration file: application options and the host list.
+#pragma once
+
+#include <istream>
+#include <string>
+#include <vector>
+
+class AppState;
+class HostItem;
+
+// The two separator texts of the host list.
+extern const char* const tnSeparatorFirst;   // " "
+extern const char* const tnSeparatorLater;   // "@C16@.· · ·"
+
+// One host-list line as the reader produces it: a host (item set) or a separator (item null).
+struct TNConfigLine {
+    std::string text;
+    HostItem* item = nullptr;
+};
+
+// --- Pure text functions (no widgets) ---
+std::string tnGetConfigProperty(const char* line);
+std::string tnGetConfigValue(const char* line);
+bool tnConvertStringToBoolean(const std::string& text);
+std::string tnConvertBooleanToString(bool value);
+
+// Reads a whole configuration text: applies application keys to `options` and returns
+// the host-list lines (new HostItems, separators) in order.
+std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppState& options);
+// The whole file text for the given options and hosts (listening items are skipped).
+std::string tnConfigSerialize(const AppState& options, const std::vector<const HostItem*>& hosts);
+// Writes `text` to `path` safely: temporary file in the same directory (mode 0600),
+// fsync, rename over the old file. Returns false (old file untouched) on any failure.
+bool tnWriteFileAtomically(const std::string& path, const std::string& text);
+
+// --- The program's operations on app and its host list ---
+void tnConfigReadCreateHostList();
+void tnConfigWrite();
+void tnConfigCreateNewDir();

@@ -1,0 +1,64 @@
+#include "core/log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+
+#include "core/app.h"
+
+std::string tnMakeTimeStamp(bool forLog)
+{
+    char buffer[50] = {0};
+    time_t now = time(nullptr);
+    struct tm local;
+    localtime_r(&now, &local);
+    strftime(buffer, sizeof(buffer), forLog ? "%Y-%m-%d--%H:%M:%S" : "%Y-%m-%d  %H:%M:%S", &local);
+    return buffer;
+}
+
+std::string tnLogFilePath()
+{
+    char path[2048];
+    snprintf(path, sizeof(path), "%s/tandrel-fltk.log", app->configPath.c_str());
+    return path;
+}
+
+std::string tnFormatLogLine(const std::string& stamp, const std::string& message)
+{
+    std::string line = stamp + "- " + message;
+    if (message.find('\n') == std::string::npos)
+        line += '\n';
+    return line;
+}
+
+void tnLogToFile(const std::string& message)
+{
+    if (!app->logToFile || message.empty())
+        return;
+    int fd = open(tnLogFilePath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        fputs("Tandrel ERROR - Could not open log file for writing\n", stdout);
+        fflush(stdout);
+        return;
+    }
+    // One write in append mode, so lines from different threads never interleave.
+    const std::string line = tnFormatLogLine(tnMakeTimeStamp(true), message);
+    const char* data = line.data();
+    size_t left = line.size();
+    while (left > 0) {
+        ssize_t written = write(fd, data, left);
+        if (written <= 0)
+            break;
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    close(fd);
+}
+
+void tnDebugLog(const std::string& message)
+{
+    if (app->debugMode)
+        tnLogToFile("DEBUG - " + message);
+}

@@ -1,0 +1,40 @@
+#include "core/modal.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_File_Chooser.H>
+#include <FL/fl_ask.H>
+
+TNModalHooks& tnModalHooks()
+{
+    static TNModalHooks hooks;
+    return hooks;
+}
+
+void tnShowMessageBox(const std::string& title, const std::string& text)
+{
+    if (tnModalHooks().message) {
+        tnModalHooks().message(title, text);
+        return;
+    }
+    fl_message_hotspot(0);
+    fl_message_title(title.c_str());
+    fl_message("%s", text.c_str());
+}
+
+int tnShowChoiceBox(const std::string& title, const std::string& text, const char* b0, const char* b1,
+                    const char* b2)
+{
+    if (tnModalHooks().choice)
+        return tnModalHooks().choice(title, text);
+    fl_message_hotspot(0);
+    fl_message_title(title.c_str());
+    return fl_choice("%s", b0, b1, b2, text.c_str());
+}
+
+std::string tnShowFileChooser(const std::string& title, const std::string& pattern, const std::string& directory)
+{
+    if (tnModalHooks().fileChooser)
+        return tnModalHooks().fileChooser(title);
+    const char* chosen = fl_file_chooser(title.c_str(), pattern.c_str(), directory.c_str(), 0);
+    return chosen ? chosen : "";
+}

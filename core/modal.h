@@ -1,0 +1,25 @@
+// Modal boxes (message, three-button choice, file chooser) go through these functions,
+// so that a test can answer them instead of a person.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Shows a one-button message box: hotspot off, the given title, the text through "%s".
+void tnShowMessageBox(const std::string& title, const std::string& text);
+
+// Three-button choice (fl_choice order: b0, b1, b2). Returns 0, 1 or 2 like fl_choice.
+int tnShowChoiceBox(const std::string& title, const std::string& text,
+                    const char* b0, const char* b1, const char* b2);
+
+// File chooser; returns "" when cancelled.
+std::string tnShowFileChooser(const std::string& title, const std::string& pattern,
+                              const std::string& directory);
+
+// The test seam: when a hook is set it answers instead of the toolkit's box.
+struct TNModalHooks {
+    std::function<void(const std::string& title, const std::string& text)> message;
+    std::function<int(const std::string& title, const std::string& text)> choice;
+    std::function<std::string(const std::string& title)> fileChooser;
+};
+TNModalHooks& tnModalHooks();

@@ -1,0 +1,17 @@
+// The host list: clicks, menus, buttons, and mapping between lines and host records.
+#pragma once
+
+#include <cstdint>
+
+class Fl_Widget;
+class HostItem;
+
+void tnHandleHostListEvents(Fl_Widget*, void*);
+void tnHandleHostListButtons(Fl_Widget* button, void*);
+void tnInsertEmptyItem();
+void tnDeleteItem(int line);
+uint16_t tnItemNumFromItm(const HostItem* itm);
+void tnDeselectAllItems();
+void tnUpdateHostListItemText();
+// The record of a host-list line, or null (separators, out of range).
+HostItem* tnItemFromLine(int line);

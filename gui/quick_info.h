@@ -1,0 +1,36 @@
+// The quick-info panel under the host list and the quick-note editor.
+#pragma once
+
+#include <FL/Fl_Multiline_Output.H>
+#include <FL/Fl_Pack.H>
+
+#include "gui/inputs.h"
+
+class HostItem;
+
+// Longest stored quick note, in bytes.
+constexpr int tnQuickNoteMaxBytes = 256;
+
+class TNQuickNoteBox : public Fl_Multiline_Output {
+public:
+    using Fl_Multiline_Output::Fl_Multiline_Output;
+    int handle(int event) override;
+};
+
+class TNQuickNotePack : public Fl_Pack {
+public:
+    using Fl_Pack::Fl_Pack;
+    int handle(int event) override;
+};
+
+class TNQuickNoteInput : public TNInput {
+public:
+    using TNInput::TNInput;
+    int handle(int event) override;
+};
+
+void tnQuickInfoSetLabelAndText(HostItem* itm);
+void tnQuickInfoSetToEmpty();
+void tnCreateQuickNoteEditWidgets();
+void tnHideQuickNoteEditWidgets();
+void tnBlinkCursor(void* input);

@@ -1,0 +1,73 @@
+#include "app_fixture.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "core/app.h"
+#include "connection/vnc_object.h"
+#include "core/modal.h"
+
+std::string tnTestMakeTempDir()
+{
+    char pattern[] = "/tmp/tandrel-test-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    return made ? std::string(made) + "/" : std::string();
+}
+
+void tnTestRemoveDir(const std::string& dir)
+{
+    if (dir.rfind("/tmp/tandrel-test-", 0) != 0)
+        return;
+    std::string command = "rm -rf '" + dir + "'";
+    if (system(command.c_str()) != 0) {
+    }
+}
+
+void tnTestFreshApp(const std::string& configDir)
+{
+    if (app && app->mainWin)
+        app->mainWin->hide();
+    Fl::remove_timeout(tnConnectionWatcher);
+    Fl::remove_timeout(tnRestoreWindowSizePosition);
+    AppState* state = new AppState();
+    state->configPath = configDir;
+    if (state->configPath.empty() || state->configPath.back() != '/')
+        state->configPath += '/';
+    state->configPathAndFile = state->configPath + "tandrel-fltk.conf";
+    app = state;
+    tnModalHooks() = TNModalHooks();
+}
+
+void tnTestStartApp(const std::string& configDir, const std::string* configText)
+{
+    tnTestFreshApp(configDir);
+    if (configText)
+        tnTestWriteFile(app->configPathAndFile, *configText);
+    static char name[] = "tandrel";
+    static char* argv[] = {name, nullptr};
+    tnStartUp(1, argv);
+    tnTestPump(0.1);
+}
+
+void tnTestPump(double seconds)
+{
+    tnTestPumpUntil([] { return false; }, seconds);
+}
+
+std::string tnTestReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void tnTestWriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}

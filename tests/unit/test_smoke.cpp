@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "core/log.h"
+TEST(Log, LineFeedRule) { EXPECT_EQ(tnFormatLogLine("S", "m"), "S- m\n"); }
