@@ -2,6 +2,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Menu_Item.H>
 #include <FL/fl_ask.H>
 
 TNModalHooks& tnModalHooks()
@@ -37,4 +38,11 @@ std::string tnShowFileChooser(const std::string& title, const std::string& patte
         return tnModalHooks().fileChooser(title);
     const char* chosen = fl_file_chooser(title.c_str(), pattern.c_str(), directory.c_str(), 0);
     return chosen ? chosen : "";
+}
+
+const Fl_Menu_Item* tnPopUpMenu(const Fl_Menu_Item* items, int x, int y)
+{
+    if (tnModalHooks().menu)
+        return tnModalHooks().menu(items);
+    return items->popup(x, y, nullptr, nullptr, nullptr);
 }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+struct Fl_Menu_Item;
+
 // Shows a one-button message box: hotspot off, the given title, the text through "%s".
 void tnShowMessageBox(const std::string& title, const std::string& text);
 
@@ -16,10 +18,16 @@ int tnShowChoiceBox(const std::string& title, const std::string& text,
 std::string tnShowFileChooser(const std::string& title, const std::string& pattern,
                               const std::string& directory);
 
+// Pops up a right-click menu with its top left corner at (x, y) in window coordinates;
+// returns the chosen entry or null.
+const Fl_Menu_Item* tnPopUpMenu(const Fl_Menu_Item* items, int x, int y);
+
 // The test seam: when a hook is set it answers instead of the toolkit's box.
 struct TNModalHooks {
     std::function<void(const std::string& title, const std::string& text)> message;
     std::function<int(const std::string& title, const std::string& text)> choice;
     std::function<std::string(const std::string& title)> fileChooser;
+    // Sees the menu's entries (labels, flags) and returns the one to choose, or null.
+    std::function<const Fl_Menu_Item*(const Fl_Menu_Item* items)> menu;
 };
 TNModalHooks& tnModalHooks();
