@@ -61,7 +61,8 @@ fuzz-run: fuzz
 	done
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; tests/with-xvfb.sh $$b || exit 1; done
+	@for s in bench/*.sh; do echo "== $$s"; tests/with-xvfb.sh bash $$s $(BUILD)/tandrel $(BUILD)/tests/tn_wm_close || exit 1; done
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_FUZZ)
