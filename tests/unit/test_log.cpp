@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/app.h"
+#include "core/log.h"
+
+namespace {
+
+// Points `app` at a fresh state whose configuration directory is a new temporary one.
+class EventLog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/tandrel-log-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = std::string(pattern) + "/";
+        saved = app;
+        app = new AppState();
+        app->configPath = dir;
+        app->logToFile = true;
+    }
+    void TearDown() override
+    {
+        free(app->libVncTag);
+        delete app;
+        app = saved;
+        std::filesystem::remove_all(dir);
+    }
+    std::string logText() const
+    {
+        std::ifstream in(dir + "tandrel-fltk.log", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    bool logExists() const { return std::filesystem::exists(dir + "tandrel-fltk.log"); }
+
+    std::string dir;
+    AppState* saved = nullptr;
+};
+
+const std::string kStamp = "[0-9]{4}-[0-9]{2}-[0-9]{2}--[0-9]{2}:[0-9]{2}:[0-9]{2}";
+
+} // namespace
+
+TEST(LogFormat, LineFeedIsAddedOnlyWhenTheMessageHasNone)
+{
+    const struct {
+        const char* message;
+        const char* line;
+    } cases[] = {
+        {"Connected to 'office' - 10.0.0.5", "S- Connected to 'office' - 10.0.0.5\n"},
+        {"ends with a feed\n", "S- ends with a feed\n"},
+        {"feed\nin the middle", "S- feed\nin the middle"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(tnFormatLogLine("S", c.message), c.line) << c.message;
+}
+
+TEST(LogFormat, TimeStampForms)
+{
+    EXPECT_TRUE(std::regex_match(tnMakeTimeStamp(true), std::regex(kStamp))) << tnMakeTimeStamp(true);
+    EXPECT_TRUE(std::regex_match(tnMakeTimeStamp(false),
+                                 std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}  [0-9]{2}:[0-9]{2}:[0-9]{2}")))
+        << tnMakeTimeStamp(false);
+}
+
+TEST_F(EventLog, AppendsStampedLinesToTheFileInTheConfigDirectory)
+{
+    EXPECT_EQ(tnLogFilePath(), dir + "/tandrel-fltk.log");
+    tnLogToFile("first");
+    tnLogToFile("");   // never written
+    tnLogToFile("half\nline");
+    tnLogToFile("second");
+    EXPECT_TRUE(std::regex_match(logText(), std::regex(kStamp + "- first\n" + kStamp + "- half\nline" + kStamp +
+                                                       "- second\n")))
+        << logText();
+}
+
+TEST_F(EventLog, DebugLinesNeedBothOptions)
+{
+    app->debugMode = false;
+    tnDebugLog("tnQuiet - not written");
+    EXPECT_FALSE(logExists());
+
+    app->debugMode = true;
+    tnDebugLog("tnResizeScroller");
+    EXPECT_TRUE(std::regex_match(logText(), std::regex(kStamp + "- DEBUG - tnResizeScroller\n"))) << logText();
+}
+
+TEST_F(EventLog, LoggingOffCreatesNoFile)
+{
+    app->logToFile = false;
+    app->debugMode = true;
+    tnLogToFile("--- Program started up ---");
+    tnDebugLog("tnSomething - step");
+    EXPECT_FALSE(logExists());
+}
+
+TEST_F(EventLog, UnwritableLogIsReportedOnStandardOutput)
+{
+    app->configPath = dir + "missing/";
+    testing::internal::CaptureStdout();
+    tnLogToFile("lost");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Tandrel ERROR - Could not open log file for writing\n");
+}
+
+TEST_F(EventLog, LinesFromSeveralThreadsNeverInterleave)
+{
+    constexpr int kThreads = 6;
+    constexpr int kLines = 300;
+    const std::string padding(400, 'x');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &padding] {
+            for (int n = 0; n < kLines; ++n)
+                tnLogToFile("thread " + std::to_string(t) + " line " + std::to_string(n) + " " + padding);
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const std::regex whole(kStamp + "- thread ([0-9]+) line ([0-9]+) x{400}");
+    std::istringstream lines(logText());
+    std::set<std::pair<int, int>> seen;
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, whole)) << line.substr(0, 120);
+        EXPECT_TRUE(seen.emplace(std::stoi(match[1]), std::stoi(match[2])).second) << line.substr(0, 60);
+    }
+    EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kLines));
+}
