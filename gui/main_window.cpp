@@ -1,0 +1,212 @@
+#include "gui/main_window.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Browser.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Image.H>
+#include <FL/Fl_Multiline_Output.H>
+#include <FL/Fl_Pack.H>
+#include <FL/Fl_Pixmap.H>
+#include <FL/Fl_Scroll.H>
+
+#include <algorithm>
+
+#include "connection/vnc_object.h"
+#include "core/app.h"
+#include "core/log.h"
+#include "gui/host_list.h"
+#include "gui/pixmaps/app_icon.h"
+#include "gui/pixmaps/list_buttons.h"
+#include "gui/pixmaps/status_icons.h"
+#include "gui/quick_info.h"
+#include "viewer/vnc_viewer.h"
+
+namespace {
+
+const Fl_Color tnPanelTextColor = fl_rgb_color(25, 25, 25);
+
+Fl_Button* tnCreateListButton()
+{
+    Fl_Button* button = new Fl_Button(0, 0, 20, 20);
+    button->clear_visible_focus();
+    button->callback(tnHandleHostListButtons);
+    return button;
+}
+
+// The quick-info panel's text sizes follow appFontSize. The widgets are built before the
+// configuration file is read, so the sizes are applied again on every layout pass; a row
+// grows when its text would no longer fit.
+void tnApplyPanelFontSizes()
+{
+    const int size = app->appFontSize;
+    app->quickInfoName->labelsize(size + 2);
+    app->quickInfoLastConnectedLabel->labelsize(size + 1);
+    app->quickInfoLastConnected->labelsize(size + 1);
+    for (Fl_Box* row : {app->quickInfoName, app->quickInfoLastConnectedLabel, app->quickInfoLastConnected})
+        row->size(row->w(), std::max(18, row->labelsize() + 6));
+    app->quickInfoLastError->textsize(size + 1);
+    app->quickNoteBox->textsize(size + 2);
+    if (app->quickNoteInput)
+        app->quickNoteInput->textsize(size + 2);
+}
+
+// Stacks the panel's rows from the top of the pack; the note box gets the rest of the room
+// down to 3 pixels above the button strip.
+void tnLayOutQuickInfoPanel()
+{
+    Fl_Pack* pack = app->quickInfoPack;
+    const int height = std::max(1, app->buttonPack->y() - 3 - pack->y());
+    pack->resize(pack->x(), pack->y(), app->hostListWidth, height);
+    int y = pack->y();
+    for (int i = 0; i < pack->children(); i++) {
+        Fl_Widget* row = pack->child(i);
+        const int rowHeight = row == app->quickNoteBox ? std::max(0, pack->y() + height - y) : row->h();
+        row->resize(pack->x(), y, pack->w(), rowHeight);
+        y += rowHeight;
+    }
+    pack->init_sizes();
+}
+
+} // namespace
+
+void tnCreateGUI()
+{
+    Fl_Group::current(nullptr);
+    app->mainWin = new Fl_Double_Window(1024, 768, "Tandrel");
+    app->mainWin->size_range(800, 600, 32767, 32767);
+    app->mainWin->xclass("tandrelfltk");
+    app->mainWin->callback(tnHandleMainWindowEvents);
+    app->mainWin->begin();
+
+    app->hostList = new Fl_Hold_Browser(0, 0, 163, 548);
+    app->hostList->box(FL_THIN_DOWN_BOX);
+    app->hostList->clear_visible_focus();
+    app->hostList->callback(tnHandleHostListEvents);
+
+    const int size = app->appFontSize;
+    app->quickInfoPack = new Fl_Pack(0, 551, 163, 197);
+    app->quickInfoPack->type(Fl_Pack::VERTICAL);
+
+    app->quickInfoName = new Fl_Box(0, 0, 163, 18);
+    app->quickInfoName->labelfont(FL_HELVETICA);
+    app->quickInfoName->labelsize(size + 2);
+    app->quickInfoName->labelcolor(tnPanelTextColor);
+    app->quickInfoName->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+
+    app->quickInfoLastConnectedLabel = new Fl_Box(0, 0, 163, 18);
+    app->quickInfoLastConnectedLabel->labelsize(size + 1);
+    app->quickInfoLastConnectedLabel->labelcolor(tnPanelTextColor);
+    app->quickInfoLastConnectedLabel->align(FL_ALIGN_BOTTOM_LEFT | FL_ALIGN_INSIDE);
+
+    app->quickInfoLastConnected = new Fl_Box(0, 0, 163, 18);
+    app->quickInfoLastConnected->labelsize(size + 1);
+    app->quickInfoLastConnected->labelcolor(tnPanelTextColor);
+    app->quickInfoLastConnected->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+
+    app->quickInfoLastError = new Fl_Multiline_Output(0, 0, 163, 45);
+    app->quickInfoLastError->textsize(size + 1);
+    app->quickInfoLastError->textcolor(FL_DARK_RED);
+    app->quickInfoLastError->box(FL_THIN_DOWN_BOX);
+    app->quickInfoLastError->wrap(1);
+    app->quickInfoLastError->clear_visible_focus();
+
+    app->quickNoteBox = new TNQuickNoteBox(0, 0, 163, 190);
+    app->quickNoteBox->textfont(FL_HELVETICA_ITALIC);
+    app->quickNoteBox->textsize(size + 2);
+    app->quickNoteBox->textcolor(tnPanelTextColor);
+    app->quickNoteBox->box(FL_THIN_DOWN_BOX);
+    app->quickNoteBox->wrap(1);
+    app->quickNoteBox->clear_visible_focus();
+    app->quickInfoPack->end();
+    // The note box takes whatever height the panel has left, so it always ends above the
+    // button strip, also when the window's height changes.
+    app->quickInfoPack->resizable(app->quickNoteBox);
+
+    // Also makes the note editor, the window's next child, drawn over the note box.
+    tnQuickInfoSetToEmpty();
+
+    app->mainWin->begin();
+    app->buttonPack = new Fl_Pack(0, 747, 170, 20);
+    app->buttonPack->type(Fl_Pack::HORIZONTAL);
+    app->btnAdd = tnCreateListButton();
+    app->btnDelete = tnCreateListButton();
+    app->btnUp = tnCreateListButton();
+    app->btnDown = tnCreateListButton();
+    app->btnScan = tnCreateListButton();
+    app->btnListen = tnCreateListButton();
+    app->btnHelp = tnCreateListButton();
+    app->btnOptions = tnCreateListButton();
+    app->buttonPack->end();
+
+    app->scroller = new Fl_Scroll(0, 0, 0, 0);
+    app->vncViewer = new VncViewer(0, 0, 0, 0);
+    app->scroller->box(FL_FLAT_BOX);
+    app->scroller->type(0);
+    app->scroller->end();
+
+    app->mainWin->end();
+    app->mainWin->resizable(app->scroller);
+}
+
+void tnCreateAppIcons(bool keepLineIcons)
+{
+    const Fl_Pixmap appPixmap(pmTandrel_xpm);
+    app->iconApp = new Fl_RGB_Image(&appPixmap, FL_BACKGROUND_COLOR);
+    Fl_Window::default_icon(app->iconApp);
+
+    const bool cb = app->colorBlindIcons;
+    app->iconDisconnected = new Fl_Pixmap(cb ? pmStatusDisconnectedCB : pmStatusDisconnected);
+    app->iconDisconnectedError = new Fl_Pixmap(cb ? pmStatusDisconnectedErrorCB : pmStatusDisconnectedError);
+    app->iconDisconnectedBigError =
+        new Fl_Pixmap(cb ? pmStatusDisconnectedBigErrorCB : pmStatusDisconnectedBigError);
+    app->iconConnected = new Fl_Pixmap(cb ? pmStatusConnectedCB : pmStatusConnected);
+    app->iconNoConnect = new Fl_Pixmap(cb ? pmStatusNoConnectCB : pmStatusNoConnect);
+    app->iconConnecting = new Fl_Pixmap(cb ? pmStatusConnectingCB : pmStatusConnecting);
+
+    app->btnAdd->image(new Fl_Pixmap(pmListAddNew));
+    app->btnDelete->image(new Fl_Pixmap(pmListDelete));
+    app->btnUp->image(new Fl_Pixmap(pmListUp));
+    app->btnDown->image(new Fl_Pixmap(pmListDown));
+    // Re-made while scanning (options saved), the scan button keeps showing that it scans.
+    app->btnScan->image(new Fl_Pixmap(app->isScanning ? pmListScanScanning : pmListScan));
+    app->btnListen->image(new Fl_Pixmap(pmListListen));
+    app->btnHelp->image(new Fl_Pixmap(pmListHelp));
+    app->btnOptions->image(new Fl_Pixmap(pmListOptions));
+
+    if (!keepLineIcons) {
+        for (int line = 1; line <= app->hostList->size(); line++) {
+            if (tnItemFromLine(line))
+                app->hostList->icon(line, app->iconDisconnected);
+        }
+        app->hostList->redraw();
+    }
+}
+
+void tnPositionWidgets()
+{
+    tnDebugLog("tnPositionWidgets - Resizing GUI elements");
+    tnApplyPanelFontSizes();
+
+    // The button strip is 170 wide until its first draw, then as wide as its buttons.
+    const int rightEdge = app->buttonPack->x() + app->buttonPack->w();
+    if (app->hostListWidth < rightEdge - 25)
+        app->hostListWidth = rightEdge;
+
+    Fl_Hold_Browser* list = app->hostList;
+    list->resize(list->x(), list->y(), app->hostListWidth, list->h());
+    tnLayOutQuickInfoPanel();
+    app->scroller->position(list->x() + list->w() + 3, 0);
+    app->scroller->redraw();
+
+    if (app->vncViewer->vnc) {
+        tnResizeScroller();
+        app->vncViewer->vnc->setObjectVisible();
+    }
+    // Later changes of the window's size start from this layout, not from an older one.
+    app->mainWin->init_sizes();
+    Fl::redraw();
+    Fl::check();
+}

@@ -1,0 +1,197 @@
+// The main window as start-up builds it: widgets, host lines, status images and layout.
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Image.H>
+#include <FL/Fl_Multiline_Output.H>
+#include <FL/Fl_Pack.H>
+#include <FL/Fl_Pixmap.H>
+#include <FL/Fl_Scroll.H>
+
+#include <cstdlib>
+
+#include "gui/main_window.h"
+#include "gui/pixmaps/list_buttons.h"
+#include "gui/pixmaps/status_icons.h"
+#include "gui/quick_info.h"
+#include "main_window_fixture.h"
+
+namespace {
+
+const std::string separator = "@C16@.\xC2\xB7 \xC2\xB7 \xC2\xB7";
+
+// Whether an image shows the given XPM (same header, colours and rows).
+bool showsXpm(const Fl_Image* image, const char* const* xpm)
+{
+    if (!image || !image->data())
+        return false;
+    const char* const* data = image->data();
+    int width = 0, height = 0, colours = 0;
+    if (sscanf(xpm[0], "%d %d %d", &width, &height, &colours) != 3)
+        return false;
+    for (int line = 0; line <= colours + height; line++) {
+        if (strcmp(data[line], xpm[line]) != 0)
+            return false;
+    }
+    return true;
+}
+
+using MainWindowTest = TNMainWindowTest;
+
+TEST_F(MainWindowTest, FirstStartShowsOneBlankHostInNarrowList)
+{
+    startWithoutConfig();
+    EXPECT_STREQ(app->mainWin->label(), "Tandrel");
+    EXPECT_STREQ(app->mainWin->xclass(), "tandrelfltk");
+    EXPECT_EQ(app->mainWin->w(), 1024);
+    EXPECT_EQ(app->mainWin->h(), 768);
+
+    ASSERT_EQ(app->hostList->size(), 1);
+    EXPECT_STREQ(app->hostList->text(1), "(new connection)");
+    EXPECT_EQ(app->hostList->w(), 170);
+    const HostItem* itm = tnItemFromLine(1);
+    ASSERT_NE(itm, nullptr);
+    EXPECT_EQ(itm->hostAddress, "192.168.0.1");
+    EXPECT_EQ(itm->vncPort, "5900");
+    EXPECT_EQ(itm->scaling, 'f');
+    EXPECT_TRUE(itm->showRemoteCursor);
+    EXPECT_EQ(itm->compressLevel, 5);
+    EXPECT_EQ(itm->qualityLevel, 5);
+    EXPECT_EQ(app->hostList->icon(1), app->iconDisconnected);
+
+    // Drawing order: the note editor lies over the quick-info panel.
+    ASSERT_EQ(app->mainWin->children(), 5);
+    EXPECT_EQ(app->mainWin->child(0), app->hostList);
+    EXPECT_EQ(app->mainWin->child(1), app->quickInfoPack);
+    EXPECT_EQ(app->mainWin->child(2), static_cast<Fl_Widget*>(app->quickNotePack));
+    EXPECT_EQ(app->mainWin->child(3), app->buttonPack);
+    EXPECT_EQ(app->mainWin->child(4), app->scroller);
+    EXPECT_FALSE(app->quickNotePack->visible());
+    EXPECT_STREQ(app->quickInfoName->label(), "-");
+}
+
+TEST_F(MainWindowTest, ConfigHostsAndGroupSeparatorsBecomeLines)
+{
+    startWith(tnHostBlock("alpha") + tnHostBlock("beta", "group=A\n") + tnHostBlock("gamma", "group=B\n"));
+    const std::vector<std::string> expected = {"alpha", " ", "beta", separator, "gamma", separator};
+    ASSERT_EQ(tnHostListTexts(), expected);
+    for (int line = 1; line <= app->hostList->size(); line++) {
+        const bool isHost = expected[line - 1] != " " && expected[line - 1] != separator;
+        SCOPED_TRACE(expected[line - 1]);
+        EXPECT_EQ(tnItemFromLine(line) != nullptr, isHost);
+        EXPECT_EQ(app->hostList->icon(line), isHost ? app->iconDisconnected : nullptr);
+    }
+}
+
+TEST_F(MainWindowTest, StatusIconsComeFromTheChosenSet)
+{
+    for (const bool colorBlind : {false, true}) {
+        SCOPED_TRACE(colorBlind ? "colour-blind set" : "normal set");
+        startWith(std::string("colorblindicons=") + (colorBlind ? "true" : "false") + "\n" + tnHostBlock("alpha"));
+        EXPECT_TRUE(showsXpm(app->iconDisconnected, colorBlind ? pmStatusDisconnectedCB : pmStatusDisconnected));
+        EXPECT_TRUE(showsXpm(app->iconDisconnectedError,
+                             colorBlind ? pmStatusDisconnectedErrorCB : pmStatusDisconnectedError));
+        EXPECT_TRUE(showsXpm(app->iconDisconnectedBigError,
+                             colorBlind ? pmStatusDisconnectedBigErrorCB : pmStatusDisconnectedBigError));
+        EXPECT_TRUE(showsXpm(app->iconConnected, colorBlind ? pmStatusConnectedCB : pmStatusConnected));
+        EXPECT_TRUE(showsXpm(app->iconNoConnect, colorBlind ? pmStatusNoConnectCB : pmStatusNoConnect));
+        EXPECT_TRUE(showsXpm(app->iconConnecting, colorBlind ? pmStatusConnectingCB : pmStatusConnecting));
+        EXPECT_FALSE(showsXpm(app->iconConnected, colorBlind ? pmStatusConnected : pmStatusConnectedCB));
+        EXPECT_TRUE(showsXpm(app->hostList->icon(1), pmStatusDisconnected));
+        EXPECT_TRUE(showsXpm(app->btnScan->image(), pmListScan));
+        ASSERT_NE(app->iconApp, nullptr);
+        EXPECT_EQ(app->iconApp->w(), 22);
+        EXPECT_EQ(app->iconApp->h(), 22);
+        EXPECT_EQ(app->iconApp->d(), 4);
+
+        // Switching the set leaves a line's image alone until its state changes...
+        app->hostList->icon(1, app->iconConnected);
+        Fl_Image* shownBefore = app->hostList->icon(1);
+        app->colorBlindIcons = !colorBlind;
+        tnCreateAppIcons(true);
+        EXPECT_EQ(app->hostList->icon(1), shownBefore);
+        EXPECT_TRUE(showsXpm(app->iconConnected, colorBlind ? pmStatusConnected : pmStatusConnectedCB));
+        // ...while the start-up call resets every host line.
+        tnCreateAppIcons(false);
+        EXPECT_EQ(app->hostList->icon(1), app->iconDisconnected);
+        TearDown();
+    }
+}
+
+TEST_F(MainWindowTest, HostListWidthAtStartUpIsRaisedToTheButtonStrip)
+{
+    struct Case {
+        int configured;
+        int expected;
+    };
+    for (const Case c : {Case{10, 170}, Case{144, 170}, Case{145, 145}, Case{400, 400}}) {
+        SCOPED_TRACE(c.configured);
+        startWith("hostlistwidth=" + std::to_string(c.configured) + "\n" + tnHostBlock("alpha"));
+        EXPECT_EQ(app->hostListWidth, c.expected);
+        EXPECT_EQ(app->hostList->w(), c.expected);
+        EXPECT_EQ(app->quickInfoPack->w(), c.expected);
+        EXPECT_EQ(app->quickNoteBox->w(), c.expected);
+        EXPECT_EQ(app->scroller->x(), c.expected + 3);
+        // Once drawn, the strip is as wide as its eight buttons whatever the list's width.
+        EXPECT_EQ(app->buttonPack->w(), 160);
+        TearDown();
+    }
+}
+
+TEST_F(MainWindowTest, HostListWidthAfterFirstDrawUsesTheDrawnStrip)
+{
+    startWith(tnHostBlock("alpha"));
+    ASSERT_EQ(app->buttonPack->w(), 160);
+    struct Case {
+        int requested;
+        int expected;
+    };
+    for (const Case c : {Case{134, 160}, Case{135, 135}, Case{400, 400}}) {
+        SCOPED_TRACE(c.requested);
+        app->hostListWidth = c.requested;
+        tnPositionWidgets();
+        EXPECT_EQ(app->hostListWidth, c.expected);
+        EXPECT_EQ(app->hostList->w(), c.expected);
+        EXPECT_EQ(app->quickInfoPack->w(), c.expected);
+        EXPECT_EQ(app->scroller->x(), c.expected + 3);
+        EXPECT_EQ(app->buttonPack->w(), 160);
+    }
+}
+
+TEST_F(MainWindowTest, NoteBoxStaysAboveTheButtonStripWhenTheWindowShrinks)
+{
+    startWith("hostlistwidth=300\n" + tnHostBlock("alpha"));
+    for (const char* when : {"as built", "at the saved 800 x 600"}) {
+        SCOPED_TRACE(when);
+        const int noteBottom = app->quickNoteBox->y() + app->quickNoteBox->h();
+        EXPECT_GT(app->quickNoteBox->h(), 30);
+        EXPECT_LE(noteBottom, app->buttonPack->y());
+        EXPECT_LE(app->buttonPack->y() + app->buttonPack->h(), app->mainWin->h());
+        EXPECT_EQ(app->quickNoteBox->w(), 300);
+        EXPECT_EQ(app->hostList->w(), 300);
+        tnRestoreWindowSizePosition(nullptr);
+        tnTestPump(0.1);
+        ASSERT_EQ(app->mainWin->h(), 600);
+    }
+}
+
+TEST_F(MainWindowTest, PanelTextSizesFollowTheConfiguredAppFontSize)
+{
+    struct Case {
+        const char* config;
+        int base;
+    };
+    for (const Case c : {Case{"", 10}, Case{"appfontsize=14\n", 14}}) {
+        SCOPED_TRACE(c.config);
+        startWith(c.config + tnHostBlock("alpha"));
+        EXPECT_EQ(app->quickInfoName->labelsize(), c.base + 2);
+        EXPECT_EQ(app->quickInfoLastConnectedLabel->labelsize(), c.base + 1);
+        EXPECT_EQ(app->quickInfoLastConnected->labelsize(), c.base + 1);
+        EXPECT_EQ(app->quickInfoLastError->textsize(), c.base + 1);
+        EXPECT_EQ(app->quickNoteBox->textsize(), c.base + 2);
+        EXPECT_EQ(app->quickNoteInput->textsize(), c.base + 2);
+        EXPECT_GE(app->quickInfoName->h(), app->quickInfoName->labelsize());
+        TearDown();
+    }
+}
+
+} // namespace
