@@ -4,12 +4,17 @@
 #include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_Pack.H>
 
+#include <string>
+
 #include "gui/inputs.h"
 
 class HostItem;
 
 // Longest stored quick note, in bytes.
 constexpr int tnQuickNoteMaxBytes = 256;
+// The note stored for an editor text: at most tnQuickNoteMaxBytes bytes, never ending
+// in part of a UTF-8 character.
+std::string tnQuickNoteFromText(const std::string& text);
 
 class TNQuickNoteBox : public Fl_Multiline_Output {
 public:
