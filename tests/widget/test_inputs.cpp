@@ -1,0 +1,114 @@
+// Text and password inputs with the Undo/Cut/Copy/Paste right-click menu.
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "core/app.h"
+#include "core/modal.h"
+#include "gui/inputs.h"
+#include "main_window_fixture.h"
+
+namespace {
+
+class EditMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tnModalHooks() = TNModalHooks();
+        savedMenuFontSize = app->menuFontSize;
+        Fl_Group::current(nullptr);
+        window = std::make_unique<Fl_Window>(300, 120, "inputs");
+        input = new TNInput(60, 10, 200, 30, "Text");
+        secret = new TNSecretInput(60, 60, 200, 30, "Password");
+        window->end();
+        window->show();
+        tnTestPump(0.05);
+    }
+
+    void TearDown() override
+    {
+        tnModalHooks() = TNModalHooks();
+        app->menuFontSize = savedMenuFontSize;
+        window->hide();
+    }
+
+    // Right-clicks the field and chooses an entry of its menu.
+    void rightClickAndChoose(Fl_Input_* field, const std::string& entry)
+    {
+        tnAnswerMenus(seen, entry);
+        tnTestClick(window.get(), field, 3);
+    }
+
+    std::unique_ptr<Fl_Window> window;
+    TNInput* input = nullptr;
+    TNSecretInput* secret = nullptr;
+    TNMenuSeen seen;
+    int savedMenuFontSize = 0;
+};
+
+TEST_F(EditMenuTest, CutUndoCopyPasteActOnTheSelectionBeforeTheClick)
+{
+    input->value("abcdef");
+    input->position(4, 1);  // "bcd" selected
+    rightClickAndChoose(input, "Cut");
+    EXPECT_STREQ(input->value(), "aef");
+    EXPECT_EQ(tnTestReadClipboard(), "bcd");
+
+    rightClickAndChoose(input, "Undo");
+    EXPECT_STREQ(input->value(), "abcdef");
+
+    input->position(0, 2);
+    rightClickAndChoose(input, "Copy");
+    EXPECT_STREQ(input->value(), "abcdef");
+    EXPECT_EQ(tnTestReadClipboard(), "ab");
+
+    input->position(6, 6);
+    rightClickAndChoose(input, "Paste");
+    EXPECT_STREQ(input->value(), "abcdefab");
+}
+
+TEST_F(EditMenuTest, WithoutASelectionCutAndCopyDoNothing)
+{
+    Fl::copy("before", 6, 1, Fl::clipboard_plain_text);
+    input->value("abc");
+    input->position(1, 1);
+    for (const char* entry : {"Copy", "Cut"}) {
+        SCOPED_TRACE(entry);
+        rightClickAndChoose(input, entry);
+        EXPECT_STREQ(input->value(), "abc");
+        EXPECT_EQ(tnTestReadClipboard(), "before");
+    }
+}
+
+TEST_F(EditMenuTest, BothInputsOfferTheSameMenuAndClosingItChangesNothing)
+{
+    app->menuFontSize = 13;
+    for (Fl_Input_* field : {static_cast<Fl_Input_*>(input), static_cast<Fl_Input_*>(secret)}) {
+        SCOPED_TRACE(field->label());
+        field->value("secret12");
+        field->position(5, 2);
+        seen = TNMenuSeen();
+        rightClickAndChoose(field, "");
+        ASSERT_EQ(seen.shown, 1);
+        EXPECT_EQ(seen.labels, (std::vector<std::string>{"Undo", "Cut", "Copy", "Paste"}));
+        EXPECT_EQ(seen.flags, (std::vector<int>{FL_MENU_DIVIDER, 0, 0, 0}));
+        EXPECT_EQ(seen.sizes, (std::vector<int>{13, 13, 13, 13}));
+        EXPECT_STREQ(field->value(), "secret12");
+        EXPECT_EQ(field->position(), 5);
+        EXPECT_EQ(field->mark(), 2);
+    }
+}
+
+TEST_F(EditMenuTest, LeftClickAndTypingAreTheToolkitInput)
+{
+    tnAnswerMenus(seen, "");
+    input->value("");
+    tnTestClick(window.get(), input, 1);
+    tnTestType(window.get(), "hi there");
+    EXPECT_STREQ(input->value(), "hi there");
+    EXPECT_EQ(seen.shown, 0);
+}
+
+} // namespace
