@@ -2,6 +2,8 @@
 // so that a test can answer them instead of a person.
 #pragma once
 
+#include <FL/fl_ask.H>
+
 #include <functional>
 #include <string>
 
@@ -29,5 +31,16 @@ struct TNModalHooks {
     std::function<std::string(const std::string& title)> fileChooser;
     // Sees the menu's entries (labels, flags) and returns the one to choose, or null.
     std::function<const Fl_Menu_Item*(const Fl_Menu_Item* items)> menu;
+    // Hears a beep (the fl_beep type) instead of the speaker.
+    std::function<void(int type)> beep;
 };
 TNModalHooks& tnModalHooks();
+
+// The toolkit's beep (fl_beep), or the test hook when one is set.
+inline void tnBeep(int type = 0)
+{
+    if (tnModalHooks().beep)
+        tnModalHooks().beep(type);
+    else
+        fl_beep(type);
+}

@@ -1,0 +1,314 @@
+#include "gui/host_list.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Pixmap.H>
+
+#include <cstring>
+#include <string>
+
+#include "config/config.h"
+#include "config/host_item.h"
+#include "connection/vnc_object.h"
+#include "core/app.h"
+#include "core/modal.h"
+#include "dialogs/about.h"
+#include "gui/quick_info.h"
+
+namespace {
+
+Fl_Menu_Item tnMenuEntry(const char* text, int flags = 0)
+{
+    Fl_Menu_Item entry{};
+    entry.text = text;
+    entry.flags = flags;
+    entry.labeltype_ = FL_NORMAL_LABEL;
+    entry.labelfont_ = FL_HELVETICA;
+    entry.labelsize_ = app->menuFontSize;
+    entry.labelcolor_ = FL_FOREGROUND_COLOR;
+    return entry;
+}
+
+// Pops a menu up next to the mouse; returns the chosen entry's text, "" when none was chosen.
+std::string tnPopUpHostMenu(const Fl_Menu_Item* menu)
+{
+    const Fl_Menu_Item* chosen = tnPopUpMenu(menu, Fl::event_x() + 14, Fl::event_y() - 10);
+    return chosen && chosen->label() ? chosen->label() : "";
+}
+
+bool tnIsConnectedOrConnecting(const HostItem* itm)
+{
+    return itm->isConnected || itm->isConnecting;
+}
+
+// Ends the connection (or the wait of a listening line) of a host whose line is going away,
+// as a manual disconnect, so that no connection is left running without a line.
+void tnEndConnectionOfDeletedItem(HostItem* itm)
+{
+    if (itm->vnc && (tnIsConnectedOrConnecting(itm) || itm->isWaitingToShow)) {
+        itm->hasDisconnectRequest = true;
+        itm->vnc->endViewer();
+    }
+}
+
+void tnRemoveItemLine(HostItem* itm)
+{
+    const int line = tnItemNumFromItm(itm);
+    if (line > 0)
+        app->hostList->remove(line);
+    app->hostList->redraw();
+    tnQuickInfoSetToEmpty();
+}
+
+// Deletes the line of a record wherever it stands now (a menu's nested event loop may
+// have moved it).
+void tnDeleteLineOf(const HostItem* itm)
+{
+    const int line = tnItemNumFromItm(itm);
+    if (line > 0)
+        tnDeleteItem(line);
+}
+
+void tnCopyF12Macro(const HostItem* itm)
+{
+    Fl::copy(itm->f12Macro.c_str(), static_cast<int>(itm->f12Macro.size()), 1, Fl::clipboard_plain_text);
+    app->f12MacroClipboard = itm->f12Macro;
+}
+
+// Menu of a host that is neither connected, connecting, being disconnected nor listening.
+void tnShowHostMenu(HostItem* itm)
+{
+    // "Edit" (after "Connect") and the custom commands (after "Delete...", which then gets
+    // a divider) join this menu with the connection options window and the command runner.
+    const Fl_Menu_Item menu[] = {
+        tnMenuEntry("Connect"),
+        tnMenuEntry("Copy F12 macro", itm->f12Macro.empty() ? FL_MENU_INACTIVE : 0),
+        tnMenuEntry("Delete..."),
+        {},
+    };
+    const std::string chosen = tnPopUpHostMenu(menu);
+    if (chosen == "Connect")
+        VncObject::createVNCObject(itm);
+    if (chosen == "Copy F12 macro")
+        tnCopyF12Macro(itm);
+    if (chosen == "Delete...")
+        tnDeleteLineOf(itm);
+}
+
+// Menu of a listening line that holds a connection.
+void tnShowListenerConnectedMenu(HostItem* itm)
+{
+    // "Edit" joins this menu, after "Disconnect", with the connection options window.
+    const Fl_Menu_Item menu[] = {
+        tnMenuEntry("Disconnect"),
+        tnMenuEntry("Paste F12 macro", app->f12MacroClipboard.empty() ? FL_MENU_INACTIVE : 0),
+        tnMenuEntry("Clear F12 macro", itm->f12Macro.empty() ? FL_MENU_INACTIVE : 0),
+        {},
+    };
+    const std::string chosen = tnPopUpHostMenu(menu);
+    if (chosen == "Disconnect") {
+        itm->hasDisconnectRequest = true;
+        if (itm->vnc)
+            itm->vnc->endViewer();
+        tnDeleteLineOf(itm);
+        return;
+    }
+    if (chosen == "Paste F12 macro") {
+        itm->f12Macro = app->f12MacroClipboard;
+        app->f12MacroClipboard.clear();
+    }
+    if (chosen == "Clear F12 macro")
+        itm->f12Macro.clear();
+}
+
+// Menu of a listening line still waiting for a server.
+void tnShowListenerWaitingMenu(HostItem* itm)
+{
+    const Fl_Menu_Item menu[] = {tnMenuEntry("Delete"), {}};
+    if (tnPopUpHostMenu(menu) == "Delete")
+        tnDeleteLineOf(itm);
+}
+
+void tnHandleLeftClick(HostItem* itm)
+{
+    if (Fl::event_clicks()) {
+        if (app->childWindowVisible || tnIsConnectedOrConnecting(itm) || itm->isListener)
+            return;
+        VncObject::hideMainViewer();
+        VncObject::createVNCObject(itm);
+        return;
+    }
+    if (app->childWindowVisible)
+        return;
+    VncObject::hideMainViewer();
+    if (itm->isConnected && itm->vnc)
+        itm->vnc->setObjectVisible();
+}
+
+void tnHandleRightClick(HostItem* itm)
+{
+    static bool hostListMenuOpen = false;
+    if (app->childWindowVisible)
+        return;
+    VncObject::hideMainViewer();
+    if (itm->vnc && itm->isListener && itm->isConnected)
+        itm->vnc->setObjectVisible();
+
+    if (tnIsConnectedOrConnecting(itm) && !itm->hasDisconnectRequest && !itm->isListener) {
+        if (itm->vnc) {
+            itm->hasDisconnectRequest = true;
+            itm->vnc->endViewer();
+        }
+        return;
+    }
+    if (!tnIsConnectedOrConnecting(itm) && !itm->hasDisconnectRequest && !itm->isListener && !hostListMenuOpen) {
+        hostListMenuOpen = true;
+        tnShowHostMenu(itm);
+        hostListMenuOpen = false;
+    }
+    if (!itm->isListener || hostListMenuOpen)
+        return;
+    hostListMenuOpen = true;
+    if (itm->isConnected || itm->isWaitingToShow)
+        tnShowListenerConnectedMenu(itm);
+    else
+        tnShowListenerWaitingMenu(itm);
+    hostListMenuOpen = false;
+}
+
+void tnMoveSelectedLine(int line, int target)
+{
+    app->hostList->swap(line, target);
+    app->hostList->select(target);
+    app->hostList->redraw();
+}
+
+void tnListen()
+{
+    for (int line = 1; line <= app->hostList->size(); line++) {
+        const HostItem* itm = tnItemFromLine(line);
+        if (itm && itm->vnc && itm->isListener) {
+            tnMessageWindow("Only one active listening viewer is allowed", "Tandrel");
+            return;
+        }
+    }
+    VncObject::createVNCListener();
+}
+
+} // namespace
+
+HostItem* tnItemFromLine(int line)
+{
+    if (!app->hostList || line < 1 || line > app->hostList->size())
+        return nullptr;
+    return static_cast<HostItem*>(app->hostList->data(line));
+}
+
+uint16_t tnItemNumFromItm(const HostItem* itm)
+{
+    if (!itm)
+        return 0;
+    for (int line = 1; line <= app->hostList->size(); line++) {
+        if (app->hostList->data(line) == itm)
+            return static_cast<uint16_t>(line);
+    }
+    return 0;
+}
+
+void tnDeselectAllItems()
+{
+    app->hostList->deselect();
+}
+
+void tnUpdateHostListItemText()
+{
+    for (int line = 1; line <= app->hostList->size(); line++) {
+        if (const HostItem* itm = tnItemFromLine(line))
+            app->hostList->text(line, itm->name.c_str());
+    }
+}
+
+void tnInsertEmptyItem()
+{
+    HostItem* itm = new HostItem();
+    itm->name = "(new connection)";
+    itm->hostAddress = "192.168.0.1";
+    itm->vncPort = "5900";
+    itm->scaling = 'f';
+    itm->sshKeyPrivate = "";
+    itm->showRemoteCursor = true;
+    itm->compressLevel = 5;
+    itm->qualityLevel = 5;
+    app->hostList->add(itm->name.c_str(), itm);
+    app->hostList->icon(app->hostList->size(), app->iconDisconnected);
+    app->hostList->bottomline(app->hostList->size());
+    Fl::redraw();
+    Fl::check();
+}
+
+void tnDeleteItem(int line)
+{
+    static bool deleteInProgress = false;
+    if (deleteInProgress)
+        return;
+    deleteInProgress = true;
+
+    HostItem* itm = tnItemFromLine(line);
+    if (!itm) {
+        tnBeep();
+    } else if (itm->isListener) {
+        tnEndConnectionOfDeletedItem(itm);
+        tnRemoveItemLine(itm);
+    } else if (tnShowChoiceBox("Tandrel - Delete Item", "Are you sure you want to delete '" + itm->name + "'?",
+                               "Cancel", "No", "Yes") == 2) {
+        tnEndConnectionOfDeletedItem(itm);
+        tnRemoveItemLine(itm);
+    }
+    deleteInProgress = false;
+}
+
+void tnHandleHostListEvents(Fl_Widget*, void*)
+{
+    HostItem* itm = tnItemFromLine(app->hostList->value());
+    if (!itm) {
+        tnQuickInfoSetToEmpty();
+        return;
+    }
+    tnQuickInfoSetLabelAndText(itm);
+    // A selection moved by the keyboard leaves a key code here, never 1 or 3.
+    const int button = Fl::event_button();
+    if (button == FL_LEFT_MOUSE)
+        tnHandleLeftClick(itm);
+    else if (button == FL_RIGHT_MOUSE)
+        tnHandleRightClick(itm);
+}
+
+void tnHandleHostListButtons(Fl_Widget* button, void*)
+{
+    if (!button)
+        return;
+    const int line = app->hostList->value();
+    const char* text = line >= 1 ? app->hostList->text(line) : nullptr;
+    const bool isSeparator = text && strcmp(text, tnSeparatorLater) == 0;
+
+    if (button == app->btnDelete && !isSeparator) {
+        if (line >= 1)
+            tnDeleteItem(line);
+        else
+            tnMessageWindow("Nothing was selected so nothing was deleted", "Tandrel - Delete Item");
+    } else if (button == app->btnUp && !isSeparator) {
+        if (line >= 2)
+            tnMoveSelectedLine(line, line - 1);
+    } else if (button == app->btnDown && !isSeparator) {
+        if (line < app->hostList->size())
+            tnMoveSelectedLine(line, line + 1);
+    } else if (button == app->btnHelp) {
+        tnShowAboutHelp();
+    } else if (button == app->btnListen) {
+        tnListen();
+    }
+    // btnAdd, btnOptions and btnScan get their actions with the connection options window,
+    // the application options window and scan mode.
+}
