@@ -131,6 +131,10 @@ int TNQuickNoteInput::handle(int event)
 
 void tnQuickInfoSetLabelAndText(HostItem* itm)
 {
+    if (!itm) {
+        tnQuickInfoSetToEmpty();
+        return;
+    }
     if (!app->quickNotePack)
         tnCreateQuickNoteEditWidgets();
     tnHideQuickNoteEditWidgets();
