@@ -100,7 +100,10 @@ void tnStartUp(int argc, char** argv)
     tnPositionWidgets();
     app->mainWin->end();
     app->mainWin->show(argc, argv);
+    // Fl::focus() refuses widgets without visible focus, which the host list is.
+    app->hostList->set_visible_focus();
     Fl::focus(app->hostList);
+    app->hostList->clear_visible_focus();
     signal(SIGPIPE, SIG_IGN);
     Fl::add_timeout(1.0, tnConnectionWatcher);
     tnResizeScroller();

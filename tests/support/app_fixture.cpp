@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "core/app.h"
 #include "connection/vnc_object.h"
@@ -33,6 +34,10 @@ void tnTestFreshApp(const std::string& configDir)
         app->mainWin->hide();
     Fl::remove_timeout(tnConnectionWatcher);
     Fl::remove_timeout(tnRestoreWindowSizePosition);
+    // Earlier states stay reachable: their widgets may still be referenced by the toolkit.
+    static std::vector<AppState*> earlierStates;
+    if (app)
+        earlierStates.push_back(app);
     AppState* state = new AppState();
     state->configPath = configDir;
     if (state->configPath.empty() || state->configPath.back() != '/')
