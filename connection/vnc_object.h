@@ -68,6 +68,12 @@ std::string tnErrorTextForHandshake(const std::string& error, char hostType, boo
 
 void tnHandleThreadCursorChange(void* restoreDefault);
 
+// The main loop's wait wakes when the shown connection's socket becomes readable:
+// setObjectVisible registers the socket of the connection it shows, hideMainViewer
+// removes it again.
+void tnWatchShownSocket(VncObject* vnc);
+void tnUnwatchShownSocket(VncObject* vnc);
+
 // Connection results and the one-second watcher.
 void tnConnectionWatcher(void*);
 void tnHandleThreadConnection(void* item);

@@ -4,6 +4,8 @@
 #include <FL/Fl_Box.H>
 #include <rfb/rfbclient.h>
 
+#include <string>
+
 class VncObject;
 class HostItem;
 
@@ -24,3 +26,12 @@ public:
 };
 
 void tnResizeScroller();
+
+// Sends each byte of `keys` (up to a NUL, line feeds skipped) as a press and release of
+// the key symbol of that value to the connection `vnc`.
+void tnSendKeyStrokesToHost(const std::string& keys, const VncObject* vnc);
+// Sends the release of every key the viewer pressed on a host and has not released yet
+// (the viewer lost the focus, or its connection is being hidden).
+void tnReleaseHeldKeys();
+// The toolkit's clipboard-change notifier: hands a new local clipboard to the shown host.
+void tnHandleLocalClipboard(int source, void* data);

@@ -1,0 +1,131 @@
+// Key translation for the shown connection, the keys the program keeps (F8, F11, F12)
+// and the F12 macro.
+#include <FL/Fl.H>
+#include <FL/fl_utf8.h>
+
+#include <cstdint>
+#include <map>
+
+#include "config/host_item.h"
+#include "connection/vnc_object.h"
+#include "core/app.h"
+#include "viewer/vnc_viewer.h"
+
+namespace {
+
+constexpr uint32_t tnKeyF8 = 0xFFC5;
+constexpr uint32_t tnKeyF11 = 0xFFC8;
+constexpr uint32_t tnKeyF12 = 0xFFC9;
+
+// The symbol each key sent on its press, by the toolkit's key code. X11 gives key releases
+// stale event text (the text of a later press, a paste, or Ctrl+c's 0x03 after Ctrl is
+// up), so a release sends what its press sent instead of deriving it again.
+struct HeldKey {
+    rfbClient* client;
+    uint32_t symbol;
+};
+std::map<int, HeldKey> heldKeys;
+
+// Symbol of the character a printable key produced, from the event text. ASCII and
+// Latin-1 characters are their own key symbols; other characters use the X11 Unicode
+// symbols (0x01000000 + code point). No usable text (dead keys, control characters):
+// the key code itself.
+uint32_t symbolFromText(const char* text, int length, int keyCode)
+{
+    if (!text || length <= 0 || !text[0])
+        return static_cast<uint32_t>(keyCode);
+    int used = 0;
+    const unsigned codePoint = fl_utf8decode(text, text + length, &used);
+    if (codePoint < 0x20 || codePoint == 0x7F)
+        return static_cast<uint32_t>(keyCode);
+    if (codePoint <= 0xFF)
+        return codePoint;
+    return 0x01000000u | codePoint;
+}
+
+void sendStroke(rfbClient* client, uint32_t symbol)
+{
+    SendKeyEvent(client, symbol, TRUE);
+    SendKeyEvent(client, symbol, FALSE);
+}
+
+} // namespace
+
+void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* itm, rfbClient* client, bool down)
+{
+    if (!itm || !client)
+        return;
+    const int key = Fl::event_key();
+    VncViewer* viewer = app->vncViewer;
+
+    if (static_cast<uint32_t>(key) == tnKeyF8) {
+        // Released: the remote-actions window opens here once it exists. Never sent.
+        return;
+    }
+    if (static_cast<uint32_t>(key) == tnKeyF11) {
+        if (!down && viewer) {
+            if (viewer->isFullScreen)
+                VncViewer::unsetFullScreen();
+            else if (viewer->vnc)
+                VncViewer::setFullScreen();
+        }
+        return;
+    }
+    if (static_cast<uint32_t>(key) == tnKeyF12) {
+        if (!down && viewer && viewer->vnc) {
+            // The whole stroke or macro goes out when the local key comes up.
+            if (!itm->f12Macro.empty())
+                tnSendKeyStrokesToHost(itm->f12Macro, viewer->vnc);
+            else if (viewer->vnc->vncClient)
+                sendStroke(viewer->vnc->vncClient, tnKeyF12);
+        }
+        return;
+    }
+
+    if (down) {
+        uint32_t symbol = static_cast<uint32_t>(key);
+        // Printable keys report the unshifted key; the text carries Shift, Caps Lock and the
+        // layout. With Ctrl the text is a control character, so the key code goes out.
+        if (key >= 0x20 && key <= 0xFF && !Fl::event_state(FL_CTRL))
+            symbol = symbolFromText(text, length, key);
+        if (symbol == 0)
+            return;
+        heldKeys[key] = HeldKey{client, symbol};
+        SendKeyEvent(client, symbol, TRUE);
+        return;
+    }
+    // A release whose press the host never saw (pressed elsewhere, or already released
+    // when the focus left) sends nothing.
+    auto held = heldKeys.find(key);
+    if (held == heldKeys.end())
+        return;
+    const HeldKey pressed = held->second;
+    heldKeys.erase(held);
+    if (pressed.client == client)
+        SendKeyEvent(client, pressed.symbol, FALSE);
+}
+
+void tnReleaseHeldKeys()
+{
+    // Only the shown connection's client is known to be alive here.
+    VncObject* shown = app && app->vncViewer ? app->vncViewer->vnc : nullptr;
+    for (const auto& entry : heldKeys) {
+        if (shown && entry.second.client == shown->vncClient)
+            SendKeyEvent(entry.second.client, entry.second.symbol, FALSE);
+    }
+    heldKeys.clear();
+}
+
+void tnSendKeyStrokesToHost(const std::string& keys, const VncObject* vnc)
+{
+    if (!vnc || !vnc->vncClient)
+        return;
+    for (const char byte : keys) {
+        if (byte == '\0')
+            break;
+        if (byte == '\n')
+            continue;
+        // Every byte is its own key symbol: no Shift for capitals, raw control values.
+        sendStroke(vnc->vncClient, static_cast<unsigned char>(byte));
+    }
+}

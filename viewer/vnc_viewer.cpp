@@ -1,0 +1,284 @@
+// The viewer widget: drawing the shown connection (1:1 or scaled), turning pointer,
+// wheel, key and paste events into RFB input, the full-screen layout and the fitting
+// of the scroll group.
+#include "viewer/vnc_viewer.h"
+// Before any toolkit drawing header: X11 defines None as a macro.
+#include "viewer/layout.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_RGB_Image.H>
+#include <FL/Fl_Scroll.H>
+#include <FL/fl_draw.H>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "config/host_item.h"
+#include "connection/vnc_object.h"
+#include "core/app.h"
+#include "core/fltk_compat.h"
+#include "core/log.h"
+
+namespace {
+
+// RFB pointer-button mask, shared by all connections: 1 left, 4 right; 8 and 16 are the
+// wheel's buttons 4 and 5, set only for the length of one press/release pair.
+int buttonMask = 0;
+
+constexpr int tnMaskLeft = 1;
+constexpr int tnMaskRight = 4;
+constexpr int tnMaskWheelUp = 8;
+constexpr int tnMaskWheelDown = 16;
+
+// Any non-null argument tells tnHandleThreadCursorChange to restore the default cursor.
+char restoreDefaultCursor = 1;
+
+int bytesPerPixel(const rfbClient* client)
+{
+    return client->format.bitsPerPixel / 8;
+}
+
+// Remote pointer position of the current event, kept inside the remote screen (a drag
+// may leave the viewer).
+void remotePointer(const VncViewer* viewer, const VncObject* vnc, TNLayout layout, int* remoteX, int* remoteY)
+{
+    const rfbClient* client = vnc->vncClient;
+    const Fl_Scroll* scroller = app->scroller;
+    *remoteX = 0;
+    *remoteY = 0;
+    if (layout == TNLayout::Scroll) {
+        tnMapPointerScroll(Fl::event_x() - scroller->x(), Fl::event_y() - scroller->y(), scroller->xposition(),
+                           scroller->yposition(), remoteX, remoteY);
+    } else if (layout == TNLayout::Scaled) {
+        // Relative to the viewer itself, which sits at the scroll group's origin in this layout.
+        tnMapPointerScaled(Fl::event_x() - viewer->x(), Fl::event_y() - viewer->y(), viewer->w(), viewer->h(),
+                           client->width, client->height, remoteX, remoteY);
+    } else {
+        return;
+    }
+    *remoteX = std::clamp(*remoteX, 0, std::max(0, client->width - 1));
+    *remoteY = std::clamp(*remoteY, 0, std::max(0, client->height - 1));
+}
+
+} // namespace
+
+VncViewer::VncViewer(int x, int y, int w, int h, const char* label) : Fl_Box(x, y, w, h, label) {}
+
+void VncViewer::draw()
+{
+    VncObject* shown = vnc;
+    if (!shown || !shown->isVisible || !shown->itm || !shown->vncClient)
+        return;
+    rfbClient* client = shown->vncClient;
+    Fl_Scroll* scroller = app->scroller;
+    // The client's current size every time: a desktop resize replaces the frame buffer.
+    const int remoteW = client->width;
+    const int remoteH = client->height;
+    if (!client->frameBuffer || remoteW <= 0 || remoteH <= 0 || !scroller || scroller->w() <= 0 ||
+        scroller->h() <= 0)
+        return;
+    const int bpp = bytesPerPixel(client);
+    if (bpp <= 0)
+        return;
+
+    switch (tnChooseLayout(shown->itm->scaling, shown->fitsScroller())) {
+    case TNLayout::Scroll: {
+        shown->scrollX = scroller->xposition();
+        shown->scrollY = scroller->yposition();
+        const int originX = scroller->x() - shown->scrollX;
+        const int originY = scroller->y() - shown->scrollY;
+        // Straight from the frame buffer, and only the part the scroll group lets through.
+        int clipX, clipY, clipW, clipH;
+        fl_clip_box(originX, originY, remoteW, remoteH, clipX, clipY, clipW, clipH);
+        if (clipW <= 0 || clipH <= 0)
+            return;
+        const size_t rowBytes = static_cast<size_t>(remoteW) * bpp;
+        const uchar* first = client->frameBuffer + static_cast<size_t>(clipY - originY) * rowBytes +
+                             static_cast<size_t>(clipX - originX) * bpp;
+        fl_draw_image(first, clipX, clipY, clipW, clipH, bpp, static_cast<int>(rowBytes));
+        break;
+    }
+    case TNLayout::Scaled: {
+        if (w() <= 0 || h() <= 0)
+            return;
+        if (bpp == 4 || bpp == 2) {
+            // The toolkit reads the last byte of a 4- or 2-byte pixel as alpha; the server's
+            // pad byte there is 0 or 255 depending on the encoding.
+            const size_t total = static_cast<size_t>(remoteW) * remoteH * bpp;
+            uint8_t* pixels = client->frameBuffer;
+            for (size_t i = static_cast<size_t>(bpp) - 1; i < total; i += bpp)
+                pixels[i] = 255;
+        }
+        Fl_RGB_Image wrapper(client->frameBuffer, remoteW, remoteH, bpp);
+        tnSetImageScalingNearest(shown->itm->scalingFast);
+        Fl_Image* scaled = wrapper.copy(w(), h());
+        if (scaled) {
+            scaled->draw(x(), y());
+            delete scaled;
+        }
+        break;
+    }
+    default: // no known scaling letter: nothing is drawn
+        break;
+    }
+}
+
+int VncViewer::handle(int event)
+{
+    VncObject* shown = vnc;
+    if (!shown || !shown->isVisible || !shown->itm || !shown->vncClient)
+        return 0;
+    rfbClient* client = shown->vncClient;
+    HostItem* itm = shown->itm;
+    const TNLayout layout = tnChooseLayout(itm->scaling, shown->fitsScroller());
+    int remoteX = 0, remoteY = 0;
+    remotePointer(this, shown, layout, &remoteX, &remoteY);
+
+    switch (event) {
+    case FL_PUSH:
+    case FL_RELEASE: {
+        if (event == FL_PUSH)
+            take_focus();
+        int bit = 0;
+        if (Fl::event_button() == FL_LEFT_MOUSE)
+            bit = tnMaskLeft;
+        else if (Fl::event_button() == FL_RIGHT_MOUSE)
+            bit = tnMaskRight;
+        else
+            return Fl_Box::handle(event); // the middle button stays local
+        app->isScanning = false;
+        if (event == FL_PUSH) {
+            buttonMask |= bit;
+            SendPointerEvent(client, remoteX, remoteY, buttonMask);
+        } else {
+            buttonMask &= ~bit;
+            SendPointerEvent(client, remoteX, remoteY, buttonMask);
+            SendIncrementalFramebufferUpdateRequest(client);
+        }
+        return 1;
+    }
+    case FL_DRAG:
+        app->isScanning = false;
+        if (Fl::event_button() == FL_LEFT_MOUSE)
+            buttonMask |= tnMaskLeft;
+        else if (Fl::event_button() == FL_RIGHT_MOUSE)
+            buttonMask |= tnMaskRight;
+        SendPointerEvent(client, remoteX, remoteY, buttonMask);
+        SendIncrementalFramebufferUpdateRequest(client);
+        return 1;
+    case FL_MOVE:
+        SendPointerEvent(client, remoteX, remoteY, buttonMask);
+        return 1;
+    case FL_MOUSEWHEEL: {
+        const int dy = Fl::event_dy();
+        if (dy == 0)
+            return Fl_Box::handle(event);
+        // Away from the user is RFB button 4, towards the user button 5.
+        const int bit = dy < 0 ? tnMaskWheelUp : tnMaskWheelDown;
+        buttonMask |= bit;
+        SendPointerEvent(client, remoteX, remoteY, buttonMask);
+        buttonMask &= ~bit;
+        SendPointerEvent(client, remoteX, remoteY, buttonMask);
+        SendIncrementalFramebufferUpdateRequest(client);
+        return 1;
+    }
+    case FL_ENTER:
+        // Keys must come to the viewer as FL_KEYDOWN/FL_KEYUP pairs, which needs the focus.
+        take_focus();
+        if (shown->cursorImage && itm->showRemoteCursor)
+            Fl::awake(tnHandleThreadCursorChange, nullptr);
+        return 1;
+    case FL_LEAVE:
+        Fl::awake(tnHandleThreadCursorChange, &restoreDefaultCursor);
+        return 1;
+    case FL_FOCUS:
+        return 1;
+    case FL_UNFOCUS:
+        // Keys still held would never see their release on the host.
+        tnReleaseHeldKeys();
+        return 1;
+    case FL_SHORTCUT:
+        // A key that reached the viewer without the focus: take the focus so that its
+        // release comes here as well.
+        take_focus();
+        // fall through
+    case FL_KEYDOWN:
+        sendCorrectedKeyEvent(Fl::event_text(), Fl::event_length(), itm, client, true);
+        app->isScanning = false;
+        return 1;
+    case FL_KEYUP:
+        sendCorrectedKeyEvent(Fl::event_text(), Fl::event_length(), itm, client, false);
+        app->isScanning = false;
+        return 1;
+    case FL_PASTE: {
+        const int length = Fl::event_length();
+        if (length > 0 && Fl::event_text()) {
+            std::vector<char> buffer(Fl::event_text(), Fl::event_text() + length);
+            SendClientCutText(client, buffer.data(), length);
+        }
+        return 1;
+    }
+    default:
+        return Fl_Box::handle(event);
+    }
+}
+
+void VncViewer::setFullScreen()
+{
+    VncViewer* viewer = app->vncViewer;
+    if (!viewer || !app->mainWin || !app->hostList || !app->scroller)
+        return;
+    viewer->isFullScreen = true;
+    Fl_Hold_Browser* list = app->hostList;
+    list->resize(-3, list->y(), 0, list->h());
+    list->redraw();
+    app->scroller->resize(0, 0, app->mainWin->w(), app->mainWin->h());
+    app->scroller->redraw();
+    viewer->size(app->scroller->w(), app->scroller->h());
+    if (viewer->vnc)
+        viewer->vnc->setObjectVisible();
+    viewer->set_visible_focus();
+    Fl::redraw();
+    Fl::check();
+}
+
+void VncViewer::unsetFullScreen()
+{
+    VncViewer* viewer = app->vncViewer;
+    // Also called before the shown connection ends; outside full screen there is nothing
+    // to undo, and laying out a connection that is going away would only ask it for an update.
+    if (!viewer || !viewer->isFullScreen || !app->mainWin || !app->hostList || !app->scroller)
+        return;
+    viewer->isFullScreen = false;
+    Fl_Hold_Browser* list = app->hostList;
+    list->resize(0, list->y(), app->hostListWidth, list->h());
+    list->redraw();
+    app->scroller->resize(list->x() + list->w() + 3, app->scroller->y(), app->mainWin->w(), app->mainWin->h());
+    app->scroller->redraw();
+    tnResizeScroller();
+    if (viewer->vnc)
+        viewer->vnc->setObjectVisible();
+    viewer->set_visible_focus();
+    Fl::redraw();
+    Fl::check();
+}
+
+void tnResizeScroller()
+{
+    tnDebugLog("tnResizeScroller");
+    Fl_Scroll* scroller = app->scroller;
+    if (!scroller || !app->hostList || !app->mainWin)
+        return;
+    const int left = app->hostList->x() + app->hostList->w() + 3;
+    if (scroller->x() != left)
+        scroller->resize(left, scroller->y(), scroller->w(), scroller->h());
+    const int width = app->mainWin->w() - (app->hostList->x() + app->hostList->w()) - 3;
+    if (scroller->w() != width)
+        scroller->resize(scroller->x(), scroller->y(), width, scroller->h());
+    if (scroller->h() != app->mainWin->h())
+        scroller->resize(scroller->x(), scroller->y(), scroller->w(), app->mainWin->h());
+}
