@@ -1,0 +1,230 @@
+// Keys typed into the viewer (real X key events through xdotool), the keys the program
+// keeps for itself, the full-screen switch, and the clipboard in both directions.
+#include "viewer_fixture.h"
+
+#include <algorithm>
+
+namespace {
+
+using KeyList = std::vector<std::pair<uint32_t, bool>>;
+
+class ViewerKeys : public ViewerTest {
+protected:
+    TNTestServer* server = nullptr;
+    HostItem* itm = nullptr;
+
+    void SetUp() override
+    {
+        ViewerTest::SetUp();
+        server = startServer();
+        itm = showHost(server, 'f');
+        server->clearRecords();
+    }
+
+    // Waits until the server has `count` key events and returns them (with any extra
+    // that came right behind).
+    KeyList keysAfter(size_t count)
+    {
+        waitFor([this, count] { return server->keyEvents().size() >= count; }, 3.0);
+        tnTestPump(0.1);
+        return keys(server);
+    }
+    // The key events once nothing more is on its way.
+    KeyList settledKeys()
+    {
+        tnTestPump(0.3);
+        return keys(server);
+    }
+};
+
+TEST_F(ViewerKeys, ReleaseSendsTheSymbolOfItsPress)
+{
+    // X gives a release the text of the latest press: a's release carries "b".
+    ASSERT_TRUE(xdotool("keydown a keydown b keyup a keyup b"));
+    EXPECT_EQ(keysAfter(4), (KeyList{{0x61, true}, {0x62, true}, {0x61, false}, {0x62, false}}));
+
+    // Shift+a is "A" both ways.
+    server->clearRecords();
+    ASSERT_TRUE(xdotool("keydown shift keydown a keyup a keyup shift"));
+    EXPECT_EQ(keysAfter(4), (KeyList{{0xFFE1, true}, {0x41, true}, {0x41, false}, {0xFFE1, false}}));
+
+    // Ctrl+c sends the key code; xdotool lets Ctrl up first, and c's release (text 0x03,
+    // no Ctrl) still sends 0x63.
+    server->clearRecords();
+    ASSERT_TRUE(xdotool("key ctrl+c"));
+    const KeyList ctrlC = keysAfter(4);
+    ASSERT_EQ(ctrlC.size(), 4u);
+    EXPECT_EQ(ctrlC[0], (std::pair<uint32_t, bool>{0xFFE3, true}));
+    EXPECT_EQ(ctrlC[1], (std::pair<uint32_t, bool>{0x63, true}));
+    EXPECT_NE(std::find(ctrlC.begin(), ctrlC.end(), std::pair<uint32_t, bool>{0x63, false}), ctrlC.end());
+    EXPECT_NE(std::find(ctrlC.begin(), ctrlC.end(), std::pair<uint32_t, bool>{0xFFE3, false}), ctrlC.end());
+
+    // A key ends a scan.
+    app->isScanning = true;
+    ASSERT_TRUE(xdotool("key Return"));
+    EXPECT_FALSE(app->isScanning);
+}
+
+TEST_F(ViewerKeys, LosingTheFocusReleasesHeldKeys)
+{
+    ASSERT_TRUE(xdotool("keydown x"));
+    EXPECT_EQ(keysAfter(1), (KeyList{{0x78, true}}));
+    Fl::focus(nullptr); // the viewer loses the keyboard focus with x still down
+    EXPECT_EQ(keysAfter(2), (KeyList{{0x78, true}, {0x78, false}}));
+    // The real release later finds nothing held and sends nothing more.
+    ASSERT_TRUE(xdotool("keyup x"));
+    EXPECT_EQ(settledKeys().size(), 2u);
+}
+
+TEST_F(ViewerKeys, F12SendsTheMacroOrItselfAndF8SendsNothing)
+{
+    struct Case {
+        const char* name;
+        std::string macro;
+        KeyList expected;
+    };
+    auto strokes = [](std::initializer_list<uint32_t> symbols) {
+        KeyList list;
+        for (uint32_t s : symbols) {
+            list.emplace_back(s, true);
+            list.emplace_back(s, false);
+        }
+        return list;
+    };
+    const Case cases[] = {
+        {"no macro", "", strokes({0xFFC9})},
+        {"line feed skipped", "ls -l\n", strokes({'l', 's', ' ', '-', 'l'})},
+        {"capital without Shift", "Abc", strokes({0x41, 0x62, 0x63})},
+        {"stops at NUL", std::string("ab\0cd", 5), strokes({'a', 'b'})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        itm->f12Macro = c.macro;
+        server->clearRecords();
+        // Pressed: nothing yet; the whole stroke goes out with the release.
+        ASSERT_TRUE(xdotool("keydown F12"));
+        EXPECT_TRUE(settledKeys().empty());
+        ASSERT_TRUE(xdotool("keyup F12"));
+        EXPECT_EQ(keysAfter(c.expected.size()), c.expected);
+    }
+    server->clearRecords();
+    ASSERT_TRUE(xdotool("key F8"));
+    EXPECT_TRUE(settledKeys().empty());
+}
+
+TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
+{
+    // A remote screen larger than the area: 'f' scales it beside the host list.
+    TNTestServerOptions options;
+    options.width = 1200;
+    options.height = 900;
+    TNTestServer* big = startServer(options);
+    HostItem* bigItm = showHost(big, 'f');
+    VncViewer* viewer = app->vncViewer;
+    ASSERT_EQ(viewer->vnc, bigItm->vnc);
+    EXPECT_EQ(viewer->w(), 827);
+    EXPECT_EQ(viewer->h(), 620);
+    const int listWidth = app->hostList->w();
+
+    ASSERT_TRUE(xdotool("key F11"));
+    ASSERT_TRUE(waitFor([viewer] { return viewer->isFullScreen; }, 2));
+    EXPECT_EQ(app->hostList->x(), -3);
+    EXPECT_EQ(app->hostList->w(), 0);
+    EXPECT_EQ(app->scroller->x(), 0);
+    EXPECT_EQ(app->scroller->y(), 0);
+    EXPECT_EQ(app->scroller->w(), kWinW);
+    EXPECT_EQ(app->scroller->h(), kWinH);
+    // Unscaled and scrollable now; the screen shows remote pixels 1:1 from the window's corner.
+    EXPECT_EQ(viewer->w(), 1200);
+    EXPECT_EQ(viewer->h(), 900);
+    EXPECT_EQ(app->scroller->type(), Fl_Scroll::BOTH);
+    viewer->redraw();
+    EXPECT_TRUE(near(screenPixel(40, 30), patternAt(40, 30)));
+
+    ASSERT_TRUE(xdotool("key F11"));
+    ASSERT_TRUE(waitFor([viewer] { return !viewer->isFullScreen; }, 2));
+    EXPECT_EQ(app->hostList->x(), 0);
+    EXPECT_EQ(app->hostList->w(), listWidth);
+    EXPECT_EQ(app->scroller->x(), listWidth + 3);
+    EXPECT_EQ(viewer->w(), 827);
+    EXPECT_EQ(viewer->h(), 620);
+    // The key itself never reaches the host.
+    tnTestPump(0.2);
+    EXPECT_TRUE(big->keyEvents().empty());
+}
+
+class ViewerClipboard : public ViewerKeys {
+protected:
+    void SetUp() override
+    {
+        ViewerKeys::SetUp();
+        Fl::add_clipboard_notify(tnHandleLocalClipboard);
+    }
+
+    // Another X client takes the clipboard with `text` and serves one paste of it.
+    static void copyElsewhere(const std::string& text)
+    {
+        const std::string command = "printf '%s' '" + text +
+                                    "' | timeout 5 xclip -quiet -selection clipboard -l 1 >/dev/null 2>&1 &";
+        ASSERT_EQ(system(command.c_str()), 0);
+    }
+
+    bool serverGotCutText(const std::string& text, double seconds)
+    {
+        return waitFor(
+            [this, text] {
+                for (const std::string& t : server->cutTexts()) {
+                    if (t == text)
+                        return true;
+                }
+                return false;
+            },
+            seconds);
+    }
+};
+
+TEST_F(ViewerClipboard, LocalCopyReachesOnlyTheShownHost)
+{
+    copyElsewhere("local text");
+    EXPECT_TRUE(serverGotCutText("local text", 5));
+
+    // Copied while nothing is shown: not sent, not even when the host is shown later.
+    VncObject::hideMainViewer();
+    server->clearRecords();
+    copyElsewhere("while hidden");
+    tnTestPump(0.5);
+    itm->vnc->setObjectVisible();
+    tnTestPump(0.5);
+    EXPECT_TRUE(server->cutTexts().empty());
+}
+
+TEST_F(ViewerClipboard, HostTextReachesTheLocalClipboardWithoutAnEcho)
+{
+    server->sendCutText("from the host");
+    EXPECT_TRUE(waitFor([] { return tnTestReadClipboard() == "from the host"; }, 3));
+    tnTestPump(0.3);
+    EXPECT_TRUE(server->cutTexts().empty());
+
+    // A connection that is not the shown one does not get to set the clipboard.
+    TNTestServer* other = startServer();
+    HostItem* otherItm = addHost("other", other->port());
+    ASSERT_TRUE(connectAndWait(otherItm));
+    VncObject::handleRemoteClipboardProc(otherItm->vnc->vncClient, "not taken", 9);
+    tnTestPump(0.2);
+    EXPECT_EQ(tnTestReadClipboard(), "from the host");
+}
+
+TEST_F(ViewerClipboard, PasteSendsExactlyItsBytes)
+{
+    static char text[] = "abcdef";
+    Fl::e_text = text;
+    Fl::e_length = 0;
+    EXPECT_EQ(app->vncViewer->handle(FL_PASTE), 1);
+    Fl::e_length = 3;
+    EXPECT_EQ(app->vncViewer->handle(FL_PASTE), 1);
+    EXPECT_TRUE(serverGotCutText("abc", 3));
+    tnTestPump(0.2);
+    EXPECT_EQ(server->cutTexts().size(), 1u);
+}
+
+} // namespace
