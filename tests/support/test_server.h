@@ -16,7 +16,7 @@ struct TNTestServerOptions {
     std::string plainUser;             // non-empty: VeNCrypt Plain user-name/password authentication
     std::string plainPassword;
     std::string desktopName = "tn-test";
-    bool stallAfterHandshake = false;  // see TNTestServer::stallMidMessage
+    bool stallAfterHandshake = false;  // stall (see stallMidMessage) at the client's first update request
 };
 
 struct TNPointerEvent {
@@ -44,12 +44,16 @@ public:
     void markAllModified();
     // Change the desktop size (clients that allow it get a new frame buffer).
     void resize(int width, int height);
-    // A cursor shape (w x h, hot spot) sent to clients that asked for it.
+    // A cursor shape (w x h, hot spot; every pixel opaque) sent to clients that asked for it.
     void setCursor(int w, int h, int hotX, int hotY);
     void sendCutText(const std::string& text);
+    // A cut text and an update of the top-left 4x4 pixels written back to back, so that
+    // they reach the client together (one read of the client takes both).
+    void sendCutTextWithUpdate(const std::string& text);
     // Closes every client connection.
     void dropClients();
-    // Sends the first bytes of a message and then nothing (the client is left mid-message).
+    // Sends the first bytes of a message and then nothing (the client is left mid-message):
+    // a ServerCutText that announces 100 bytes and carries 10.
     void stallMidMessage();
     // Connects to a listening viewer (reverse connection), e.g. to 127.0.0.1:5500.
     bool reverseConnect(const std::string& host, int port);
