@@ -1,0 +1,535 @@
+// The connection object: starting an attempt, the handshake worker, ending and releasing
+// connections, listening lines and the program's main loop.
+#include "connection/vnc_object.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Multiline_Output.H>
+#include <FL/Fl_Pixmap.H>
+#include <FL/Fl_RGB_Image.H>
+#include <pthread.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_set>
+
+#include "config/host_item.h"
+#include "connection/engine_internal.h"
+#include "core/app.h"
+#include "core/log.h"
+#include "core/modal.h"
+#include "viewer/vnc_viewer.h"
+
+// The JPEG decoder of the library's tight decoder (exported by libvncclient itself).
+extern "C" int tjDestroy(void* handle);
+
+namespace {
+
+// The program name handed to the library (it keeps the pointer, so it must outlive the client).
+char tnProgramName[] = "TandrelFLTK";
+
+// Objects whose worker was started and that have not been ended or released since.
+std::unordered_set<const VncObject*>& tnCountedObjects()
+{
+    static std::unordered_set<const VncObject*> counted;
+    return counted;
+}
+
+// The one object whose socket is registered with the toolkit.
+VncObject* watchedObject = nullptr;
+
+// Set while a server message is being handled, so that a nested event wait (Fl::check)
+// never starts a second one.
+bool isHandlingMessage = false;
+
+void tnSetIcon(HostItem* itm, Fl_Pixmap* icon)
+{
+    itm->icon = icon;
+    Fl::awake(tnHandleListItemIconChange, nullptr);
+}
+
+std::string tnConnectionLogSuffix(const HostItem* itm)
+{
+    return "'" + itm->name + "' - " + itm->hostAddress;
+}
+
+// ---- SSH tunnels --------------------------------------------------------------------
+// This build has no SSH tunnel: an attempt of a type-'s' host fails right away with a
+// clear error text. Returns false when the attempt must not go on.
+bool tnStartSSHTunnel(HostItem* itm)
+{
+    tnDebugLog("tnCreateVNCObject - Host is SSH type");
+    itm->isConnecting = false;
+    itm->hasCouldntConnect = true;
+    itm->hasAborted = true;
+    itm->setLastError("SSH support unavailable");
+    tnLogToFile("ERROR - SSH support unavailable for " + tnConnectionLogSuffix(itm));
+    return false;
+}
+
+void tnStopSSHTunnel(HostItem*) {}
+// -------------------------------------------------------------------------------------
+
+// The worker's outcome when no handshake could be tried.
+void tnWorkerAborted(HostItem* itm)
+{
+    itm->isConnected = false;
+    itm->hasAborted = true;
+    itm->hasCouldntConnect = true;
+    itm->isConnecting = false;
+}
+
+void tnWorkerHandshakeFailed(HostItem* itm, VncObject* vnc, int error)
+{
+    char text[256] = {0};
+    const char* message = strerror_r(error, text, sizeof(text));
+    VncObject::parseErrorMessages(itm, message);
+    itm->isConnected = false;
+    itm->hasCouldntConnect = true;
+    itm->isConnecting = false;
+}
+
+void tnWorkerSucceeded(HostItem* itm)
+{
+    itm->isWaitingToShow = true;
+    itm->isClientInitialized = true;
+    itm->isConnected = true;
+    itm->isConnecting = false;
+}
+
+// Waits for a server to connect to port 5500 and runs the handshake on that connection.
+// The wait polls a cancel flag every 0.2 seconds, so ending the line stops it.
+void tnListenAndHandshake(HostItem* itm, VncObject* vnc)
+{
+    rfbClient* client = vnc->vncClient;
+    int accepted = 0;
+    while (!vnc->isListenCancelled && accepted == 0)
+        accepted = listenForIncomingConnectionsNoFork(client, 200000);
+    if (vnc->isListenCancelled) {
+        tnWorkerAborted(itm);
+        return;
+    }
+    if (accepted < 0) {
+        // The port could not be opened: no server can ever arrive on this line.
+        const int error = errno;
+        itm->hasAborted = true;
+        tnWorkerHandshakeFailed(itm, vnc, error);
+        return;
+    }
+    int argc = 1;
+    char* argv[] = {tnProgramName, nullptr};
+    const bool initialised = rfbInitClient(client, &argc, argv);
+    const int error = errno;
+    tnFreeRefusedEmptyPassword();
+    if (initialised) {
+        tnWorkerSucceeded(itm);
+    } else {
+        vnc->isClientFreedByLibrary = true;
+        tnWorkerHandshakeFailed(itm, vnc, error);
+    }
+}
+
+// Handles one waiting server message of the shown connection; false when there was none
+// or the connection has ended.
+bool tnServeConnection(VncObject* vnc)
+{
+    if (!vnc || !vnc->vncClient || isHandlingMessage)
+        return false;
+    rfbClient* client = vnc->vncClient;
+    // Bytes the library has already read ahead are a message that the socket no longer shows.
+    const int waiting = client->buffered > 0 ? 1 : WaitForMessage(client, 0);
+    if (waiting < 0) {
+        vnc->endViewer();
+        return false;
+    }
+    if (waiting == 0)
+        return false;
+    isHandlingMessage = true;
+    const bool handled = HandleRFBServerMessage(client);
+    isHandlingMessage = false;
+    if (!handled) {
+        vnc->endViewer();
+        return false;
+    }
+    return true;
+}
+
+// The toolkit calls this when the shown connection's socket becomes readable.
+void tnHandleShownSocket(int, void* data)
+{
+    auto* vnc = static_cast<VncObject*>(data);
+    if (vnc != watchedObject)
+        return;
+    // Also what the first read brought along, so nothing is left waiting in the buffer
+    // for a socket event that will not come; bounded so the GUI gets its turn.
+    for (int count = 0; count < 16; count++) {
+        if (!tnServeConnection(vnc) || vnc != watchedObject || vnc->vncClient->buffered == 0)
+            break;
+    }
+}
+
+} // namespace
+
+std::vector<HostItem*>& tnItemsWithObjects()
+{
+    static std::vector<HostItem*> items;
+    return items;
+}
+
+uint16_t tnLineOfItem(const HostItem* itm)
+{
+    if (!app->hostList || !itm)
+        return 0;
+    const int size = app->hostList->size();
+    for (uint16_t line = 0; line <= size; line++) {
+        if (app->hostList->data(line) == itm)
+            return line;
+        if (line == UINT16_MAX)
+            break;
+    }
+    return 0;
+}
+
+void tnUncountActiveConnection(VncObject* vnc)
+{
+    if (tnCountedObjects().erase(vnc) > 0)
+        app->activeConnectionCount--;
+}
+
+void tnReleaseVncObject(HostItem* itm)
+{
+    VncObject* vnc = itm ? itm->vnc : nullptr;
+    if (!vnc)
+        return;
+    if (app->vncViewer && app->vncViewer->vnc == vnc) {
+        VncObject::hideMainViewer();
+        if (app->vncViewer->vnc == vnc)
+            app->vncViewer->vnc = nullptr;
+    }
+    tnUncountActiveConnection(vnc);
+    auto& items = tnItemsWithObjects();
+    items.erase(std::remove(items.begin(), items.end(), itm), items.end());
+    itm->vnc = nullptr;
+    delete vnc;
+}
+
+void tnDeliverResultNow(HostItem* itm)
+{
+    // The handler takes a result only while one is owed.
+    itm->isWorkerRunning = true;
+    tnHandleThreadConnection(itm);
+}
+
+void tnWatchShownSocket(VncObject* vnc)
+{
+    if (!vnc || !vnc->vncClient || vnc->isClientFreedByLibrary)
+        return;
+    const int sock = vnc->vncClient->sock;
+    if (sock < 0)
+        return;
+    if (watchedObject == vnc && vnc->watchedSocket == sock)
+        return;
+    if (watchedObject)
+        tnUnwatchShownSocket(watchedObject);
+    Fl::add_fd(sock, FL_READ, tnHandleShownSocket, vnc);
+    vnc->watchedSocket = sock;
+    watchedObject = vnc;
+}
+
+void tnUnwatchShownSocket(VncObject* vnc)
+{
+    if (!vnc)
+        return;
+    if (vnc->watchedSocket >= 0)
+        Fl::remove_fd(vnc->watchedSocket);
+    vnc->watchedSocket = -1;
+    if (watchedObject == vnc)
+        watchedObject = nullptr;
+}
+
+VncObject::~VncObject()
+{
+    tnUnwatchShownSocket(this);
+    tnCountedObjects().erase(this);
+    delete cursorImage;
+    cursorImage = nullptr;
+    // After a failed rfbInitClient the library has freed the client itself.
+    if (vncClient && !isClientFreedByLibrary) {
+        free(vncClient->frameBuffer);
+        vncClient->frameBuffer = nullptr;
+        free(vncClient->rcSource);
+        vncClient->rcSource = nullptr;
+        free(vncClient->rcMask);
+        vncClient->rcMask = nullptr;
+#if defined(LIBVNCSERVER_HAVE_LIBZ) && defined(LIBVNCSERVER_HAVE_LIBJPEG)
+        // rfbClientCleanup (0.9.14) leaves the decoder that the first JPEG rectangle made.
+        if (vncClient->tjhnd)
+            tjDestroy(vncClient->tjhnd);
+        vncClient->tjhnd = nullptr;
+#endif
+        rfbClientCleanup(vncClient);
+    }
+    vncClient = nullptr;
+    free(encodingsCopy);
+    encodingsCopy = nullptr;
+    free(listenAddressCopy);
+    listenAddressCopy = nullptr;
+}
+
+void VncObject::createVNCObject(HostItem* itm)
+{
+    // A host whose earlier worker still runs (an ended attempt that has not returned yet)
+    // is refused like a connecting one.
+    if (!itm || itm->isConnected || itm->isConnecting || itm->isWorkerRunning) {
+        tnBeep();
+        tnMessageWindow("Error: Could not create VNC connection", "Tandrel - FLTK");
+        return;
+    }
+    if (itm->hostType != 'v' && itm->hostType != 's')
+        return;
+    // Checked before anything is made, so a refused host keeps its state entirely.
+    if (!itm->isListener && itm->hostAddress.empty()) {
+        tnBeep();
+        tnMessageWindow(itm->name + " - Error: Host address is missing", "Tandrel - FLTK");
+        return;
+    }
+
+    // Whatever object the last attempt left behind is of no use any more.
+    itm->needsCleanup = false;
+    tnReleaseVncObject(itm);
+    itm->isAbandoned = false;
+
+    VncObject* vnc = new VncObject();
+    rfbClient* client = rfbGetClient(8, 3, 4);
+    vnc->vncClient = client;
+    itm->vnc = vnc;
+    tnItemsWithObjects().push_back(itm);
+    // The library's log hooks are process-wide; set them only while they differ, so no
+    // running handshake ever sees them being written.
+    if (rfbClientLog != libVncLogging)
+        rfbClientLog = libVncLogging;
+    if (rfbClientErr != libVncLogging)
+        rfbClientErr = libVncLogging;
+    if (!client) {
+        tnBeep();
+        return;
+    }
+    client->canHandleNewFBSize = 1;
+    client->appData.forceTrueColour = FALSE;
+    client->appData.useRemoteCursor = FALSE;
+    client->listenPort = tnListenPort;
+    // Without this the library also opens an IPv6 port of its own choosing.
+    client->listen6Port = -1;
+    client->GetCredential = handleCredential;
+    client->GetPassword = handlePassword;
+    client->FinishedFrameBufferUpdate = handleFrameBufferUpdate;
+    client->GotCursorShape = nullptr;
+    client->GotXCutText = handleRemoteClipboardProc;
+    client->connectTimeout = 30;
+    // A server that stops in the middle of a message would otherwise block the reader forever.
+    client->readTimeout = tnReadTimeoutSeconds;
+    client->programName = tnProgramName;
+    vnc->itm = itm;
+
+    itm->isConnecting = true;
+    itm->isClientInitialized = false;
+    itm->isConnected = false;
+    itm->isWaitingToShow = false;
+    itm->hasCouldntConnect = false;
+    itm->hasAborted = false;
+    itm->hasDisconnectRequest = false;
+    itm->setLastError("");
+    if (app->quickInfoLastError)
+        app->quickInfoLastError->value("");
+
+    rfbClientSetClientData(client, app->libVncTag, vnc);
+    client->appData.useRemoteCursor = itm->showRemoteCursor ? TRUE : FALSE;
+    if (itm->showRemoteCursor)
+        client->GotCursorShape = handleCursorShapeChange;
+    client->appData.compressLevel = itm->compressLevel;
+    client->appData.qualityLevel = itm->qualityLevel;
+    vnc->encodingsCopy = strdup("tight copyrect hextile");
+    client->appData.encodingsString = vnc->encodingsCopy;
+    if (itm->isListener) {
+        vnc->listenAddressCopy = strdup("0.0.0.0");
+        client->listenAddress = vnc->listenAddressCopy;
+    }
+
+    itm->connectAddress = itm->hostAddress + ":" + itm->vncPort;
+    app->pendingConnectionCount++;
+    tnLogToFile("Attempting to connect to " + tnConnectionLogSuffix(itm));
+    tnSetIcon(itm, app->iconConnecting);
+
+    if (itm->hostType == 's' && !tnStartSSHTunnel(itm)) {
+        tnDeliverResultNow(itm);
+        return;
+    }
+
+    tnDebugLog("tnCreateVNCObject - Creating and running itm->threadRFB");
+    itm->isWorkerRunning = true;
+    if (pthread_create(&itm->threadRFB, nullptr, initVNCConnection, itm) != 0) {
+        itm->isWorkerRunning = false;
+        tnLogToFile("ERROR - Couldn't create RFB thread for " + tnConnectionLogSuffix(itm));
+        itm->isConnecting = false;
+        itm->hasCouldntConnect = true;
+        itm->hasAborted = true;
+        tnDeliverResultNow(itm);
+        return;
+    }
+    tnCountedObjects().insert(vnc);
+    app->activeConnectionCount++;
+}
+
+void* VncObject::initVNCConnection(void* data)
+{
+    pthread_detach(pthread_self());
+    // The main thread holds the lock until it has finished starting this attempt.
+    Fl::lock();
+    Fl::unlock();
+
+    auto* itm = static_cast<HostItem*>(data);
+    if (!itm)
+        return nullptr;
+    // The main thread leaves `vnc` and its client alone until this worker's result is handled.
+    VncObject* vnc = itm->vnc;
+    if (!vnc || !vnc->vncClient) {
+        tnWorkerAborted(itm);
+    } else if (itm->isListener) {
+        tnListenAndHandshake(itm, vnc);
+    } else if (itm->connectAddress.size() > 6) {
+        char* name = strdup(tnProgramName);
+        char* address = strdup(itm->connectAddress.c_str());
+        char* argv[] = {name, address, nullptr};
+        int argc = 2;
+        const bool initialised = rfbInitClient(vnc->vncClient, &argc, argv);
+        const int error = errno;
+        tnFreeRefusedEmptyPassword();
+        if (initialised) {
+            tnWorkerSucceeded(itm);
+        } else {
+            vnc->isClientFreedByLibrary = true;
+            tnWorkerHandshakeFailed(itm, vnc, error);
+        }
+        free(name);
+        free(address);
+    } else {
+        tnWorkerAborted(itm);
+    }
+    Fl::awake(tnHandleThreadConnection, itm);
+    return nullptr;
+}
+
+void VncObject::endViewer()
+{
+    HostItem* host = itm;
+    if (!host || !host->vnc)
+        return;
+    // Already ended while its handshake ran; the worker's result releases it.
+    if (host->isAbandoned)
+        return;
+    VncViewer* viewer = app->vncViewer;
+    if (viewer && viewer->vnc && viewer->vnc->itm == host) {
+        if (viewer->isFullScreen)
+            VncViewer::unsetFullScreen();
+        hideMainViewer();
+    }
+    tnUnwatchShownSocket(this);
+
+    const bool wasConnected = host->isConnected;
+    const bool wasConnecting = host->isConnecting;
+    if (wasConnected && !host->hasDisconnectRequest) {
+        tnSetIcon(host, app->iconDisconnectedError);
+        tnLogToFile("Unexpectedly disconnected from " + tnConnectionLogSuffix(host));
+    } else if ((wasConnected || wasConnecting) && host->hasDisconnectRequest) {
+        tnSetIcon(host, app->iconDisconnected);
+        if (app->isShuttingDown)
+            tnLogToFile("Automatically disconnecting.  Program is shutting down " + tnConnectionLogSuffix(host));
+        else
+            tnLogToFile("Manually disconnected from " + tnConnectionLogSuffix(host));
+    }
+    tnUncountActiveConnection(this);
+    host->isConnected = false;
+    host->hasDisconnectRequest = false;
+    if (host->hostType == 's')
+        tnStopSSHTunnel(host);
+    if (host->isWorkerRunning) {
+        // The handshake (or the wait of a listening line) is still running or its result
+        // is still queued: the result handler releases the object instead of showing it.
+        host->isAbandoned = true;
+        if (host->isListener)
+            isListenCancelled = true;
+    } else if (vncClient && !isClientFreedByLibrary && !wasConnecting) {
+        host->needsCleanup = true;
+    }
+    host->isConnecting = false;
+}
+
+void VncObject::endAllViewers()
+{
+    if (!app->hostList)
+        return;
+    const int size = app->hostList->size();
+    for (uint16_t line = 1; line != 0 && line <= size; line++) {
+        auto* itm = static_cast<HostItem*>(app->hostList->data(line));
+        if (!itm || !itm->vnc)
+            continue;
+        if (itm->isConnected || itm->isConnecting || itm->isWaitingToShow) {
+            itm->hasDisconnectRequest = true;
+            itm->vnc->endViewer();
+        }
+    }
+}
+
+void VncObject::cleanupVNCObject(HostItem* itm)
+{
+    if (!itm)
+        return;
+    // A worker still uses the object; its result handler releases it.
+    if (itm->isWorkerRunning)
+        return;
+    itm->needsCleanup = false;
+    tnReleaseVncObject(itm);
+}
+
+void VncObject::masterMessageLoop()
+{
+    while (!app->isShuttingDown) {
+        if (app->activeConnectionCount == 0) {
+            Fl::wait(0.7);
+            continue;
+        }
+        VncObject* shown = app->vncViewer ? app->vncViewer->vnc : nullptr;
+        if (shown && shown->itm && shown->vncClient) {
+            // The socket of the shown connection wakes the wait below.
+            tnWatchShownSocket(shown);
+            checkVNCMessages(shown);
+        }
+        Fl::wait(0.034);
+    }
+}
+
+void VncObject::checkVNCMessages(VncObject* vnc)
+{
+    if (tnServeConnection(vnc))
+        Fl::check();
+}
+
+void VncObject::createVNCListener()
+{
+    auto* itm = new HostItem();
+    itm->name = "Listening";
+    itm->scaling = 'f';
+    itm->showRemoteCursor = true;
+    itm->isListener = true;
+    itm->icon = app->iconDisconnected;
+    if (app->hostList) {
+        app->hostList->add(itm->name.c_str(), itm);
+        const int last = app->hostList->size();
+        app->hostList->icon(last, itm->icon);
+        app->hostList->bottomline(last);
+        app->hostList->redraw();
+    }
+    createVNCObject(itm);
+}

@@ -1,0 +1,209 @@
+// Shared set-up of the connection tests: the real program state started in-process,
+// hosts on the real host list, test servers on loopback, modal boxes answered here.
+#pragma once
+
+#include <FL/Fl.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Pixmap.H>
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/host_item.h"
+#include "connection/engine_internal.h"
+#include "connection/vnc_object.h"
+#include "core/app.h"
+#include "core/log.h"
+#include "core/modal.h"
+#include "gui/host_list.h"
+#include "support/app_fixture.h"
+#include "support/gui_events.h"
+#include "support/test_server.h"
+#include "viewer/vnc_viewer.h"
+
+// A TCP socket on 127.0.0.1 that accepts connections into its queue and never says a
+// word: a handshake with it stays "connecting" until the socket is closed (or the read
+// time-out ends it).
+class TNSilentServer {
+public:
+    TNSilentServer()
+    {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(fd, 4) != 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            close();
+            return;
+        }
+        port = ntohs(address.sin_port);
+    }
+    ~TNSilentServer() { close(); }
+    // Closing resets the queued connections, so a waiting handshake fails at once.
+    void close()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    int port = 0;
+
+private:
+    int fd = -1;
+};
+
+// Binds 127.0.0.1:`port` and listens; -1 when the port is taken. The caller closes it.
+inline int tnTestBindPort(int port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 && listen(fd, 4) == 0)
+        return fd;
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
+class TNConnectionTest : public ::testing::Test {
+protected:
+    std::string dir;
+    std::vector<std::pair<std::string, std::string>> messages;   // title, text
+    int beeps = 0;
+    std::vector<std::unique_ptr<TNTestServer>> servers;
+
+    void SetUp() override
+    {
+        dir = tnTestMakeTempDir();
+        ASSERT_FALSE(dir.empty());
+        tnTestStartApp(dir);
+        app->logToFile = true;
+        tnModalHooks().message = [this](const std::string& title, const std::string& text) {
+            messages.emplace_back(title, text);
+        };
+        tnModalHooks().choice = [](const std::string&, const std::string&) { return 2; };
+        tnModalHooks().beep = [this](int) { beeps++; };
+    }
+
+    void TearDown() override
+    {
+        // Nothing of this test may reach the next one's state: end every connection and
+        // wait until every handshake worker has returned and its result is handled.
+        for (HostItem* itm : std::vector<HostItem*>(tnItemsWithObjects())) {
+            if (itm->vnc && (itm->isConnected || itm->isConnecting || itm->isWaitingToShow)) {
+                itm->hasDisconnectRequest = true;
+                itm->vnc->endViewer();
+            }
+        }
+        const bool workersDone = tnTestPumpUntil(
+            [] {
+                for (HostItem* itm : tnItemsWithObjects()) {
+                    if (itm->isWorkerRunning)
+                        return false;
+                }
+                return true;
+            },
+            15.0);
+        EXPECT_TRUE(workersDone) << "a handshake worker did not return";
+        for (HostItem* itm : std::vector<HostItem*>(tnItemsWithObjects()))
+            VncObject::cleanupVNCObject(itm);
+        EXPECT_TRUE(tnItemsWithObjects().empty());
+        // Every attempt resolved, every worker uncounted.
+        EXPECT_EQ(app->pendingConnectionCount, 0);
+        EXPECT_EQ(app->activeConnectionCount, 0);
+        servers.clear();
+        tnModalHooks() = TNModalHooks();
+        tnTestRemoveDir(dir);
+    }
+
+    TNTestServer* startServer(const TNTestServerOptions& options = TNTestServerOptions())
+    {
+        servers.push_back(std::make_unique<TNTestServer>(options));
+        EXPECT_TRUE(servers.back()->start());
+        return servers.back().get();
+    }
+
+    // A host line at the end of the list, reaching 127.0.0.1:`port`.
+    HostItem* addHost(const std::string& name, int port, const std::string& password = "")
+    {
+        auto* itm = new HostItem();
+        itm->name = name;
+        itm->hostAddress = "127.0.0.1";
+        itm->vncPort = std::to_string(port);
+        itm->vncPassword = password;
+        itm->scaling = 's';
+        app->hostList->add(name.c_str(), itm);
+        app->hostList->icon(app->hostList->size(), app->iconDisconnected);
+        return itm;
+    }
+
+    static int lineOf(const HostItem* itm) { return tnItemNumFromItm(itm); }
+
+    bool waitFor(const std::function<bool()>& done, double seconds = 5.0)
+    {
+        return tnTestPumpUntil(done, seconds);
+    }
+
+    bool connectAndWait(HostItem* itm)
+    {
+        VncObject::createVNCObject(itm);
+        return waitFor([itm] { return itm->isConnected && itm->icon == app->iconConnected; });
+    }
+
+    // Runs the program's own main loop until `done` returns true or `seconds` have passed
+    // (a timer of the test then ends the loop the way shut-down does).
+    bool runMainLoopUntil(const std::function<bool()>& done, double seconds)
+    {
+        static const std::function<bool()>* condition = nullptr;
+        static std::chrono::steady_clock::time_point deadline;
+        struct Tick {
+            static void run(void*)
+            {
+                if ((*condition)() || std::chrono::steady_clock::now() >= deadline)
+                    app->isShuttingDown = true;
+                else
+                    Fl::repeat_timeout(0.02, run);
+            }
+        };
+        condition = &done;
+        deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                           std::chrono::duration<double>(seconds));
+        Fl::add_timeout(0.02, Tick::run);
+        VncObject::masterMessageLoop();
+        Fl::remove_timeout(Tick::run);
+        app->isShuttingDown = false;
+        return done();
+    }
+
+    std::string logText() const { return tnTestReadFile(tnLogFilePath()); }
+
+    static int countOf(const std::string& text, const std::string& part)
+    {
+        int count = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+            count++;
+        return count;
+    }
+
+    bool sawMessage(const std::string& title, const std::string& text) const
+    {
+        for (const auto& message : messages) {
+            if (message.first == title && message.second == text)
+                return true;
+        }
+        return false;
+    }
+};

@@ -1,0 +1,172 @@
+// The library's hooks: error texts, password and credential answers, the remote cursor
+// and the library's log lines.
+#include <FL/Fl_RGB_Image.H>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "rfb_fixture.h"
+
+namespace {
+
+TEST(HandshakeErrorText, FromTheSystemMessage)
+{
+    struct Case {
+        std::string error;
+        char hostType;
+        bool sshReady;
+        std::string text;
+    };
+    const std::string eagain = strerror(EAGAIN);
+    const std::string einprogress = strerror(EINPROGRESS);
+    const Case cases[] = {
+        {eagain, 'v', false, "Bad / missing password or Resource temporarily unavailable"},
+        {"read: " + eagain + " (11)", 's', true, "Bad / missing password or Resource temporarily unavailable"},
+        {einprogress, 'v', false, "Unable to connect to VNC server"},
+        {einprogress, 's', true, "Unable to connect to VNC server"},
+        {einprogress, 's', false, "Unable to connect to host's SSH server"},
+        {strerror(ECONNREFUSED), 'v', false, strerror(ECONNREFUSED)},
+        {"resource temporarily unavailable", 'v', false, "resource temporarily unavailable"},
+        {"", 'v', false, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(tnErrorTextForHandshake(c.error, c.hostType, c.sshReady), c.text) << c.error << " " << c.hostType;
+}
+
+class LibraryHooks : public TNConnectionTest {
+protected:
+    HostItem host;
+    VncObject* vnc = nullptr;
+    rfbClient* client = nullptr;
+
+    void SetUp() override
+    {
+        TNConnectionTest::SetUp();
+        host.name = "hooked";
+        vnc = new VncObject();
+        client = rfbGetClient(8, 3, 4);
+        vnc->vncClient = client;
+        vnc->itm = &host;
+        rfbClientSetClientData(client, app->libVncTag, vnc);
+    }
+
+    void TearDown() override
+    {
+        delete vnc;   // also releases the client, which never connected
+        TNConnectionTest::TearDown();
+    }
+
+    std::string password()
+    {
+        char* answer = VncObject::handlePassword(client);
+        std::string text = answer ? answer : "(null)";
+        free(answer);
+        return text;
+    }
+};
+
+TEST_F(LibraryHooks, PasswordAnswers)
+{
+    host.vncPassword = "abcdefghijkl";
+    EXPECT_EQ(password(), "abcdefghi") << "the first 9 characters";
+    host.vncPassword = "";
+    EXPECT_EQ(password(), "") << "an empty string, not null";
+
+    EXPECT_EQ(VncObject::handlePassword(nullptr), nullptr);
+    vnc->itm = nullptr;
+    EXPECT_EQ(VncObject::handlePassword(client), nullptr);
+    rfbClient* stranger = rfbGetClient(8, 3, 4);
+    EXPECT_EQ(VncObject::handlePassword(stranger), nullptr);
+    rfbClientCleanup(stranger);
+    const std::string log = logText();
+    EXPECT_NE(log.find("ERROR - handlePassword: vnc->vncClient is null\n"), std::string::npos);
+    EXPECT_NE(log.find("ERROR - handlePassword: itm is null\n"), std::string::npos);
+    EXPECT_NE(log.find("ERROR - handlePassword: vnc is null\n"), std::string::npos);
+}
+
+TEST_F(LibraryHooks, CredentialAnswers)
+{
+    host.vncLoginUser = "anna";
+    host.vncLoginPassword = std::string(9000, 'p');
+    rfbCredential* credential = VncObject::handleCredential(client, rfbCredentialTypeUser);
+    ASSERT_NE(credential, nullptr);
+    EXPECT_STREQ(credential->userCredential.username, "anna");
+    EXPECT_EQ(std::string(credential->userCredential.password), std::string(8191, 'p'));
+    free(credential->userCredential.username);
+    free(credential->userCredential.password);
+    free(credential);
+
+    EXPECT_EQ(VncObject::handleCredential(client, rfbCredentialTypeX509), nullptr);
+    EXPECT_NE(logText().find("ERROR - handleCredential: Non-username / password required for authentication\n"),
+              std::string::npos);
+}
+
+TEST_F(LibraryHooks, CursorShapeBecomesAnImageWithTheMaskAsAlpha)
+{
+    const int size = 16;
+    client->rcSource = static_cast<uint8_t*>(malloc(size * size * 4));
+    client->rcMask = static_cast<uint8_t*>(calloc(size * size, 1));
+    memset(client->rcSource, 0x40, size * size * 4);
+    for (int i = 0; i < size; i++)
+        client->rcMask[i * size + i] = 1;
+    vnc->isVisible = true;
+
+    // Dropped while the pointer is over the host list.
+    Fl::belowmouse(app->hostList);
+    VncObject::handleCursorShapeChange(client, 3, 4, size, size, 4);
+    EXPECT_EQ(vnc->cursorImage, nullptr);
+
+    Fl::belowmouse(app->vncViewer);
+    VncObject::handleCursorShapeChange(client, 3, 4, size, size, 4);
+    ASSERT_NE(vnc->cursorImage, nullptr);
+    EXPECT_EQ(vnc->cursorImage->w(), size);
+    EXPECT_EQ(vnc->cursorImage->h(), size);
+    EXPECT_EQ(vnc->cursorImage->d(), 4);
+    EXPECT_EQ(vnc->cursorHotX, 3);
+    EXPECT_EQ(vnc->cursorHotY, 4);
+    const auto* pixels = reinterpret_cast<const uint8_t*>(vnc->cursorImage->data()[0]);
+    int opaque = 0;
+    for (int y = 0; y < size; y++) {
+        for (int x = 0; x < size; x++) {
+            const uint8_t* pixel = pixels + (y * size + x) * 4;
+            EXPECT_EQ(pixel[3], x == y ? 255 : 0) << x << "," << y;
+            EXPECT_EQ(pixel[0], 0x40);
+            opaque += pixel[3] == 255;
+        }
+    }
+    EXPECT_EQ(opaque, size);
+
+    // A later shape replaces it; one that arrives while the viewer is hidden does not.
+    VncObject::handleCursorShapeChange(client, 5, 6, size, size, 4);
+    ASSERT_NE(vnc->cursorImage, nullptr);
+    EXPECT_EQ(vnc->cursorHotX, 5);
+    vnc->isVisible = false;
+    VncObject::handleCursorShapeChange(client, 7, 7, size, size, 4);
+    EXPECT_EQ(vnc->cursorHotX, 5);
+    Fl::belowmouse(nullptr);
+}
+
+using LibraryLog = TNConnectionTest;
+
+TEST_F(LibraryLog, ReachesTheLogOnlyInDebugMode)
+{
+    TNTestServer* server = startServer();
+    for (const bool debug : {false, true}) {
+        SCOPED_TRACE(debug ? "debug" : "no debug");
+        app->debugMode = debug;
+        tnTestWriteFile(tnLogFilePath(), "");
+        HostItem* itm = addHost(debug ? "debug" : "quiet", server->port());
+        ASSERT_TRUE(connectAndWait(itm));
+        const std::string log = logText();
+        EXPECT_NE(log.find("Connected to '"), std::string::npos);
+        // The library's own lines, as it wrote them (no prefix of the program's).
+        EXPECT_EQ(log.find("- VNC server supports protocol version") != std::string::npos, debug);
+        EXPECT_EQ(log.find("VNC server supports protocol version") != std::string::npos, debug);
+        itm->hasDisconnectRequest = true;
+        itm->vnc->endViewer();
+    }
+    app->debugMode = false;
+}
+
+} // namespace

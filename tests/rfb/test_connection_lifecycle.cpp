@@ -1,0 +1,251 @@
+// The life cycle of one connection against a real RFB server on loopback: start,
+// success and the ways an attempt fails, ending on request, on a lost or stalled server,
+// and at shut-down.
+#include <regex>
+
+#include "rfb_fixture.h"
+
+namespace {
+
+using ConnectionLifecycle = TNConnectionTest;
+
+TEST_F(ConnectionLifecycle, ConnectsAndRefusesASecondAttempt)
+{
+    TNTestServerOptions options;
+    options.password = "secret12";
+    TNTestServer* server = startServer(options);
+    HostItem* itm = addHost("office", server->port(), "secret12");
+
+    ASSERT_TRUE(connectAndWait(itm));
+    EXPECT_FALSE(itm->isWaitingToShow);
+    EXPECT_FALSE(itm->isConnecting);
+    EXPECT_TRUE(itm->isClientInitialized);
+    EXPECT_TRUE(std::regex_match(itm->lastConnectedTime, std::regex(R"(\d{4}-\d\d-\d\d  \d\d:\d\d:\d\d)")))
+        << itm->lastConnectedTime;
+    EXPECT_EQ(app->pendingConnectionCount, 0);
+    EXPECT_EQ(app->activeConnectionCount, 1);
+    EXPECT_EQ(app->hostList->icon(lineOf(itm)), app->iconConnected);
+    EXPECT_TRUE(waitFor([&] { return server->clientCount() == 1; }));
+    const std::string log = logText();
+    EXPECT_LT(log.find("Attempting to connect to 'office' - 127.0.0.1\n"),
+              log.find("Connected to 'office' - 127.0.0.1\n"));
+    EXPECT_NE(log.find("Connected to 'office' - 127.0.0.1\n"), std::string::npos);
+
+    // A connected host is not connected a second time, and the connection stays as it is.
+    VncObject* before = itm->vnc;
+    VncObject::createVNCObject(itm);
+    EXPECT_TRUE(sawMessage("Tandrel - FLTK", "Error: Could not create VNC connection"));
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(itm->vnc, before);
+    EXPECT_TRUE(itm->isConnected);
+    EXPECT_EQ(app->activeConnectionCount, 1);
+    EXPECT_EQ(app->pendingConnectionCount, 0);
+}
+
+struct AttemptCase {
+    const char* name;
+    bool runServer;
+    TNTestServerOptions server;
+    std::string vncPassword;
+    std::string loginUser;
+    std::string loginPassword;
+    std::string address;        // "" = 127.0.0.1
+    std::string port;           // "" = the server's (or a closed) port
+    bool connects;
+    std::string error;          // expected lastError when it fails
+};
+
+TNTestServerOptions tnPasswordServer()
+{
+    TNTestServerOptions options;
+    options.password = "secret12";
+    return options;
+}
+
+TNTestServerOptions tnPlainServer()
+{
+    TNTestServerOptions options;
+    options.plainUser = "anna";
+    options.plainPassword = "Plainpw1";
+    return options;
+}
+
+TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
+{
+    const std::string badPassword = "Bad / missing password or Resource temporarily unavailable";
+    const AttemptCase cases[] = {
+        {"vnc password right", true, tnPasswordServer(), "secret12", "", "", "", "", true, ""},
+        {"vnc password wrong", true, tnPasswordServer(), "wrong", "", "", "", "", false, badPassword},
+        {"vnc password missing", true, tnPasswordServer(), "", "", "", "", "", false, badPassword},
+        {"user and password right", true, tnPlainServer(), "", "anna", "Plainpw1", "", "", true, ""},
+        {"user and password wrong", true, tnPlainServer(), "", "anna", "nope", "", "", false, badPassword},
+        {"refused port", false, {}, "", "", "", "", "", false, "Unable to connect to VNC server"},
+        // "ab:1" has 4 characters: no handshake is tried, the failure has no text.
+        {"address of 6 characters or fewer", false, {}, "", "", "", "ab", "1", false, ""},
+    };
+    for (const AttemptCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        int port = 0;
+        if (c.runServer) {
+            port = startServer(c.server)->port();
+        } else {
+            TNSilentServer closed;   // a port that was free a moment ago and is closed now
+            port = closed.port;
+        }
+        HostItem* itm = addHost(c.name, port, c.vncPassword);
+        itm->vncLoginUser = c.loginUser;
+        itm->vncLoginPassword = c.loginPassword;
+        if (!c.address.empty())
+            itm->hostAddress = c.address;
+        if (!c.port.empty())
+            itm->vncPort = c.port;
+
+        VncObject::createVNCObject(itm);
+        EXPECT_TRUE(itm->isConnecting);
+        EXPECT_EQ(itm->icon, app->iconConnecting);
+        ASSERT_TRUE(waitFor([itm] { return itm->icon != app->iconConnecting; }, 10));
+        EXPECT_EQ(itm->isConnected, c.connects);
+        EXPECT_FALSE(itm->isConnecting);
+        EXPECT_EQ(app->pendingConnectionCount, 0);
+        if (c.connects) {
+            EXPECT_EQ(itm->icon, app->iconConnected);
+            EXPECT_EQ(app->activeConnectionCount, 1);
+            itm->hasDisconnectRequest = true;
+            itm->vnc->endViewer();
+        } else {
+            EXPECT_TRUE(itm->hasCouldntConnect);
+            EXPECT_TRUE(itm->needsCleanup);
+            EXPECT_EQ(itm->lastError(), c.error);
+            EXPECT_EQ(itm->icon, c.error.empty() ? app->iconNoConnect : app->iconDisconnectedBigError);
+            EXPECT_EQ(app->hostList->icon(lineOf(itm)), itm->icon);
+            EXPECT_EQ(itm->hasAborted, c.error.empty());
+            EXPECT_EQ(logText().find("Connected to '" + std::string(c.name) + "'"), std::string::npos);
+            if (!c.error.empty()) {
+                EXPECT_NE(logText().find("[Error] '" + std::string(c.name) + "' - 127.0.0.1: "), std::string::npos);
+            }
+        }
+        EXPECT_EQ(app->activeConnectionCount, 0);
+    }
+}
+
+TEST_F(ConnectionLifecycle, EmptyAddressIsRefusedWithoutAnyChange)
+{
+    HostItem* itm = addHost("nowhere", 5999);
+    itm->hostAddress = "";
+    VncObject::createVNCObject(itm);
+    EXPECT_TRUE(sawMessage("Tandrel - FLTK", "nowhere - Error: Host address is missing"));
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(itm->vnc, nullptr);
+    EXPECT_FALSE(itm->isConnecting);
+    EXPECT_EQ(itm->icon, nullptr);
+    EXPECT_EQ(app->pendingConnectionCount, 0);
+    EXPECT_EQ(logText().find("Attempting to connect"), std::string::npos);
+}
+
+TEST_F(ConnectionLifecycle, ServerDroppingTheShownConnection)
+{
+    TNTestServer* server = startServer();
+    HostItem* itm = addHost("dropped", server->port());
+    ASSERT_TRUE(connectAndWait(itm));
+    tnClickHostLine(lineOf(itm), 1);
+    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+
+    server->dropClients();
+    ASSERT_TRUE(runMainLoopUntil([itm] { return !itm->isConnected; }, 5));
+    EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+    EXPECT_NE(logText().find("Unexpectedly disconnected from 'dropped' - 127.0.0.1\n"), std::string::npos);
+    EXPECT_EQ(app->vncViewer->vnc, nullptr);
+    EXPECT_TRUE(itm->needsCleanup);
+    EXPECT_EQ(app->activeConnectionCount, 0);
+}
+
+TEST_F(ConnectionLifecycle, StalledServerEndsAfterTheReadTimeOut)
+{
+    TNTestServerOptions options;
+    options.stallAfterHandshake = true;
+    TNTestServer* server = startServer(options);
+    HostItem* itm = addHost("stalled", server->port());
+    ASSERT_TRUE(connectAndWait(itm));
+    tnClickHostLine(lineOf(itm), 1);
+    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+
+    static int ticks = 0;
+    struct Timer {
+        static void tick(void*)
+        {
+            ticks++;
+            Fl::repeat_timeout(0.05, tick);
+        }
+    };
+    Fl::add_timeout(0.05, Timer::tick);
+    // The read gives up after tnReadTimeoutSeconds; the program does not freeze for good.
+    const bool ended = runMainLoopUntil([itm] { return !itm->isConnected; }, tnReadTimeoutSeconds + 5);
+    const int ticksAtEnd = ticks;
+    EXPECT_TRUE(ended);
+    EXPECT_NE(logText().find("Unexpectedly disconnected from 'stalled' - 127.0.0.1\n"), std::string::npos);
+    EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+    // And the program answers again: its timers run.
+    EXPECT_TRUE(waitFor([&] { return ticks >= ticksAtEnd + 3; }, 2));
+    Fl::remove_timeout(Timer::tick);
+}
+
+TEST_F(ConnectionLifecycle, ShutDownEndsConnectedAndConnectingHosts)
+{
+    TNTestServer* first = startServer();
+    TNTestServer* second = startServer();
+    TNSilentServer silent;
+    HostItem* one = addHost("one", first->port());
+    HostItem* two = addHost("two", second->port());
+    HostItem* waiting = addHost("waiting", silent.port);
+    ASSERT_TRUE(connectAndWait(one));
+    ASSERT_TRUE(connectAndWait(two));
+    VncObject::createVNCObject(waiting);
+    tnTestPump(0.2);
+    ASSERT_TRUE(waiting->isConnecting);
+
+    tnPrepareShutDown();
+    const std::string log = logText();
+    for (const char* name : {"one", "two", "waiting"}) {
+        EXPECT_EQ(countOf(log, std::string("Automatically disconnecting.  Program is shutting down '") + name +
+                                   "' - 127.0.0.1\n"),
+                  1)
+            << name;
+    }
+    EXPECT_LT(log.rfind("Automatically disconnecting"), log.find("--- Program shutting down ---"));
+    for (HostItem* itm : {one, two, waiting}) {
+        EXPECT_FALSE(itm->isConnected);
+        EXPECT_FALSE(itm->isConnecting);
+        EXPECT_EQ(itm->icon, app->iconDisconnected);
+    }
+    EXPECT_EQ(app->activeConnectionCount, 0);
+
+    // The waiting handshake ends later; its result is dropped, not shown.
+    silent.close();
+    ASSERT_TRUE(waitFor([waiting] { return !waiting->isWorkerRunning; }));
+    EXPECT_EQ(waiting->vnc, nullptr);
+    EXPECT_EQ(app->pendingConnectionCount, 0);
+    EXPECT_EQ(countOf(logText(), "Automatically disconnecting"), 3);
+    app->isShuttingDown = false;
+}
+
+TEST_F(ConnectionLifecycle, ReleasingAnObjectClosesItsConnection)
+{
+    TNTestServer* server = startServer();
+    server->setCursor(8, 8, 2, 3);
+    HostItem* itm = addHost("released", server->port());
+    itm->showRemoteCursor = true;
+    ASSERT_TRUE(connectAndWait(itm));
+    tnClickHostLine(lineOf(itm), 1);
+    // Frame buffer and cursor buffers get filled before the object goes (LeakSanitizer
+    // checks that they are freed with it).
+    ASSERT_TRUE(runMainLoopUntil([itm] { return itm->vnc->vncClient->rcSource != nullptr; }, 5));
+
+    tnClickHostLine(lineOf(itm), 3);
+    EXPECT_TRUE(itm->needsCleanup);
+    VncObject::cleanupVNCObject(itm);
+    EXPECT_EQ(itm->vnc, nullptr);
+    EXPECT_FALSE(itm->needsCleanup);
+    EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
+}
+
+} // namespace

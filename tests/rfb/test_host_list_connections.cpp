@@ -1,0 +1,144 @@
+// The host list acting on live connections: showing, disconnecting, deleting lines,
+// and connections ended while their handshake still runs.
+#include <FL/Fl_Button.H>
+
+#include "rfb_fixture.h"
+
+namespace {
+
+using HostListConnections = TNConnectionTest;
+
+TEST_F(HostListConnections, SelectingShowsAndHidesConnections)
+{
+    TNTestServer* server = startServer();
+    HostItem* first = addHost("first", server->port());
+    HostItem* second = addHost("second", server->port());
+    HostItem* idle = addHost("idle", server->port());
+    ASSERT_TRUE(connectAndWait(first));
+    ASSERT_TRUE(connectAndWait(second));
+    EXPECT_EQ(app->vncViewer->vnc, nullptr) << "a connection whose line is not selected is not shown";
+
+    tnClickHostLine(lineOf(first), 1);
+    EXPECT_EQ(app->vncViewer->vnc, first->vnc);
+    EXPECT_TRUE(first->vnc->isVisible);
+    tnClickHostLine(lineOf(second), 1);
+    EXPECT_EQ(app->vncViewer->vnc, second->vnc);
+    EXPECT_FALSE(first->vnc->isVisible);
+    tnClickHostLine(lineOf(idle), 1);
+    EXPECT_EQ(app->vncViewer->vnc, nullptr);
+    EXPECT_FALSE(second->vnc->isVisible);
+}
+
+TEST_F(HostListConnections, ConnectionWhoseLineIsSelectedIsShownWhenItArrives)
+{
+    TNTestServer* server = startServer();
+    HostItem* itm = addHost("selected", server->port());
+    app->hostList->select(lineOf(itm));
+    ASSERT_TRUE(connectAndWait(itm));
+    EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
+}
+
+TEST_F(HostListConnections, RightClickDisconnectsAConnectedHost)
+{
+    TNTestServer* server = startServer();
+    HostItem* itm = addHost("office", server->port());
+    ASSERT_TRUE(connectAndWait(itm));
+    tnClickHostLine(lineOf(itm), 1);
+
+    tnClickHostLine(lineOf(itm), 3);
+    EXPECT_FALSE(itm->isConnected);
+    EXPECT_FALSE(itm->hasDisconnectRequest);
+    EXPECT_TRUE(itm->needsCleanup);
+    EXPECT_EQ(itm->icon, app->iconDisconnected);
+    EXPECT_EQ(app->vncViewer->vnc, nullptr);
+    EXPECT_EQ(app->activeConnectionCount, 0);
+    EXPECT_EQ(countOf(logText(), "Manually disconnected from 'office' - 127.0.0.1\n"), 1);
+
+    // Released with the next attempt of the host, which connects again.
+    ASSERT_TRUE(connectAndWait(itm));
+    EXPECT_FALSE(itm->needsCleanup);
+    EXPECT_EQ(tnItemsWithObjects().size(), 1u);
+}
+
+TEST_F(HostListConnections, DeletingAConnectedLineEndsItsConnection)
+{
+    TNTestServer* server = startServer();
+    HostItem* itm = addHost("doomed", server->port());
+    ASSERT_TRUE(connectAndWait(itm));
+    ASSERT_TRUE(waitFor([server] { return server->clientCount() == 1; }));
+    tnClickHostLine(lineOf(itm), 1);
+
+    tnHandleHostListButtons(app->btnDelete, nullptr);
+    EXPECT_EQ(lineOf(itm), 0);
+    EXPECT_FALSE(itm->isConnected);
+    EXPECT_EQ(app->vncViewer->vnc, nullptr);
+    EXPECT_EQ(countOf(logText(), "Manually disconnected from 'doomed' - 127.0.0.1\n"), 1);
+    // No walk of the list finds the record any more; the watcher still releases it.
+    EXPECT_TRUE(waitFor([itm] { return itm->vnc == nullptr; }, 3));
+    EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
+}
+
+TEST_F(HostListConnections, ConnectionEndedDuringItsHandshakeIsNeverShown)
+{
+    TNTestServer* server = startServer();
+    HostItem* itm = addHost("hasty", server->port());
+    tnClickHostLine(lineOf(itm), 1);
+
+    // The worker cannot start its handshake before the main thread waits for events, so
+    // the right-click comes first; the handshake itself then succeeds.
+    VncObject::createVNCObject(itm);
+    tnClickHostLine(lineOf(itm), 3);
+    EXPECT_FALSE(itm->isConnecting);
+    EXPECT_EQ(countOf(logText(), "Manually disconnected from 'hasty' - 127.0.0.1\n"), 1);
+
+    // While the old worker runs, the host cannot be connected again.
+    VncObject::createVNCObject(itm);
+    EXPECT_TRUE(sawMessage("Tandrel - FLTK", "Error: Could not create VNC connection"));
+
+    ASSERT_TRUE(waitFor([itm] { return !itm->isWorkerRunning; }));
+    EXPECT_FALSE(itm->isConnected);
+    EXPECT_EQ(itm->vnc, nullptr);
+    EXPECT_EQ(itm->icon, app->iconDisconnected);
+    EXPECT_EQ(app->vncViewer->vnc, nullptr);
+    EXPECT_EQ(logText().find("Connected to 'hasty'"), std::string::npos);
+    EXPECT_EQ(app->pendingConnectionCount, 0);
+    EXPECT_EQ(app->activeConnectionCount, 0);
+    EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
+
+    // Afterwards it connects as usual.
+    messages.clear();
+    ASSERT_TRUE(connectAndWait(itm));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(HostListConnections, DeletingAWaitingListenerFreesItsPort)
+{
+    const int probe = tnTestBindPort(tnListenPort);
+    if (probe < 0)
+        GTEST_SKIP() << "port " << tnListenPort << " is in use on this machine";
+    close(probe);
+
+    tnHandleHostListButtons(app->btnListen, nullptr);
+    const int line = app->hostList->size();
+    auto* listener = static_cast<HostItem*>(app->hostList->data(line));
+    ASSERT_NE(listener, nullptr);
+    ASSERT_TRUE(listener->isListener);
+    ASSERT_TRUE(waitFor([] {
+        const int fd = tnTestBindPort(tnListenPort);
+        if (fd >= 0)
+            close(fd);
+        return fd < 0;
+    })) << "the listener never took the port";
+
+    app->hostList->select(line);
+    tnHandleHostListButtons(app->btnDelete, nullptr);
+    EXPECT_EQ(lineOf(listener), 0);
+    int fd = -1;
+    EXPECT_TRUE(waitFor([&fd] { return (fd = tnTestBindPort(tnListenPort)) >= 0; }, 3))
+        << "port " << tnListenPort << " still taken after the listener was deleted";
+    if (fd >= 0)
+        close(fd);
+    EXPECT_TRUE(waitFor([listener] { return listener->vnc == nullptr; }));
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+// Listening lines and reverse connections on port 5500 (these tests run one at a time).
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Menu_Item.H>
+
+#include "rfb_fixture.h"
+
+namespace {
+
+class ReverseConnection : public TNConnectionTest {
+protected:
+    void SetUp() override
+    {
+        TNConnectionTest::SetUp();
+        const int probe = tnTestBindPort(tnListenPort);
+        if (probe < 0)
+            GTEST_SKIP() << "port " << tnListenPort << " is in use on this machine";
+        close(probe);
+    }
+
+    static HostItem* lastItem() { return static_cast<HostItem*>(app->hostList->data(app->hostList->size())); }
+
+    // The listener takes the port on its worker; a server that connects too early is refused.
+    bool reverseConnect(TNTestServer* server)
+    {
+        return waitFor([server] { return server->reverseConnect("127.0.0.1", tnListenPort); });
+    }
+};
+
+TEST_F(ReverseConnection, ServerConnectingToAListeningLine)
+{
+    for (const bool showNotice : {true, false}) {
+        SCOPED_TRACE(showNotice ? "with notice" : "without notice");
+        messages.clear();
+        app->showReverseConnect = showNotice;
+        const int linesBefore = app->hostList->size();
+        TNTestServerOptions options;
+        options.desktopName = showNotice ? "far-away desk" : "other desk";
+        TNTestServer* server = startServer(options);
+
+        tnHandleHostListButtons(app->btnListen, nullptr);
+        ASSERT_EQ(app->hostList->size(), linesBefore + 1);
+        HostItem* listener = lastItem();
+        ASSERT_TRUE(listener->isListener);
+        EXPECT_STREQ(app->hostList->text(app->hostList->size()), "Listening");
+        EXPECT_TRUE(listener->isConnecting);
+
+        // One listening line at a time.
+        tnHandleHostListButtons(app->btnListen, nullptr);
+        EXPECT_TRUE(sawMessage("Tandrel", "Only one active listening viewer is allowed"));
+        EXPECT_EQ(app->hostList->size(), linesBefore + 1);
+
+        ASSERT_TRUE(reverseConnect(server));
+        ASSERT_TRUE(waitFor([listener] { return listener->isConnected && !listener->isWaitingToShow; }));
+        const int line = lineOf(listener);
+        EXPECT_EQ(listener->name, "Listening - " + options.desktopName);
+        EXPECT_STREQ(app->hostList->text(line), listener->name.c_str());
+        EXPECT_EQ(listener->icon, app->iconConnected);
+        EXPECT_EQ(countOf(logText(), "Connected to 'Listening' - \n"), showNotice ? 1 : 2);
+        // A new listening line follows, already waiting.
+        ASSERT_EQ(app->hostList->size(), line + 1);
+        HostItem* next = lastItem();
+        EXPECT_STREQ(app->hostList->text(line + 1), "Listening");
+        EXPECT_TRUE(next->isListener && next->isConnecting);
+        EXPECT_EQ(sawMessage("Tandrel",
+                             "A remote VNC host has just reverse-connected\n\nClick the 'Listen' item(s) in the host "
+                             "list to view"),
+                  showNotice);
+        EXPECT_EQ(app->pendingConnectionCount, 1) << "the new listener waits";
+
+        // Selecting the line shows the reverse connection.
+        tnClickHostLine(line, 1);
+        EXPECT_EQ(app->vncViewer->vnc, listener->vnc);
+
+        // "Disconnect" in the line's menu ends the reverse connection and removes the line;
+        // Delete removes the waiting one. Both objects go, and the next round listens again.
+        tnModalHooks().menu = [](const Fl_Menu_Item* items) -> const Fl_Menu_Item* {
+            for (const Fl_Menu_Item* item = items; item->text; ++item) {
+                if (std::string(item->text) == "Disconnect")
+                    return item;
+            }
+            return nullptr;
+        };
+        tnClickHostLine(line, 3);
+        EXPECT_EQ(lineOf(listener), 0);
+        EXPECT_EQ(countOf(logText(), "Manually disconnected from '" + listener->name + "' - \n"), 1);
+        app->hostList->select(lineOf(next));
+        tnHandleHostListButtons(app->btnDelete, nullptr);
+        EXPECT_EQ(lineOf(next), 0);
+        ASSERT_TRUE(waitFor([&] { return listener->vnc == nullptr && next->vnc == nullptr; }, 3));
+    }
+}
+
+TEST_F(ReverseConnection, ListenerOnATakenPortFailsOnce)
+{
+    const int taken = tnTestBindPort(tnListenPort);
+    ASSERT_GE(taken, 0);
+    const int linesBefore = app->hostList->size();
+
+    tnHandleHostListButtons(app->btnListen, nullptr);
+    HostItem* listener = lastItem();
+    ASSERT_TRUE(waitFor([listener] { return listener->hasCouldntConnect && !listener->isWorkerRunning; }));
+    // No endless chain of new listeners: the line stays with its error.
+    tnTestPump(0.5);
+    EXPECT_EQ(app->hostList->size(), linesBefore + 1);
+    EXPECT_EQ(lastItem(), listener);
+    EXPECT_EQ(listener->icon, app->iconDisconnectedBigError);
+    EXPECT_EQ(listener->lastError(), "Address already in use");
+    EXPECT_NE(logText().find("ERROR - Could not listen for reverse VNC connections on port 5500"), std::string::npos);
+    EXPECT_EQ(listener->vnc, nullptr);
+    close(taken);
+
+    // Listen works again once the port is free.
+    messages.clear();
+    tnHandleHostListButtons(app->btnListen, nullptr);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(app->hostList->size(), linesBefore + 2);
+    EXPECT_TRUE(lastItem()->isConnecting);
+}
+
+} // namespace
