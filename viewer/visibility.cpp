@@ -87,7 +87,3 @@ void VncObject::hideMainViewer()
     if (otherThread)
         Fl::unlock();
 }
-
-// Stand-ins until the connection engine provides the socket watch.
-__attribute__((weak)) void tnWatchShownSocket(VncObject*) {}
-__attribute__((weak)) void tnUnwatchShownSocket(VncObject*) {}
