@@ -35,7 +35,7 @@ void tnTestFreshApp(const std::string& configDir)
     Fl::remove_timeout(tnConnectionWatcher);
     Fl::remove_timeout(tnRestoreWindowSizePosition);
     // Earlier states stay reachable: their widgets may still be referenced by the toolkit.
-    static std::vector<AppState*> earlierStates;
+    static std::vector<AppState*>& earlierStates = *new std::vector<AppState*>();
     if (app)
         earlierStates.push_back(app);
     AppState* state = new AppState();
