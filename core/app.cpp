@@ -106,6 +106,7 @@ void tnStartUp(int argc, char** argv)
     app->hostList->clear_visible_focus();
     signal(SIGPIPE, SIG_IGN);
     Fl::add_timeout(1.0, tnConnectionWatcher);
+    Fl::add_clipboard_notify(tnHandleLocalClipboard);
     tnResizeScroller();
     Fl::redraw();
     Fl::wait();
