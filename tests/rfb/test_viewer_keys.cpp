@@ -153,14 +153,9 @@ TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
     EXPECT_TRUE(big->keyEvents().empty());
 }
 
+// Start-up registers tnHandleLocalClipboard as the clipboard notifier.
 class ViewerClipboard : public ViewerKeys {
 protected:
-    void SetUp() override
-    {
-        ViewerKeys::SetUp();
-        Fl::add_clipboard_notify(tnHandleLocalClipboard);
-    }
-
     // Another X client takes the clipboard with `text` and serves one paste of it.
     static void copyElsewhere(const std::string& text)
     {
