@@ -8,7 +8,21 @@
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "viewer/layout.h"
+#include "viewer/viewer_internal.h"
 #include "viewer/vnc_viewer.h"
+
+namespace {
+
+// The remote size the shown connection was last laid out for.
+int laidOutW = 0;
+int laidOutH = 0;
+
+} // namespace
+
+bool tnViewerLayoutIsStale(const VncObject* vnc)
+{
+    return vnc && vnc->vncClient && (vnc->vncClient->width != laidOutW || vnc->vncClient->height != laidOutH);
+}
 
 bool VncObject::fitsScroller() const
 {
@@ -34,6 +48,8 @@ void VncObject::setObjectVisible()
     // Hidden connections are not read, so this frame buffer may be old.
     SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
 
+    laidOutW = client->width;
+    laidOutH = client->height;
     const TNLayout layout = tnChooseLayout(itm->scaling, fitsScroller());
     if (layout == TNLayout::Scroll) {
         scroller->type(Fl_Scroll::BOTH);

@@ -4,6 +4,7 @@
 #include "viewer/vnc_viewer.h"
 // Before any toolkit drawing header: X11 defines None as a macro.
 #include "viewer/layout.h"
+#include "viewer/viewer_internal.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -36,6 +37,14 @@ constexpr int tnMaskWheelDown = 16;
 
 // Any non-null argument tells tnHandleThreadCursorChange to restore the default cursor.
 char restoreDefaultCursor = 1;
+
+// Lays the shown connection out again after its desktop size changed.
+void relayoutShown(void*)
+{
+    VncViewer* viewer = app->vncViewer;
+    if (viewer && viewer->vnc && viewer->vnc->isVisible)
+        viewer->vnc->setObjectVisible();
+}
 
 int bytesPerPixel(const rfbClient* client)
 {
@@ -84,6 +93,11 @@ void VncViewer::draw()
     const int bpp = bytesPerPixel(client);
     if (bpp <= 0)
         return;
+    if (tnViewerLayoutIsStale(shown)) {
+        // Not from inside draw: the layout resizes widgets and asks for a redraw.
+        Fl::remove_timeout(relayoutShown);
+        Fl::add_timeout(0.0, relayoutShown);
+    }
 
     switch (tnChooseLayout(shown->itm->scaling, shown->fitsScroller())) {
     case TNLayout::Scroll: {

@@ -165,19 +165,29 @@ TEST_F(ViewerTest, ScreenShowsTheServerPatternOneToOneAndScaled)
     }
 }
 
-TEST_F(ViewerTest, DesktopResizeIsDrawnWithTheNewSize)
+TEST_F(ViewerTest, DesktopResizeIsDrawnAndLaidOutWithTheNewSize)
 {
     TNTestServer* server = startServer(); // 64 x 48
     HostItem* itm = showHost(server, 'z');
-    server->resize(32, 24);
+    // Smaller (a stale size would read past the new frame buffer) and of another shape.
+    server->resize(96, 24);
     server->fill(255, 0, 0);
     ASSERT_TRUE(waitFor([itm] {
-        return itm->vnc->vncClient->width == 32 && framePixelIs(itm, 31, 23, {255, 0, 0});
+        return itm->vnc->vncClient->width == 96 && framePixelIs(itm, 95, 23, {255, 0, 0});
     }));
-    app->vncViewer->redraw();
     const VncViewer* viewer = app->vncViewer;
+    // Laid out again for the new shape: 827 wide, 827 / 4 high.
+    EXPECT_TRUE(waitFor([viewer] { return viewer->w() == 827 && viewer->h() == 206; }, 2))
+        << viewer->w() << "x" << viewer->h();
     EXPECT_TRUE(near(screenPixel(viewer->x() + viewer->w() - 1, viewer->y() + viewer->h() - 1), {255, 0, 0}));
     EXPECT_TRUE(near(screenPixel(viewer->x() + 1, viewer->y() + 1), {255, 0, 0}));
+
+    // Scrolled 1:1, the viewer (and with it the scroll range) takes the new size too.
+    itm->scaling = 's';
+    itm->vnc->setObjectVisible();
+    server->resize(1200, 900);
+    EXPECT_TRUE(waitFor([viewer] { return viewer->w() == 1200 && viewer->h() == 900; }, 3))
+        << viewer->w() << "x" << viewer->h();
 }
 
 TEST_F(ViewerTest, UpdateReachesTheScreenFromTheSocketAlone)
