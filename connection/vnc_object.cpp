@@ -278,6 +278,21 @@ VncObject::~VncObject()
     listenAddressCopy = nullptr;
 }
 
+// The library's own allocation leaves the new frame buffer uninitialised, so until the
+// first full update the viewer would show whatever the memory held before, such as the
+// picture of another host's ended connection. This one starts black.
+static rfbBool tnMallocFrameBuffer(rfbClient* client)
+{
+    free(client->frameBuffer);
+    client->frameBuffer = nullptr;
+    const uint64_t size = static_cast<uint64_t>(client->width) * static_cast<uint64_t>(client->height) *
+                          static_cast<uint64_t>(client->format.bitsPerPixel / 8);
+    if (size == 0 || size >= SIZE_MAX)
+        return FALSE;
+    client->frameBuffer = static_cast<uint8_t*>(calloc(1, static_cast<size_t>(size)));
+    return client->frameBuffer ? TRUE : FALSE;
+}
+
 void VncObject::createVNCObject(HostItem* itm)
 {
     // A host whose earlier worker still runs (an ended attempt that has not returned yet)
@@ -317,6 +332,7 @@ void VncObject::createVNCObject(HostItem* itm)
         return;
     }
     client->canHandleNewFBSize = 1;
+    client->MallocFrameBuffer = tnMallocFrameBuffer;
     client->appData.forceTrueColour = FALSE;
     client->appData.useRemoteCursor = FALSE;
     client->listenPort = tnListenPort;

@@ -12,6 +12,7 @@
 #include "connection/engine_internal.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "gui/host_list.h"
 #include "core/log.h"
 #include "gui/quick_info.h"
 
@@ -123,7 +124,7 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
         }
         const uint16_t line = tnLineOfItem(itm);
         if (line > 0)
-            app->hostList->remove(line);
+            tnRemoveHostLine(line);
         itm->needsCleanup = false;
         tnReleaseVncObject(itm);
         VncObject::createVNCListener();

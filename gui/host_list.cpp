@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "config/config.h"
 #include "config/host_item.h"
@@ -57,7 +58,7 @@ void tnRemoveItemLine(HostItem* itm)
 {
     const int line = tnItemNumFromItm(itm);
     if (line > 0)
-        app->hostList->remove(line);
+        tnRemoveHostLine(line);
     app->hostList->redraw();
     tnQuickInfoSetToEmpty();
 }
@@ -311,4 +312,12 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
     }
     // btnAdd, btnOptions and btnScan get their actions with the connection options window,
     // the application options window and scan mode.
+}
+
+void tnRemoveHostLine(int line)
+{
+    static std::vector<HostItem*>& detachedItems = *new std::vector<HostItem*>();
+    if (HostItem* itm = tnItemFromLine(line))
+        detachedItems.push_back(itm);
+    app->hostList->remove(line);
 }

@@ -15,3 +15,6 @@ void tnDeselectAllItems();
 void tnUpdateHostListItemText();
 // The record of a host-list line, or null (separators, out of range).
 HostItem* tnItemFromLine(int line);
+// Removes a line from the host list. Its record is detached, not freed: records live as
+// long as the program, since a worker thread may still hold one.
+void tnRemoveHostLine(int line);

@@ -1,5 +1,7 @@
 #include "gui/main_window.h"
 
+#include <vector>
+
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Browser.H>
@@ -13,6 +15,7 @@
 #include <FL/Fl_Scroll.H>
 
 #include <algorithm>
+#include <vector>
 
 #include "connection/vnc_object.h"
 #include "core/app.h"
@@ -151,8 +154,32 @@ void tnCreateGUI()
     app->mainWin->resizable(app->scroller);
 }
 
+namespace {
+
+// Images of earlier calls: host lines and buttons may still show them, so they are kept.
+void tnRetireImages()
+{
+    static std::vector<Fl_Image*>& retired = *new std::vector<Fl_Image*>();
+    for (Fl_Image* image : {static_cast<Fl_Image*>(app->iconApp), static_cast<Fl_Image*>(app->iconDisconnected),
+                            static_cast<Fl_Image*>(app->iconDisconnectedError),
+                            static_cast<Fl_Image*>(app->iconDisconnectedBigError),
+                            static_cast<Fl_Image*>(app->iconConnected), static_cast<Fl_Image*>(app->iconNoConnect),
+                            static_cast<Fl_Image*>(app->iconConnecting)}) {
+        if (image)
+            retired.push_back(image);
+    }
+    for (Fl_Button* button : {app->btnAdd, app->btnDelete, app->btnUp, app->btnDown, app->btnScan, app->btnListen,
+                              app->btnHelp, app->btnOptions}) {
+        if (button->image())
+            retired.push_back(button->image());
+    }
+}
+
+} // namespace
+
 void tnCreateAppIcons(bool keepLineIcons)
 {
+    tnRetireImages();
     const Fl_Pixmap appPixmap(pmTandrel_xpm);
     app->iconApp = new Fl_RGB_Image(&appPixmap, FL_BACKGROUND_COLOR);
     Fl_Window::default_icon(app->iconApp);

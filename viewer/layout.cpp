@@ -12,7 +12,7 @@ TNLayout tnChooseLayout(char scaling, bool fits)
     case 'z':
         return TNLayout::Scaled;
     default:
-        return TNLayout::None;
+        return TNLayout::Empty;
     }
 }
 

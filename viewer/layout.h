@@ -6,7 +6,7 @@ struct TNSize {
     int h = 0;
 };
 
-enum class TNLayout { Scroll, Scaled, None };
+enum class TNLayout { Scroll, Scaled, Empty };
 
 // Which layout a host's scaling letter gives for a remote screen and the available area.
 // fits: the remote screen fits the scroll group unscaled (or full-screen is on).

@@ -2,13 +2,13 @@
 // wheel, key and paste events into RFB input, the full-screen layout and the fitting
 // of the scroll group.
 #include "viewer/vnc_viewer.h"
-// Before any toolkit drawing header: X11 defines None as a macro.
 #include "viewer/layout.h"
 #include "viewer/viewer_internal.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Input_.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Scroll.H>
 #include <FL/fl_draw.H>
@@ -202,7 +202,9 @@ int VncViewer::handle(int event)
     }
     case FL_ENTER:
         // Keys must come to the viewer as FL_KEYDOWN/FL_KEYUP pairs, which needs the focus.
-        take_focus();
+        // A text field being typed into keeps it, so the text does not go to the host.
+        if (!dynamic_cast<Fl_Input_*>(Fl::focus()))
+            take_focus();
         if (shown->cursorImage && itm->showRemoteCursor)
             Fl::awake(tnHandleThreadCursorChange, nullptr);
         return 1;

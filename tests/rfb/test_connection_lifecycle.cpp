@@ -1,6 +1,7 @@
 // The life cycle of one connection against a real RFB server on loopback: start,
 // success and the ways an attempt fails, ending on request, on a lost or stalled server,
 // and at shut-down.
+#include <algorithm>
 #include <regex>
 
 #include "rfb_fixture.h"
@@ -25,6 +26,11 @@ TEST_F(ConnectionLifecycle, ConnectsAndRefusesASecondAttempt)
     EXPECT_EQ(app->pendingConnectionCount, 0);
     EXPECT_EQ(app->activeConnectionCount, 1);
     EXPECT_EQ(app->hostList->icon(lineOf(itm)), app->iconConnected);
+    // The line is not selected, so nothing has been read into the new frame buffer yet:
+    // it starts black, not with whatever the memory held before.
+    const rfbClient* client = itm->vnc->vncClient;
+    const long size = long(client->width) * client->height * 4;
+    EXPECT_EQ(std::count(client->frameBuffer, client->frameBuffer + size, 0), size);
     EXPECT_TRUE(waitFor([&] { return server->clientCount() == 1; }));
     const std::string log = logText();
     EXPECT_LT(log.find("Attempting to connect to 'office' - 127.0.0.1\n"),

@@ -2,6 +2,8 @@
 // keeps for itself, the full-screen switch, and the clipboard in both directions.
 #include "viewer_fixture.h"
 
+#include "gui/quick_info.h"
+
 #include <algorithm>
 
 namespace {
@@ -74,6 +76,21 @@ TEST_F(ViewerKeys, LosingTheFocusReleasesHeldKeys)
     // The real release later finds nothing held and sends nothing more.
     ASSERT_TRUE(xdotool("keyup x"));
     EXPECT_EQ(settledKeys().size(), 2u);
+}
+
+TEST_F(ViewerKeys, PointerEnteringTakesTheFocusUnlessATextFieldHasIt)
+{
+    // Someone typing a quick note keeps typing into the note when the pointer crosses
+    // the viewer; the text must not go to the host.
+    app->quickNotePack->show();
+    Fl::focus(app->quickNoteInput);
+    app->vncViewer->handle(FL_ENTER);
+    EXPECT_EQ(Fl::focus(), app->quickNoteInput);
+    tnHideQuickNoteEditWidgets();
+
+    Fl::focus(app->hostList);
+    app->vncViewer->handle(FL_ENTER);
+    EXPECT_EQ(Fl::focus(), app->vncViewer);
 }
 
 TEST_F(ViewerKeys, F12SendsTheMacroOrItselfAndF8SendsNothing)

@@ -39,8 +39,8 @@ TEST(Layout, ChoiceAndSizeByScalingLetter)
         {800, 600, 1000, 700, 's', TNLayout::Scroll, 800, 600},
         {1000, 700, 1000, 700, 'f', TNLayout::Scroll, 1000, 700},  // exactly fitting is a fit
         {1001, 700, 1000, 700, 'f', TNLayout::Scaled, 1000, 699},  // one pixel too wide
-        {640, 480, 1000, 700, 'x', TNLayout::None, 0, 0},
-        {640, 480, 1000, 700, '\0', TNLayout::None, 0, 0},
+        {640, 480, 1000, 700, 'x', TNLayout::Empty, 0, 0},
+        {640, 480, 1000, 700, '\0', TNLayout::Empty, 0, 0},
     };
     for (const LayoutCase& c : cases) {
         SCOPED_TRACE(std::string(1, c.scaling) + " " + std::to_string(c.remoteW) + "x" +
