@@ -99,6 +99,21 @@ void tnWorkerSucceeded(HostItem* itm)
     itm->isConnecting = false;
 }
 
+// Runs the library's handshake and records its outcome. A failed handshake has already
+// released the client.
+void tnHandshake(HostItem* itm, VncObject* vnc, int argc, char** argv)
+{
+    const bool initialised = rfbInitClient(vnc->vncClient, &argc, argv);
+    const int error = errno;
+    tnFreeRefusedEmptyPassword();
+    if (initialised) {
+        tnWorkerSucceeded(itm);
+    } else {
+        vnc->isClientFreedByLibrary = true;
+        tnWorkerHandshakeFailed(itm, vnc, error);
+    }
+}
+
 // Waits for a server to connect to port 5500 and runs the handshake on that connection.
 // The wait polls a cancel flag every 0.2 seconds, so ending the line stops it.
 void tnListenAndHandshake(HostItem* itm, VncObject* vnc)
@@ -118,17 +133,8 @@ void tnListenAndHandshake(HostItem* itm, VncObject* vnc)
         tnWorkerHandshakeFailed(itm, vnc, error);
         return;
     }
-    int argc = 1;
     char* argv[] = {tnProgramName, nullptr};
-    const bool initialised = rfbInitClient(client, &argc, argv);
-    const int error = errno;
-    tnFreeRefusedEmptyPassword();
-    if (initialised) {
-        tnWorkerSucceeded(itm);
-    } else {
-        vnc->isClientFreedByLibrary = true;
-        tnWorkerHandshakeFailed(itm, vnc, error);
-    }
+    tnHandshake(itm, vnc, 1, argv);
 }
 
 // Handles one waiting server message of the shown connection; false when there was none
@@ -418,16 +424,7 @@ void* VncObject::initVNCConnection(void* data)
         char* name = strdup(tnProgramName);
         char* address = strdup(itm->connectAddress.c_str());
         char* argv[] = {name, address, nullptr};
-        int argc = 2;
-        const bool initialised = rfbInitClient(vnc->vncClient, &argc, argv);
-        const int error = errno;
-        tnFreeRefusedEmptyPassword();
-        if (initialised) {
-            tnWorkerSucceeded(itm);
-        } else {
-            vnc->isClientFreedByLibrary = true;
-            tnWorkerHandshakeFailed(itm, vnc, error);
-        }
+        tnHandshake(itm, vnc, 2, argv);
         free(name);
         free(address);
     } else {
