@@ -104,8 +104,14 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
         itm->icon = app->iconNoConnect;
     }
     tnRefreshListIcons();
+    // The refresh lets the toolkit handle waiting events: if the host has been started
+    // again meanwhile, that attempt has released this object already (a new one may even
+    // sit at the same address), and marking the new one for release would free it under
+    // a live connection.
+    if (itm->vnc != vnc || itm->isWorkerRunning || itm->isConnecting || itm->isConnected)
+        return;
 
-    if (itm->isListener && itm->vnc == vnc) {
+    if (itm->isListener) {
         if (itm->hasAborted) {
             // The port could not be opened. Starting over would fail the same way at once,
             // so the line stays with its error; the object goes, so Listen works again.

@@ -134,6 +134,37 @@ TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
     }
 }
 
+TEST_F(ConnectionLifecycle, HostStartedAgainWhileItsFailureIsHandledKeepsTheNewConnection)
+{
+    TNTestServer* server = startServer();
+    HostItem* itm = addHost("again", server->port());
+    // An SSH host without its key file fails at once, on the main thread.
+    itm->hostType = 's';
+    itm->sshKeyPrivate = dir + "/no-such-key";
+    // The failure's icon refresh lets the toolkit handle waiting events; one of them starts
+    // the host again, now as a plain VNC host.
+    struct Restart {
+        static void run(void* data)
+        {
+            auto* host = static_cast<HostItem*>(data);
+            host->hostType = 'v';
+            VncObject::createVNCObject(host);
+        }
+    };
+    Fl::add_timeout(0.0, Restart::run, itm);
+    VncObject::createVNCObject(itm);
+    Fl::remove_timeout(Restart::run);
+    ASSERT_EQ(itm->hostType, 'v') << "the second attempt did not start inside the failure's handling";
+
+    ASSERT_TRUE(waitFor([itm] { return itm->isConnected && itm->icon == app->iconConnected; }));
+    // The new connection is not marked for release by the old attempt's failure.
+    EXPECT_FALSE(itm->needsCleanup);
+    EXPECT_EQ(app->pendingConnectionCount, 0);
+    EXPECT_EQ(app->activeConnectionCount, 1);
+    tnClickHostLine(lineOf(itm), 1);
+    EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
+}
+
 TEST_F(ConnectionLifecycle, EmptyAddressIsRefusedWithoutAnyChange)
 {
     HostItem* itm = addHost("nowhere", 5999);
