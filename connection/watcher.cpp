@@ -196,6 +196,9 @@ void tnConnectionWatcher(void*)
             auto* itm = static_cast<HostItem*>(app->hostList->data(line));
             if (itm && itm->vnc) {
                 if (itm->isConnected && itm->hostType == 's' && !itm->sshReady) {
+                    // pendingConnectionCount stays: this attempt's result has been counted
+                    // off already (or, still queued, will be when the handler drops it), so
+                    // taking one off here would leave other attempts uncounted.
                     tnDebugLog("tnConnectionWatcher - SSH problem during connection, ending");
                     itm->vnc->endViewer();
                 }

@@ -265,6 +265,35 @@ TEST_F(ConnectionLifecycle, ShutDownEndsConnectedAndConnectingHosts)
     app->isShuttingDown = false;
 }
 
+TEST_F(ConnectionLifecycle, WatcherEndsAConnectedHostWhoseTunnelIsGone)
+{
+    TNTestServer* server = startServer();
+    HostItem* itm = addHost("tunnelled", server->port());
+    ASSERT_TRUE(connectAndWait(itm));
+    // Connected as an SSH host whose tunnel command has ended.
+    itm->hostType = 's';
+    itm->sshReady = false;
+
+    // The watcher looks at the list only while an attempt is pending.
+    tnTestPump(1.3);
+    EXPECT_TRUE(itm->isConnected);
+
+    TNSilentServer silent;
+    HostItem* waiting = addHost("waiting", silent.port);
+    VncObject::createVNCObject(waiting);
+    ASSERT_TRUE(waitFor([itm] { return !itm->isConnected; }, 3));
+    EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+    EXPECT_EQ(countOf(logText(), "Unexpectedly disconnected from 'tunnelled' - 127.0.0.1\n"), 1);
+    // Released in the same pass.
+    EXPECT_EQ(itm->vnc, nullptr);
+    EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
+    // The other attempt is still counted as pending, and only its worker as active.
+    EXPECT_TRUE(waiting->isConnecting);
+    EXPECT_EQ(app->pendingConnectionCount, 1);
+    EXPECT_EQ(app->activeConnectionCount, 1);
+    itm->hostType = 'v';
+}
+
 TEST_F(ConnectionLifecycle, ReleasingAnObjectClosesItsConnection)
 {
     TNTestServer* server = startServer();
