@@ -1,6 +1,8 @@
 // The life cycle of one connection against a real RFB server on loopback: start,
 // success and the ways an attempt fails, ending on request, on a lost or stalled server,
 // and at shut-down.
+#include <FL/Fl_Multiline_Output.H>
+
 #include <algorithm>
 #include <regex>
 
@@ -105,8 +107,12 @@ TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
             itm->hostAddress = c.address;
         if (!c.port.empty())
             itm->vncPort = c.port;
+        // Selected, so a failure's text shows in the quick-info error box at once.
+        app->hostList->select(lineOf(itm));
+        app->quickInfoLastError->value("an earlier error");
 
         VncObject::createVNCObject(itm);
+        EXPECT_STREQ(app->quickInfoLastError->value(), "");
         EXPECT_TRUE(itm->isConnecting);
         EXPECT_EQ(itm->icon, app->iconConnecting);
         ASSERT_TRUE(waitFor([itm] { return itm->icon != app->iconConnecting; }, 10));
@@ -122,6 +128,7 @@ TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
             EXPECT_TRUE(itm->hasCouldntConnect);
             EXPECT_TRUE(itm->needsCleanup);
             EXPECT_EQ(itm->lastError(), c.error);
+            EXPECT_EQ(std::string(app->quickInfoLastError->value()), c.error);
             EXPECT_EQ(itm->icon, c.error.empty() ? app->iconNoConnect : app->iconDisconnectedBigError);
             EXPECT_EQ(app->hostList->icon(lineOf(itm)), itm->icon);
             EXPECT_EQ(itm->hasAborted, c.error.empty());
@@ -132,6 +139,39 @@ TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
         }
         EXPECT_EQ(app->activeConnectionCount, 0);
     }
+}
+
+TEST_F(ConnectionLifecycle, FailedAttemptIsReleasedLaterAndTheNextAttemptStartsClean)
+{
+    TNTestServer* server = startServer(tnPasswordServer());
+    HostItem* itm = addHost("retry", server->port(), "wrong");
+    VncObject::createVNCObject(itm);
+    ASSERT_TRUE(waitFor([itm] { return itm->icon == app->iconDisconnectedBigError; }));
+    EXPECT_TRUE(itm->hasCouldntConnect);
+    EXPECT_TRUE(itm->needsCleanup);
+
+    // With no attempt pending the watcher leaves the list alone; the object waits.
+    tnTestPump(1.3);
+    EXPECT_NE(itm->vnc, nullptr);
+    EXPECT_TRUE(itm->hasCouldntConnect);
+    // Another host's attempt makes the watcher's next pass release it.
+    TNSilentServer silent;
+    HostItem* waiting = addHost("waiting", silent.port);
+    VncObject::createVNCObject(waiting);
+    ASSERT_TRUE(waitFor([itm] { return itm->vnc == nullptr; }, 3));
+    EXPECT_FALSE(itm->needsCleanup);
+    EXPECT_TRUE(itm->hasCouldntConnect) << "kept until the host's next attempt";
+
+    // The next attempt starts from clean flags and succeeds as such.
+    itm->vncPassword = "secret12";
+    VncObject::createVNCObject(itm);
+    EXPECT_FALSE(itm->hasCouldntConnect);
+    EXPECT_TRUE(itm->lastError().empty());
+    ASSERT_TRUE(waitFor([itm] { return itm->icon != app->iconConnecting; }));
+    EXPECT_TRUE(itm->isConnected);
+    EXPECT_EQ(itm->icon, app->iconConnected);
+    EXPECT_FALSE(itm->needsCleanup);
+    EXPECT_NE(logText().find("Connected to 'retry' - 127.0.0.1\n"), std::string::npos);
 }
 
 TEST_F(ConnectionLifecycle, HostStartedAgainWhileItsFailureIsHandledKeepsTheNewConnection)
@@ -193,6 +233,32 @@ TEST_F(ConnectionLifecycle, ServerDroppingTheShownConnection)
     EXPECT_NE(logText().find("Unexpectedly disconnected from 'dropped' - 127.0.0.1\n"), std::string::npos);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_TRUE(itm->needsCleanup);
+    EXPECT_EQ(app->activeConnectionCount, 0);
+}
+
+TEST_F(ConnectionLifecycle, DroppedHiddenConnectionIsNoticedWhenShown)
+{
+    TNTestServer* server = startServer();
+    HostItem* shown = addHost("shown", server->port());
+    HostItem* hidden = addHost("hidden", server->port());
+    ASSERT_TRUE(connectAndWait(shown));
+    ASSERT_TRUE(connectAndWait(hidden));
+    tnClickHostLine(lineOf(shown), 1);
+    ASSERT_TRUE(waitFor([server] { return server->clientCount() == 2; }));
+
+    server->dropClients();
+    ASSERT_TRUE(runMainLoopUntil([shown] { return !shown->isConnected; }, 5));
+    // Hidden connections are not read, so the hidden one still counts as connected.
+    runMainLoopUntil([] { return false; }, 0.3);
+    EXPECT_TRUE(hidden->isConnected);
+    EXPECT_EQ(hidden->icon, app->iconConnected);
+    EXPECT_EQ(logText().find("Unexpectedly disconnected from 'hidden'"), std::string::npos);
+
+    tnClickHostLine(lineOf(hidden), 1);
+    ASSERT_TRUE(runMainLoopUntil([hidden] { return !hidden->isConnected; }, 5));
+    EXPECT_EQ(hidden->icon, app->iconDisconnectedError);
+    EXPECT_EQ(countOf(logText(), "Unexpectedly disconnected from 'hidden' - 127.0.0.1\n"), 1);
+    EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_EQ(app->activeConnectionCount, 0);
 }
 
