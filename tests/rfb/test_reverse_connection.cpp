@@ -90,6 +90,51 @@ TEST_F(ReverseConnection, ServerConnectingToAListeningLine)
     }
 }
 
+TEST_F(ReverseConnection, FailedReverseHandshakeReplacesTheListeningLine)
+{
+    // A peer that connects to the listening port and hangs up without a word.
+    auto hangUp = [this] {
+        return waitFor([] {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            address.sin_port = htons(tnListenPort);
+            const bool connected = fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+            if (fd >= 0)
+                close(fd);
+            return connected;
+        });
+    };
+    const int linesBefore = app->hostList->size();
+    tnHandleHostListButtons(app->btnListen, nullptr);
+    const std::string notice = " - Tandrel-FLTK - Error: Incoming reverse VNC connection failed.  Attempting to recover";
+
+    for (const bool logging : {true, false}) {
+        SCOPED_TRACE(logging ? "log on" : "log off");
+        app->logToFile = logging;
+        HostItem* listener = lastItem();
+        ASSERT_TRUE(listener->isListener);
+        ::testing::internal::CaptureStdout();
+        const bool accepted = hangUp();
+        const bool replaced = accepted && waitFor([listener] { return lineOf(listener) == 0 && !listener->vnc; });
+        const std::string printed = ::testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(replaced);
+        // The failed line gives way to a fresh one that waits again.
+        EXPECT_EQ(app->hostList->size(), linesBefore + 1);
+        HostItem* next = lastItem();
+        EXPECT_NE(next, listener);
+        EXPECT_TRUE(next->isListener && next->isConnecting);
+        EXPECT_STREQ(app->hostList->text(app->hostList->size()), "Listening");
+        EXPECT_EQ(app->pendingConnectionCount, 1);
+        EXPECT_EQ(app->activeConnectionCount, 1);
+        EXPECT_EQ(logText().find("Connected to 'Listening"), std::string::npos);
+        // Logged, or printed when there is no log.
+        EXPECT_EQ(countOf(logText(), notice), 1);
+        EXPECT_EQ(countOf(printed, notice + "\n"), logging ? 0 : 1) << printed;
+    }
+}
+
 TEST_F(ReverseConnection, ListenerOnATakenPortFailsOnce)
 {
     const int taken = tnTestBindPort(tnListenPort);
