@@ -157,6 +157,10 @@ TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
     EXPECT_EQ(app->scroller->type(), Fl_Scroll::BOTH);
     viewer->redraw();
     EXPECT_TRUE(near(screenPixel(40, 30), patternAt(40, 30)));
+    // Scrolled before leaving full screen (a little: the key helper points into the viewer).
+    app->scroller->scroll_to(8, 5);
+    viewer->redraw();
+    Fl::flush();
 
     ASSERT_TRUE(xdotool("key F11"));
     ASSERT_TRUE(waitFor([viewer] { return !viewer->isFullScreen; }, 2));
@@ -165,6 +169,17 @@ TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
     EXPECT_EQ(app->scroller->x(), listWidth + 3);
     EXPECT_EQ(viewer->w(), 827);
     EXPECT_EQ(viewer->h(), 620);
+    // The scaled picture is not pushed out of sight by that scroll offset.
+    EXPECT_EQ(app->scroller->xposition(), 0);
+    EXPECT_EQ(viewer->x(), app->scroller->x());
+    EXPECT_EQ(viewer->y(), app->scroller->y());
+    // Full screen again comes back where it was left.
+    ASSERT_TRUE(xdotool("key F11"));
+    ASSERT_TRUE(waitFor([viewer] { return viewer->isFullScreen; }, 2));
+    EXPECT_EQ(app->scroller->xposition(), 8);
+    EXPECT_EQ(app->scroller->yposition(), 5);
+    ASSERT_TRUE(xdotool("key F11"));
+    ASSERT_TRUE(waitFor([viewer] { return !viewer->isFullScreen; }, 2));
     // The key itself never reaches the host.
     tnTestPump(0.2);
     EXPECT_TRUE(big->keyEvents().empty());
