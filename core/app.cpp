@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 
 #include "config/config.h"
 #include "connection/vnc_object.h"
@@ -92,7 +93,11 @@ void tnStartUp(int argc, char** argv)
         tnInsertEmptyItem();
         app->hostList->resize(app->hostList->x(), app->hostList->y(), 170, app->hostList->h());
     }
-    Fl::set_font(31, app->listFont.c_str());
+    // The toolkit keeps the name's pointer, not a copy, and may read it whenever it opens the
+    // font at a new size; listFont itself can change later (the options window).
+    static std::list<std::string>& listFontNames = *new std::list<std::string>();
+    listFontNames.push_back(app->listFont);
+    Fl::set_font(31, listFontNames.back().c_str());
     app->hostList->textfont(31);
     app->hostList->textsize(app->listFontSize);
     app->menuFontSize = app->listFontSize;

@@ -194,4 +194,32 @@ TEST_F(MainWindowTest, PanelTextSizesFollowTheConfiguredAppFontSize)
     }
 }
 
+TEST_F(MainWindowTest, ListFontOptionsApplyToTheListAndItsMenus)
+{
+    startWith("listfont=Serif\nlistfontsize=13\n" + tnHostBlock("alpha"));
+    EXPECT_EQ(app->hostList->textfont(), 31);
+    EXPECT_EQ(app->hostList->textsize(), 13);
+    EXPECT_EQ(app->menuFontSize, 13);
+    EXPECT_STREQ(Fl::get_font(31), "Serif");
+    // The toolkit keeps the name it was given; a later change of the option (it takes effect
+    // at the next start) must not change or free it under the toolkit.
+    app->listFont = "Mono";
+    EXPECT_STREQ(Fl::get_font(31), "Serif");
+}
+
+TEST_F(MainWindowTest, ShutDownStoresTheWindowGeometryOfTheMomentInTheFile)
+{
+    startWith("logtofile=true\n" + tnHostBlock("alpha"));
+    tnRestoreWindowSizePosition(nullptr);
+    app->mainWin->resize(30, 40, 900, 650);
+    tnTestPump(0.1);
+    tnPrepareShutDown();
+    EXPECT_TRUE(app->isShuttingDown);
+    const std::string file = tnTestReadFile(app->configPathAndFile);
+    for (const char* line : {"\nsavedx=30\n", "\nsavedy=40\n", "\nsavedw=900\n", "\nsavedh=650\n", "\nhost=alpha\n"})
+        EXPECT_NE(file.find(line), std::string::npos) << line + 1;
+    EXPECT_NE(tnTestReadFile(app->configPath + "tandrel-fltk.log").find("- --- Program shutting down ---\n"),
+              std::string::npos);
+}
+
 } // namespace
