@@ -30,7 +30,8 @@ std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppState& options);
 // The whole file text for the given options and hosts (listening items are skipped).
 std::string tnConfigSerialize(const AppState& options, const std::vector<const HostItem*>& hosts);
 // Writes `text` to `path` safely: temporary file in the same directory (mode 0600),
-// fsync, rename over the old file. Returns false (old file untouched) on any failure.
+// fsync, rename over the old file. Returns false (old file untouched) on any failure,
+// also when an existing file at `path` may not be written by this process.
 bool tnWriteFileAtomically(const std::string& path, const std::string& text);
 
 // --- The program's operations on app and its host list ---

@@ -50,6 +50,11 @@ void syncDirectoryOf(const std::string& path)
 
 bool tnWriteFileAtomically(const std::string& path, const std::string& text)
 {
+    // A file that this process may not write stays as it is, as it would with a rewrite in
+    // place: renaming over it would get round its permissions (a file made read-only, or one
+    // left behind by another user) and drop hosts that could not even be read at start-up.
+    if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        return false;
     std::string temporary = path + ".XXXXXX";
     // mkostemp creates the file with mode 0600; it holds passwords, so keep it that way.
     const int fd = mkostemp(&temporary[0], O_CLOEXEC);

@@ -60,6 +60,17 @@ void appendBase64Field(std::string& out, const std::string& field)
     out += base64Encode(reinterpret_cast<const unsigned char*>(field.data()), static_cast<unsigned int>(field.size()));
 }
 
+// A text value as it is, without line feeds: the file holds one key per line, so a line
+// feed (pasted into a field) would cut the value short and turn its rest into further keys
+// (a "host=" among them starting an entry of its own). The F12 macro skips them anyway.
+void appendText(std::string& out, const std::string& value)
+{
+    for (char c : value) {
+        if (c != '\n')
+            out += c;
+    }
+}
+
 void appendBoolean(std::string& out, bool value)
 {
     out += value ? "true" : "false";
@@ -99,7 +110,7 @@ const TNAppKey kAppKeys[] = {
      },
      [](const AppState& a, std::string& out) { out += std::to_string(a.startingLocalPort); }},
     {"sshcommand", [](AppState& a, const std::string& v) { a.sshCommand = v.empty() ? "ssh" : v; },
-     [](const AppState& a, std::string& out) { out += a.sshCommand; }},
+     [](const AppState& a, std::string& out) { appendText(out, a.sshCommand); }},
     {"showtooltips", [](AppState& a, const std::string& v) { a.showTooltips = tnConvertStringToBoolean(v); },
      [](const AppState& a, std::string& out) { appendBoolean(out, a.showTooltips); }},
     {"logtofile", [](AppState& a, const std::string& v) { a.logToFile = tnConvertStringToBoolean(v); },
@@ -120,7 +131,7 @@ const TNAppKey kAppKeys[] = {
          if (!v.empty())
              a.listFont = v;
      },
-     [](const AppState& a, std::string& out) { out += a.listFont; }},
+     [](const AppState& a, std::string& out) { appendText(out, a.listFont); }},
     {"listfontsize",
      [](AppState& a, const std::string& v) {
          const int size = readInteger(v);
@@ -156,19 +167,19 @@ const TNAppKey kAppKeys[] = {
 // `host` and `group` are also handled by the reader itself (new entry, group separators).
 const TNHostKey kHostKeys[] = {
     {"host", [](HostItem& h, const std::string& v) { h.name = v; },
-     [](const HostItem& h, std::string& out) { out += h.name; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.name); }},
     {"group", [](HostItem& h, const std::string& v) { h.group = v; },
-     [](const HostItem& h, std::string& out) { out += h.group; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.group); }},
     {"hostaddress", [](HostItem& h, const std::string& v) { h.hostAddress = v; },
-     [](const HostItem& h, std::string& out) { out += h.hostAddress; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.hostAddress); }},
     {"vncport", [](HostItem& h, const std::string& v) { h.vncPort = v; },
-     [](const HostItem& h, std::string& out) { out += h.vncPort; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.vncPort); }},
     {"sshport", [](HostItem& h, const std::string& v) { h.sshPort = v; },
-     [](const HostItem& h, std::string& out) { out += h.sshPort; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.sshPort); }},
     {"vncpass", [](HostItem& h, const std::string& v) { h.vncPassword = decodeBase64Field(v); },
      [](const HostItem& h, std::string& out) { appendBase64Field(out, h.vncPassword); }},
     {"vncloginuser", [](HostItem& h, const std::string& v) { h.vncLoginUser = v; },
-     [](const HostItem& h, std::string& out) { out += h.vncLoginUser; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.vncLoginUser); }},
     {"vncloginpass", [](HostItem& h, const std::string& v) { h.vncLoginPassword = decodeBase64Field(v); },
      [](const HostItem& h, std::string& out) { appendBase64Field(out, h.vncLoginPassword); }},
     {"type",
@@ -178,9 +189,9 @@ const TNHostKey kHostKeys[] = {
      },
      [](const HostItem& h, std::string& out) { out += h.hostType; }},
     {"sshkeyprivate", [](HostItem& h, const std::string& v) { h.sshKeyPrivate = v; },
-     [](const HostItem& h, std::string& out) { out += h.sshKeyPrivate; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.sshKeyPrivate); }},
     {"sshuser", [](HostItem& h, const std::string& v) { h.sshUser = v; },
-     [](const HostItem& h, std::string& out) { out += h.sshUser; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.sshUser); }},
     {"scale",
      [](HostItem& h, const std::string& v) {
          if (v == "z" || v == "s" || v == "f")
@@ -190,7 +201,7 @@ const TNHostKey kHostKeys[] = {
     {"scalefast", [](HostItem& h, const std::string& v) { h.scalingFast = tnConvertStringToBoolean(v); },
      [](const HostItem& h, std::string& out) { appendBoolean(out, h.scalingFast); }},
     {"f12macro", [](HostItem& h, const std::string& v) { h.f12Macro = v; },
-     [](const HostItem& h, std::string& out) { out += h.f12Macro; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.f12Macro); }},
     {"showremotecursor", [](HostItem& h, const std::string& v) { h.showRemoteCursor = tnConvertStringToBoolean(v); },
      [](const HostItem& h, std::string& out) { appendBoolean(out, h.showRemoteCursor); }},
     {"compression", [](HostItem& h, const std::string& v) { h.compressLevel = readLevel(v); },
@@ -200,28 +211,28 @@ const TNHostKey kHostKeys[] = {
     {"quicknote", [](HostItem& h, const std::string& v) { h.quickNote = decodeBase64Field(v); },
      [](const HostItem& h, std::string& out) { appendBase64Field(out, h.quickNote); }},
     {"lastconnecttime", [](HostItem& h, const std::string& v) { h.lastConnectedTime = v; },
-     [](const HostItem& h, std::string& out) { out += h.lastConnectedTime; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.lastConnectedTime); }},
     {"customcommand1enabled",
      [](HostItem& h, const std::string& v) { h.customCommand1Enabled = tnConvertStringToBoolean(v); },
      [](const HostItem& h, std::string& out) { appendBoolean(out, h.customCommand1Enabled); }},
     {"customcommand1label", [](HostItem& h, const std::string& v) { h.customCommand1Label = v; },
-     [](const HostItem& h, std::string& out) { out += h.customCommand1Label; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.customCommand1Label); }},
     {"customcommand1", [](HostItem& h, const std::string& v) { h.customCommand1 = v; },
-     [](const HostItem& h, std::string& out) { out += h.customCommand1; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.customCommand1); }},
     {"customcommand2enabled",
      [](HostItem& h, const std::string& v) { h.customCommand2Enabled = tnConvertStringToBoolean(v); },
      [](const HostItem& h, std::string& out) { appendBoolean(out, h.customCommand2Enabled); }},
     {"customcommand2label", [](HostItem& h, const std::string& v) { h.customCommand2Label = v; },
-     [](const HostItem& h, std::string& out) { out += h.customCommand2Label; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.customCommand2Label); }},
     {"customcommand2", [](HostItem& h, const std::string& v) { h.customCommand2 = v; },
-     [](const HostItem& h, std::string& out) { out += h.customCommand2; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.customCommand2); }},
     {"customcommand3enabled",
      [](HostItem& h, const std::string& v) { h.customCommand3Enabled = tnConvertStringToBoolean(v); },
      [](const HostItem& h, std::string& out) { appendBoolean(out, h.customCommand3Enabled); }},
     {"customcommand3label", [](HostItem& h, const std::string& v) { h.customCommand3Label = v; },
-     [](const HostItem& h, std::string& out) { out += h.customCommand3Label; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.customCommand3Label); }},
     {"customcommand3", [](HostItem& h, const std::string& v) { h.customCommand3 = v; },
-     [](const HostItem& h, std::string& out) { out += h.customCommand3; }},
+     [](const HostItem& h, std::string& out) { appendText(out, h.customCommand3); }},
 };
 
 // Where a key of the file goes: an application option or a host field (index into its table).

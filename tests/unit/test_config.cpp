@@ -374,6 +374,30 @@ TEST(ConfigWrite, DefaultsAndSkippedItems)
     EXPECT_EQ(fresh.substr(fresh.size() - expectedOptions.size()), expectedOptions);
 }
 
+TEST(ConfigWrite, LineFeedsInTextValuesCannotStartKeys)
+{
+    // Single-line inputs keep line feeds in pasted text; the file must still read back as
+    // the same hosts with the same options.
+    auto parsed = parse("sshcommand=ssh\nhost=a\n");
+    parsed->options.sshCommand = "ssh\n-4";
+    parsed->options.listFont = "Sans\nsavedw=1";
+    HostItem& host = const_cast<HostItem&>(parsed->host(0));
+    host.name = "office\nhost=ghost";
+    host.f12Macro = "ls -l\n";
+    host.customCommand1 = "true\nvncport=1";
+    host.hostAddress = "10.0.0.5";
+
+    const auto reread = parse(parsed->serialized());
+    EXPECT_EQ(reread->listText(), "officehost=ghost|");
+    EXPECT_EQ(reread->host(0).f12Macro, "ls -l");
+    EXPECT_EQ(reread->host(0).customCommand1, "truevncport=1");
+    EXPECT_EQ(reread->host(0).hostAddress, "10.0.0.5");
+    EXPECT_EQ(reread->host(0).vncPort, "");
+    EXPECT_EQ(reread->options.sshCommand, "ssh-4");
+    EXPECT_EQ(reread->options.listFont, "Sanssavedw=1");
+    EXPECT_EQ(reread->options.savedW, 800);
+}
+
 TEST(ConfigFileWrite, ReplacesTheFileWithMode0600)
 {
     TempDir dir;
@@ -419,6 +443,34 @@ TEST(ConfigFileWrite, FailuresLeaveTheOldFileAsItWas)
     EXPECT_EQ(readFile(path), kCanonicalFile);
 
     EXPECT_EQ(entriesIn(dir.path), 2u) << "a temporary file was left behind";
+}
+
+TEST(ConfigFileWrite, AFileThisUserMayNotWriteIsKept)
+{
+    // A file the user made read-only, or one another user left behind, could be replaced
+    // through the directory; a rewrite in place could not, and neither may the writer.
+    TempDir dir;
+    const std::string path = dir.path + "tandrel-fltk.conf";
+    writeFile(path, kCanonicalFile);
+    ASSERT_EQ(chmod(path.c_str(), 0400), 0);
+    // Root may write anything: the write runs as nobody, who owns the directory.
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(chown(dir.path.c_str(), 65534, 65534), 0);
+    }
+
+    EXPECT_EXIT(
+        {
+            if (asRoot && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(3);
+            _exit(tnWriteFileAtomically(path, "replaced\n") ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(readFile(path), kCanonicalFile);
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0400u);
+    EXPECT_EQ(entriesIn(dir.path), 1u) << "a temporary file was left behind";
 }
 
 TEST(ConfigDirectory, CreatedWithMode0700WhenMissing)
