@@ -9,6 +9,10 @@ grep -q 'Tandrel - Could not open config file.  Using defaults' "$E2E_TMP/stdout
     fail "missing-file message not printed"
 [ "$(stat -c %a "$(config_dir)")" = 700 ] || fail "configuration directory mode is not 0700"
 wait_for 30 sh -c "xwininfo -id $APP_WIN | grep -q 'Width: 800'" || fail "default width not applied"
+geometry=$(xwininfo -id "$APP_WIN")
+for line in 'Height: 600' 'Absolute upper-left X:  64' 'Absolute upper-left Y:  64'; do
+    grep -q "$line" <<<"$geometry" || fail "default geometry: no '$line'"
+done
 close_app
 [ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS"
 grep -qx 'host=(new connection)' "$(config_file)" || fail "blank host not written"
