@@ -23,13 +23,7 @@ cmp -s "$E2E_TMP/stdout.txt" "$E2E_TMP/expected.txt" || {
 
 xdotool mousemove --window "$BOX_WIN" 10 10
 xdotool key --window "$BOX_WIN" Return
-for _ in $(seq 1 100); do
-    kill -0 "$APP_PID" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$APP_PID" 2>/dev/null && fail "the program still runs after the box was closed"
-wait "$APP_PID"
-status=$?
-[ "$status" -eq 1 ] || fail "exit status $status, expected 1"
+wait_for_exit "after the box was closed"
+[ "$APP_STATUS" -eq 1 ] || fail "exit status $APP_STATUS, expected 1"
 [ ! -e "$E2E_TMP/home/.tandrel" ] || fail "a configuration directory was made"
 echo "PASS no_login_name"

@@ -53,11 +53,16 @@ log_file() { echo "$E2E_TMP/home/.tandrel/tandrel-fltk.log"; }
 # sets APP_STATUS.
 close_app() {
     "$WM_CLOSE" "$APP_WIN" || fail "could not send the close request"
+    wait_for_exit "after the close request"
+}
+
+# Waits (bounded, 10 s) for the program to end; sets APP_STATUS.
+wait_for_exit() {
     for _ in $(seq 1 100); do
         kill -0 "$APP_PID" 2>/dev/null || break
         sleep 0.1
     done
-    kill -0 "$APP_PID" 2>/dev/null && fail "program still running after the close request"
+    kill -0 "$APP_PID" 2>/dev/null && fail "the program still runs $1"
     wait "$APP_PID"
     APP_STATUS=$?
 }
