@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -76,6 +78,34 @@ inline int tnTestBindPort(int port)
     if (fd >= 0)
         close(fd);
     return -1;
+}
+
+// True when some socket on this machine listens on TCP `port` (IPv4 or IPv6), read from
+// /proc without touching the port, so it cannot race with the program binding it.
+inline bool tnTestPortIsListening(int port)
+{
+    char wanted[16];
+    snprintf(wanted, sizeof(wanted), ":%04X", port);
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        FILE* file = fopen(table, "r");
+        if (!file)
+            continue;
+        char line[512];
+        bool found = false;
+        while (!found && fgets(line, sizeof(line), file)) {
+            char local[128] = {0};
+            char remote[128] = {0};
+            char state[8] = {0};
+            if (sscanf(line, " %*d: %127s %127s %7s", local, remote, state) == 3) {
+                const char* colon = strrchr(local, ':');
+                found = colon && strcmp(colon, wanted) == 0 && strcmp(state, "0A") == 0;
+            }
+        }
+        fclose(file);
+        if (found)
+            return true;
+    }
+    return false;
 }
 
 class TNConnectionTest : public ::testing::Test {
