@@ -2,14 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class HostItem;
 class VncObject;
 
-// Host-list line that carries `itm` (lines 0 .. size, as the result handler looks it up);
-// 0 when it is on no line.
-uint16_t tnLineOfItem(const HostItem* itm);
+// "'" + name + "' - " + host address: how log lines name a host.
+std::string tnConnectionLogSuffix(const HostItem* itm);
 
 // Every record that owns a connection object right now, also records whose line has
 // been deleted meanwhile, so that no object is left without an owner that releases it.

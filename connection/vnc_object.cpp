@@ -20,6 +20,7 @@
 #include "core/app.h"
 #include "core/log.h"
 #include "core/modal.h"
+#include "gui/host_list.h"
 #include "viewer/vnc_viewer.h"
 
 // The JPEG decoder of the library's tight decoder (exported by libvncclient itself).
@@ -50,11 +51,6 @@ void tnSetIcon(HostItem* itm, Fl_Pixmap* icon)
     Fl::awake(tnHandleListItemIconChange, nullptr);
 }
 
-std::string tnConnectionLogSuffix(const HostItem* itm)
-{
-    return "'" + itm->name + "' - " + itm->hostAddress;
-}
-
 // ---- SSH tunnels --------------------------------------------------------------------
 // This build has no SSH tunnel: an attempt of a type-'s' host fails right away with a
 // clear error text. Returns false when the attempt must not go on.
@@ -81,7 +77,7 @@ void tnWorkerAborted(HostItem* itm)
     itm->isConnecting = false;
 }
 
-void tnWorkerHandshakeFailed(HostItem* itm, VncObject* vnc, int error)
+void tnWorkerHandshakeFailed(HostItem* itm, int error)
 {
     char text[256] = {0};
     const char* message = strerror_r(error, text, sizeof(text));
@@ -110,7 +106,7 @@ void tnHandshake(HostItem* itm, VncObject* vnc, int argc, char** argv)
         tnWorkerSucceeded(itm);
     } else {
         vnc->isClientFreedByLibrary = true;
-        tnWorkerHandshakeFailed(itm, vnc, error);
+        tnWorkerHandshakeFailed(itm, error);
     }
 }
 
@@ -130,7 +126,7 @@ void tnListenAndHandshake(HostItem* itm, VncObject* vnc)
         // The port could not be opened: no server can ever arrive on this line.
         const int error = errno;
         itm->hasAborted = true;
-        tnWorkerHandshakeFailed(itm, vnc, error);
+        tnWorkerHandshakeFailed(itm, error);
         return;
     }
     char* argv[] = {tnProgramName, nullptr};
@@ -184,18 +180,9 @@ std::vector<HostItem*>& tnItemsWithObjects()
     return items;
 }
 
-uint16_t tnLineOfItem(const HostItem* itm)
+std::string tnConnectionLogSuffix(const HostItem* itm)
 {
-    if (!app->hostList || !itm)
-        return 0;
-    const int size = app->hostList->size();
-    for (uint16_t line = 0; line <= size; line++) {
-        if (app->hostList->data(line) == itm)
-            return line;
-        if (line == UINT16_MAX)
-            break;
-    }
-    return 0;
+    return "'" + itm->name + "' - " + itm->hostAddress;
 }
 
 void tnUncountActiveConnection(VncObject* vnc)
@@ -421,11 +408,9 @@ void* VncObject::initVNCConnection(void* data)
     } else if (itm->isListener) {
         tnListenAndHandshake(itm, vnc);
     } else if (itm->connectAddress.size() > 6) {
-        char* name = strdup(tnProgramName);
         char* address = strdup(itm->connectAddress.c_str());
-        char* argv[] = {name, address, nullptr};
+        char* argv[] = {tnProgramName, address, nullptr};
         tnHandshake(itm, vnc, 2, argv);
-        free(name);
         free(address);
     } else {
         tnWorkerAborted(itm);
@@ -485,7 +470,7 @@ void VncObject::endAllViewers()
         return;
     const int size = app->hostList->size();
     for (uint16_t line = 1; line != 0 && line <= size; line++) {
-        auto* itm = static_cast<HostItem*>(app->hostList->data(line));
+        HostItem* itm = tnItemFromLine(line);
         if (!itm || !itm->vnc)
             continue;
         if (itm->isConnected || itm->isConnecting || itm->isWaitingToShow) {
@@ -514,11 +499,9 @@ void VncObject::masterMessageLoop()
             continue;
         }
         VncObject* shown = app->vncViewer ? app->vncViewer->vnc : nullptr;
-        if (shown && shown->itm && shown->vncClient) {
-            // The socket of the shown connection wakes the wait below.
-            tnWatchShownSocket(shown);
+        // The shown connection's socket (registered when it was shown) wakes the wait below.
+        if (shown && shown->itm && shown->vncClient)
             checkVNCMessages(shown);
-        }
         Fl::wait(0.034);
     }
 }

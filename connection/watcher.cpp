@@ -12,8 +12,8 @@
 #include "connection/engine_internal.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
-#include "gui/host_list.h"
 #include "core/log.h"
+#include "gui/host_list.h"
 #include "gui/quick_info.h"
 
 namespace {
@@ -25,7 +25,7 @@ void tnRefreshListIcons()
         return;
     // The size is read on every pass: Fl::check may run code that changes the list.
     for (uint16_t line = 1; line != 0 && line <= list->size(); line++) {
-        auto* itm = static_cast<HostItem*>(list->data(line));
+        const HostItem* itm = tnItemFromLine(line);
         if (!itm || !itm->icon)
             continue;
         list->icon(line, itm->icon);
@@ -65,9 +65,9 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc, uint16_t line)
     if (itm->vnc != vnc || !itm->isConnected)
         return;
     itm->lastConnectedTime = tnMakeTimeStamp(false);
-    if (tnIsSelectedLine(tnLineOfItem(itm)))
+    if (tnIsSelectedLine(tnItemNumFromItm(itm)))
         tnQuickInfoSetLabelAndText(itm);
-    tnLogToFile("Connected to '" + itm->name + "' - " + itm->hostAddress);
+    tnLogToFile("Connected to " + tnConnectionLogSuffix(itm));
 
     if (tnIsSelectedLine(line) && !itm->isListener) {
         tnDebugLog("tnConnectionWatcher - Showing viewer because it's selected");
@@ -78,7 +78,7 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc, uint16_t line)
     // A server has just connected to this listening line.
     const char* desktop = vnc->vncClient ? vnc->vncClient->desktopName : nullptr;
     itm->name = std::string("Listening - ") + (desktop ? desktop : "");
-    const uint16_t now = tnLineOfItem(itm);
+    const uint16_t now = tnItemNumFromItm(itm);
     if (now > 0 && app->hostList)
         app->hostList->text(now, itm->name.c_str());
     tnDebugLog("tnConnectionWatcher - Creating Listener object");
@@ -98,7 +98,7 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
     const std::string error = itm->lastError();
     if (!error.empty()) {
         itm->icon = app->iconDisconnectedBigError;
-        if (tnIsSelectedLine(tnLineOfItem(itm)) && app->quickInfoLastError)
+        if (tnIsSelectedLine(tnItemNumFromItm(itm)) && app->quickInfoLastError)
             app->quickInfoLastError->value(error.c_str());
     } else {
         itm->icon = app->iconNoConnect;
@@ -128,7 +128,7 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
             fputs((message + "\n").c_str(), stdout);
             fflush(stdout);
         }
-        const uint16_t line = tnLineOfItem(itm);
+        const uint16_t line = tnItemNumFromItm(itm);
         if (line > 0)
             tnRemoveHostLine(line);
         itm->needsCleanup = false;
@@ -152,7 +152,7 @@ bool tnThereAreConnectedItems()
         return false;
     const int size = app->hostList->size();
     for (uint16_t line = 1; line != 0 && line <= size; line++) {
-        auto* itm = static_cast<HostItem*>(app->hostList->data(line));
+        const HostItem* itm = tnItemFromLine(line);
         if (itm && itm->isConnected)
             return true;
     }
@@ -176,7 +176,7 @@ void tnHandleThreadConnection(void* data)
     if (vnc && vnc->isClientFreedByLibrary)
         vnc->vncClient = nullptr;
 
-    const uint16_t line = tnLineOfItem(itm);
+    const uint16_t line = tnItemNumFromItm(itm);
     if (!vnc || itm->isAbandoned || line == 0) {
         tnReleaseUnwantedResult(itm);
         return;
@@ -193,7 +193,7 @@ void tnConnectionWatcher(void*)
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
         const int size = app->hostList->size();
         for (uint16_t line = 0; line <= size; line++) {
-            auto* itm = static_cast<HostItem*>(app->hostList->data(line));
+            HostItem* itm = tnItemFromLine(line);
             if (itm && itm->vnc) {
                 if (itm->isConnected && itm->hostType == 's' && !itm->sshReady) {
                     // pendingConnectionCount stays: this attempt's result has been counted
@@ -213,7 +213,7 @@ void tnConnectionWatcher(void*)
     // of the list would ever find them again.
     std::vector<HostItem*> detached;
     for (HostItem* itm : tnItemsWithObjects()) {
-        if (itm->needsCleanup && tnLineOfItem(itm) == 0)
+        if (itm->needsCleanup && tnItemNumFromItm(itm) == 0)
             detached.push_back(itm);
     }
     for (HostItem* itm : detached)

@@ -209,7 +209,7 @@ HostItem* tnItemFromLine(int line)
 
 uint16_t tnItemNumFromItm(const HostItem* itm)
 {
-    if (!itm)
+    if (!itm || !app->hostList)
         return 0;
     for (int line = 1; line <= app->hostList->size(); line++) {
         if (app->hostList->data(line) == itm)
