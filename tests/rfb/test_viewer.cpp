@@ -194,6 +194,13 @@ TEST_F(ViewerTest, DesktopResizeIsDrawnAndLaidOutWithTheNewSize)
         << viewer->w() << "x" << viewer->h();
 }
 
+// Resizes the main window as the window manager does, and lets it lay itself out.
+void resizeWindow(int w, int h)
+{
+    app->mainWin->resize(0, 0, w, h);
+    Fl::check();
+}
+
 TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
 {
     TNTestServerOptions options;
@@ -203,14 +210,21 @@ TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
     HostItem* itm = showHost(server, 'f');
     VncViewer* viewer = app->vncViewer;
     Fl_Scroll* scroller = app->scroller;
-    auto resizeWindow = [](int w, int h) {
-        app->mainWin->resize(0, 0, w, h);
-        Fl::check();
-    };
     // The remote screen's far corner is on the screen at the viewer's far corner.
     auto farCornerShown = [viewer] {
         return near(screenPixel(viewer->x() + viewer->w() - 1, viewer->y() + viewer->h() - 1), patternAt(999, 799),
                     24);
+    };
+    // The whole remote screen 1:1 from the area's corner, with no scrollbar left.
+    auto wholeAtOrigin = [&] {
+        EXPECT_EQ(viewer->w(), 1000);
+        EXPECT_EQ(viewer->h(), 800);
+        EXPECT_EQ(scroller->xposition(), 0);
+        EXPECT_EQ(scroller->yposition(), 0);
+        EXPECT_TRUE(near(screenPixel(scroller->x(), scroller->y()), patternAt(0, 0)));
+        EXPECT_TRUE(farCornerShown());
+        EXPECT_FALSE(scroller->scrollbar.visible());
+        EXPECT_FALSE(scroller->hscrollbar.visible());
     };
 
     // A drag-resize: many steps, each laid out at once, none asking for a full update.
@@ -233,12 +247,7 @@ TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
 
     // Grown until the screen fits: drawn 1:1 without scrollbars.
     resizeWindow(1280, 1000);
-    EXPECT_EQ(viewer->w(), 1000);
-    EXPECT_EQ(viewer->h(), 800);
-    EXPECT_TRUE(near(screenPixel(scroller->x(), scroller->y()), patternAt(0, 0)));
-    EXPECT_TRUE(farCornerShown());
-    EXPECT_FALSE(scroller->scrollbar.visible());
-    EXPECT_FALSE(scroller->hscrollbar.visible());
+    wholeAtOrigin();
 
     // Scrolled 1:1: a kept position stays inside the picture whatever the window does.
     itm->scaling = 's';
@@ -251,12 +260,7 @@ TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
     EXPECT_EQ(scroller->yposition(), 800 - (650 - 16));
     EXPECT_TRUE(farCornerShown());
     resizeWindow(1280, 1000);
-    EXPECT_EQ(scroller->xposition(), 0);
-    EXPECT_EQ(scroller->yposition(), 0);
-    EXPECT_TRUE(near(screenPixel(scroller->x(), scroller->y()), patternAt(0, 0)));
-    EXPECT_TRUE(farCornerShown());
-    EXPECT_FALSE(scroller->scrollbar.visible());
-    EXPECT_FALSE(scroller->hscrollbar.visible());
+    wholeAtOrigin();
     // Shown again later, it comes back where the window left it.
     VncObject::hideMainViewer();
     itm->vnc->setObjectVisible();
@@ -279,8 +283,7 @@ TEST_F(ViewerTest, FullScreenFillsTheWindowAtEverySizeAndReturnsBesideTheList)
     scroller->scroll_to(200, 200);
     Fl::flush();
 
-    app->mainWin->resize(0, 0, 1100, 750);
-    Fl::check();
+    resizeWindow(1100, 750);
     EXPECT_EQ(app->hostList->w(), 0);
     EXPECT_EQ(scroller->x(), 0);
     EXPECT_EQ(scroller->w(), 1100);
@@ -291,8 +294,7 @@ TEST_F(ViewerTest, FullScreenFillsTheWindowAtEverySizeAndReturnsBesideTheList)
     EXPECT_EQ(scroller->yposition(), 800 - 750);
     EXPECT_EQ(app->buttonPack->y(), 750 - 21);
 
-    app->mainWin->resize(0, 0, 900, 650);
-    Fl::check();
+    resizeWindow(900, 650);
     VncViewer::unsetFullScreen();
     EXPECT_EQ(app->hostList->x(), 0);
     EXPECT_EQ(app->hostList->h(), 650 - 220);
