@@ -42,17 +42,19 @@ shows() {
 expect_shown() {
     local what=$1
     shift
+    local args=("$@") bad
     for _ in $(seq 1 50); do
         shot
-        local ok=1 args=("$@")
+        bad=""
         for ((i = 0; i < ${#args[@]}; i += 4)); do
-            shows "${args[i]}" "${args[i + 1]}" "${args[i + 2]}" "${args[i + 3]}" || ok=0
+            local wx=${args[i]} wy=${args[i + 1]} rx=${args[i + 2]} ry=${args[i + 3]}
+            shows "$wx" "$wy" "$rx" "$ry" || bad="window pixel $wx,$wy: $(shot_pixel "$wx" "$wy"), want remote $rx,$ry"
         done
-        [ $ok = 1 ] && return 0
+        [ -z "$bad" ] && return 0
         sleep 0.1
     done
     cp "$E2E_TMP/shot.png" "${TN_BUILD_DIR}/window_resize_failed.png" 2>/dev/null
-    fail "$what (window pixel $1,$2: $(shot_pixel "$1" "$2"), want remote $3,$4)"
+    fail "$what ($bad)"
 }
 resize_window() {
     xdotool windowsize "$APP_WIN" "$1" "$2"
