@@ -25,6 +25,7 @@
 #include "gui/pixmaps/list_buttons.h"
 #include "gui/pixmaps/status_icons.h"
 #include "gui/quick_info.h"
+#include "viewer/layout.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -56,29 +57,49 @@ void tnApplyPanelFontSizes()
         app->quickNoteInput->textsize(size + 2);
 }
 
-// Stacks the panel's rows from the top of the pack; the note box gets the rest of the room
-// down to 3 pixels above the button strip.
-void tnLayOutQuickInfoPanel()
+// Stacks the panel's rows from the top of its place; the note box gets the rest of the room.
+// The note editor lies over the note box, so it moves (and is sized) with it.
+void tnLayOutQuickInfoPanel(const TNRect& place)
 {
     Fl_Pack* pack = app->quickInfoPack;
-    const int height = std::max(1, app->buttonPack->y() - 3 - pack->y());
-    pack->resize(pack->x(), pack->y(), app->hostListWidth, height);
+    pack->resize(place.x, place.y, place.w, std::max(1, place.h));
     int y = pack->y();
     for (int i = 0; i < pack->children(); i++) {
         Fl_Widget* row = pack->child(i);
-        const int rowHeight = row == app->quickNoteBox ? std::max(0, pack->y() + height - y) : row->h();
+        const int rowHeight = row == app->quickNoteBox ? std::max(0, pack->y() + pack->h() - y) : row->h();
         row->resize(pack->x(), y, pack->w(), rowHeight);
         y += rowHeight;
     }
     pack->init_sizes();
+    if (app->quickNotePack) {
+        const TNQuickNoteBox* box = app->quickNoteBox;
+        app->quickNotePack->resize(box->x(), box->y(), box->w(), std::max(1, box->h() - 3));
+        app->quickNoteInput->resize(box->x(), box->y(), box->w(), app->quickNotePack->h());
+    }
 }
+
+// Lays itself out again whenever its size changes. The toolkit's own rule for groups, which
+// runs first, would scale every y and height of the left column with the window's height
+// (squashing the button strip) and leave the viewer at its old size.
+class TNMainWindow : public Fl_Double_Window {
+public:
+    using Fl_Double_Window::Fl_Double_Window;
+
+    void resize(int x, int y, int w, int h) override
+    {
+        const bool sizeChanges = w != this->w() || h != this->h();
+        Fl_Double_Window::resize(x, y, w, h);
+        if (sizeChanges)
+            tnLayOutMainWindow();
+    }
+};
 
 } // namespace
 
 void tnCreateGUI()
 {
     Fl_Group::current(nullptr);
-    app->mainWin = new Fl_Double_Window(1024, 768, "Tandrel");
+    app->mainWin = new TNMainWindow(1024, 768, "Tandrel");
     app->mainWin->size_range(800, 600, 32767, 32767);
     app->mainWin->xclass("tandrelfltk");
     app->mainWin->callback(tnHandleMainWindowEvents);
@@ -124,9 +145,6 @@ void tnCreateGUI()
     app->quickNoteBox->wrap(1);
     app->quickNoteBox->clear_visible_focus();
     app->quickInfoPack->end();
-    // The note box takes whatever height the panel has left, so it always ends above the
-    // button strip, also when the window's height changes.
-    app->quickInfoPack->resizable(app->quickNoteBox);
 
     // Also makes the note editor, the window's next child, drawn over the note box.
     tnQuickInfoSetToEmpty();
@@ -212,6 +230,29 @@ void tnCreateAppIcons(bool keepLineIcons)
     }
 }
 
+void tnLayOutMainWindow()
+{
+    Fl_Double_Window* win = app->mainWin;
+    // Also called while the window is being built, before its parts exist.
+    if (!win || !app->hostList || !app->quickInfoPack || !app->buttonPack || !app->scroller || !app->vncViewer)
+        return;
+    const TNWindowLayout layout =
+        tnMainWindowLayout(win->w(), win->h(), app->hostListWidth, app->vncViewer->isFullScreen);
+    const TNRect& list = layout.hostList;
+    app->hostList->resize(list.x, list.y, list.w, list.h);
+    tnLayOutQuickInfoPanel(layout.quickInfo);
+    Fl_Pack* strip = app->buttonPack;
+    strip->resize(layout.buttons.x, layout.buttons.y, strip->w(), layout.buttons.h);
+    for (int i = 0; i < strip->children(); i++) {
+        Fl_Widget* button = strip->child(i);
+        button->resize(button->x(), strip->y(), button->w(), strip->h());
+    }
+    const TNRect& area = layout.viewerArea;
+    app->scroller->resize(area.x, area.y, area.w, area.h);
+    tnLayOutViewer();
+    win->redraw();
+}
+
 void tnPositionWidgets()
 {
     tnDebugLog("tnPositionWidgets - Resizing GUI elements");
@@ -221,19 +262,7 @@ void tnPositionWidgets()
     const int rightEdge = app->buttonPack->x() + app->buttonPack->w();
     if (app->hostListWidth < rightEdge - 25)
         app->hostListWidth = rightEdge;
-
-    Fl_Hold_Browser* list = app->hostList;
-    list->resize(list->x(), list->y(), app->hostListWidth, list->h());
-    tnLayOutQuickInfoPanel();
-    app->scroller->position(list->x() + list->w() + 3, 0);
-    app->scroller->redraw();
-
-    if (app->vncViewer->vnc) {
-        tnResizeScroller();
-        app->vncViewer->vnc->setObjectVisible();
-    }
-    // Later changes of the window's size start from this layout, not from an older one.
-    app->mainWin->init_sizes();
+    tnLayOutMainWindow();
     Fl::redraw();
     Fl::check();
 }

@@ -6,3 +6,8 @@ void tnCreateGUI();
 // host line's icon is reset to iconDisconnected.
 void tnCreateAppIcons(bool keepLineIcons);
 void tnPositionWidgets();
+// Lays the window out for its current size (the window does this itself whenever its size
+// changes): the left column keeps its widths and the button strip its height at the bottom,
+// the host list takes up the change of height, and the viewer area and the shown connection
+// take the rest of the window.
+void tnLayOutMainWindow();

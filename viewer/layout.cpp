@@ -2,6 +2,8 @@
 // the mapping of viewer positions to remote pixels. No widgets here.
 #include "viewer/layout.h"
 
+#include <algorithm>
+
 TNLayout tnChooseLayout(char scaling, bool fits)
 {
     switch (scaling) {
@@ -60,4 +62,60 @@ void tnMapPointerScaled(int relX, int relY, int viewerW, int viewerH, int remote
 {
     *remoteX = scaleAxis(relX, viewerW, remoteW);
     *remoteY = scaleAxis(relY, viewerH, remoteH);
+}
+
+namespace {
+
+// The left column from the bottom up: a 1-pixel margin, the 20-pixel button strip, a
+// 3-pixel gap, the quick-info panel and another 3-pixel gap above it.
+constexpr int tnButtonStripHeight = 20;
+constexpr int tnButtonStripBottomMargin = 1;
+constexpr int tnQuickInfoHeight = 193;
+constexpr int tnColumnGap = 3;
+
+// Largest scroll offset along one axis that keeps the picture filling the visible part.
+int clampScroll(int scroll, int picture, int visible)
+{
+    return std::clamp(scroll, 0, std::max(0, picture - visible));
+}
+
+} // namespace
+
+TNWindowLayout tnMainWindowLayout(int winW, int winH, int hostListWidth, bool fullScreen)
+{
+    TNWindowLayout layout;
+    layout.buttons.y = winH - tnButtonStripBottomMargin - tnButtonStripHeight;
+    layout.buttons.h = tnButtonStripHeight;
+    layout.quickInfo.y = layout.buttons.y - tnColumnGap - tnQuickInfoHeight;
+    layout.quickInfo.w = hostListWidth;
+    layout.quickInfo.h = tnQuickInfoHeight;
+    layout.hostList.x = fullScreen ? -tnColumnGap : 0;
+    layout.hostList.w = fullScreen ? 0 : hostListWidth;
+    layout.hostList.h = std::max(0, layout.quickInfo.y - tnColumnGap);
+    layout.viewerArea.x = fullScreen ? 0 : layout.hostList.x + layout.hostList.w + tnColumnGap;
+    layout.viewerArea.w = std::max(0, winW - layout.viewerArea.x);
+    layout.viewerArea.h = winH;
+    return layout;
+}
+
+TNViewerPlacement tnPlaceViewer(char scaling, bool fullScreen, int remoteW, int remoteH, int areaW, int areaH,
+                                int scrollX, int scrollY, int scrollbarSize)
+{
+    TNViewerPlacement placement;
+    const bool fits = fullScreen || (remoteW <= areaW && remoteH <= areaH);
+    placement.layout = tnChooseLayout(scaling, fits);
+    if (placement.layout == TNLayout::Scaled) {
+        placement.viewer = tnScaledViewerSize(remoteW, remoteH, areaW, areaH);
+    } else if (placement.layout == TNLayout::Scroll) {
+        placement.viewer = {remoteW, remoteH};
+        // The scroll group's rule for its scrollbars: one is needed where the picture is
+        // larger than the area, and the room it takes may make the other one needed too.
+        bool vertical = remoteH > areaH;
+        const bool horizontal = remoteW > areaW - (vertical ? scrollbarSize : 0);
+        if (horizontal && !vertical)
+            vertical = remoteH > areaH - scrollbarSize;
+        placement.scrollX = clampScroll(scrollX, remoteW, areaW - (vertical ? scrollbarSize : 0));
+        placement.scrollY = clampScroll(scrollY, remoteH, areaH - (horizontal ? scrollbarSize : 0));
+    }
+    return placement;
 }

@@ -1,4 +1,4 @@
-// Layout arithmetic of the viewer, free of widgets.
+// Layout arithmetic of the main window and the viewer, free of widgets.
 #pragma once
 
 struct TNSize {
@@ -20,3 +20,36 @@ TNSize tnScaledViewerSize(int remoteW, int remoteH, int areaW, int areaH);
 void tnMapPointerScroll(int relX, int relY, int scrollX, int scrollY, int* remoteX, int* remoteY);
 void tnMapPointerScaled(int relX, int relY, int viewerW, int viewerH, int remoteW, int remoteH,
                         int* remoteX, int* remoteY);
+
+// A rectangle in window coordinates.
+struct TNRect {
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+};
+
+// Where the main window's parts go for a window of winW x winH: the left column keeps its
+// width (hostListWidth) and the button strip its 20-pixel height at the bottom, the host
+// list takes up any change of height, and the viewer area gets the rest of the window.
+// In full screen the host list is pushed out of sight and the viewer area is the window.
+struct TNWindowLayout {
+    TNRect hostList;
+    TNRect quickInfo; // the quick-info panel between the host list and the button strip
+    TNRect buttons;   // x, y and height of the button strip (its width is its buttons')
+    TNRect viewerArea;
+};
+TNWindowLayout tnMainWindowLayout(int winW, int winH, int hostListWidth, bool fullScreen);
+
+// How the viewer shows a remote screen in the viewer area: the layout, the viewer's size
+// (the remote size when scrolled, the fitted size when scaled; 0 x 0 for Empty, where the
+// viewer keeps its size) and the scroll position to use. A kept scroll position is clamped
+// so that no blank space shows beyond the picture; the scaled picture is not scrolled.
+struct TNViewerPlacement {
+    TNLayout layout = TNLayout::Empty;
+    TNSize viewer;
+    int scrollX = 0;
+    int scrollY = 0;
+};
+TNViewerPlacement tnPlaceViewer(char scaling, bool fullScreen, int remoteW, int remoteH, int areaW, int areaH,
+                                int scrollX, int scrollY, int scrollbarSize);

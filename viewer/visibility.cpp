@@ -36,8 +36,7 @@ bool VncObject::fitsScroller() const
 void VncObject::setObjectVisible()
 {
     VncViewer* viewer = app->vncViewer;
-    Fl_Scroll* scroller = app->scroller;
-    if (!itm || !vncClient || !viewer || !scroller || !app->mainWin || !app->hostList)
+    if (!itm || !vncClient || !viewer || !app->scroller || !app->mainWin || !app->hostList)
         return;
     // Only one connection is shown (and its socket watched) at a time.
     if (viewer->vnc && viewer->vnc != this)
@@ -48,31 +47,39 @@ void VncObject::setObjectVisible()
     // Hidden connections are not read, so this frame buffer may be old.
     SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
 
-    laidOutW = client->width;
-    laidOutH = client->height;
-    const TNLayout layout = tnChooseLayout(itm->scaling, fitsScroller());
-    if (layout == TNLayout::Scroll) {
-        scroller->type(Fl_Scroll::BOTH);
-        viewer->size(client->width, client->height);
-    } else if (layout == TNLayout::Scaled) {
-        const int areaW = app->mainWin->w() - (app->hostList->x() + app->hostList->w()) - 3;
-        viewer->size(areaW, app->mainWin->h());
-        const TNSize size = tnScaledViewerSize(client->width, client->height, viewer->w(), viewer->h());
-        viewer->size(size.w, size.h);
-    }
+    isVisible = true;
+    tnLayOutViewer();
+    tnWatchShownSocket(this);
+}
+
+void tnLayOutViewer()
+{
+    VncViewer* viewer = app->vncViewer;
+    Fl_Scroll* scroller = app->scroller;
+    if (!viewer || !scroller || !app->mainWin || !app->hostList)
+        return;
     if (!viewer->isFullScreen)
         tnResizeScroller();
-
-    if (layout == TNLayout::Scroll) {
-        scroller->scroll_to(scrollX, scrollY);
-    } else {
-        // A scaled picture always fits; an offset left over from a scrolled view (full
-        // screen, or a window that was larger) would push it out of sight. scrollX/scrollY
-        // stay as they are for the next scrolled view.
-        scroller->scroll_to(0, 0);
+    VncObject* shown = viewer->vnc;
+    if (!shown || !shown->itm || !shown->vncClient)
+        return;
+    const rfbClient* client = shown->vncClient;
+    laidOutW = client->width;
+    laidOutH = client->height;
+    // The object's scroll position is the one its last scrolled view was drawn with; a
+    // scaled picture is not scrolled, and leaves that position for the next scrolled view.
+    const int scrollbarSize = scroller->scrollbar_size() ? scroller->scrollbar_size() : Fl::scrollbar_size();
+    const TNViewerPlacement placement =
+        tnPlaceViewer(shown->itm->scaling, viewer->isFullScreen, client->width, client->height, scroller->w(),
+                      scroller->h(), shown->scrollX, shown->scrollY, scrollbarSize);
+    if (placement.layout == TNLayout::Scroll) {
+        scroller->type(Fl_Scroll::BOTH);
+        shown->scrollX = placement.scrollX;
+        shown->scrollY = placement.scrollY;
     }
-    isVisible = true;
-    tnWatchShownSocket(this);
+    if (placement.layout != TNLayout::Empty)
+        viewer->size(placement.viewer.w, placement.viewer.h);
+    scroller->scroll_to(placement.scrollX, placement.scrollY);
     scroller->redraw();
 }
 

@@ -26,6 +26,12 @@ public:
 };
 
 void tnResizeScroller();
+// Lays the viewer out for the shown connection and the current viewer area: the scroll
+// group fitted (outside full screen), the layout chosen again, the viewer sized and the
+// scroll position kept inside the picture. Pure geometry: nothing goes to the server, so
+// it can run at every step of a window resize. Showing a connection
+// (VncObject::setObjectVisible) does this and also asks the server for a full update.
+void tnLayOutViewer();
 
 // Sends each byte of `keys` (up to a NUL, line feeds skipped) as a press and release of
 // the key symbol of that value to the connection `vnc`.

@@ -2,6 +2,10 @@
 // both layouts, what reaches the screen, and the idle viewer.
 #include "viewer_fixture.h"
 
+#include <FL/Fl_Pack.H>
+
+#include "viewer/layout.h"
+
 namespace {
 
 TEST_F(ViewerTest, ScrollLayoutMapsClicksThroughTheScrollOffset)
@@ -188,6 +192,119 @@ TEST_F(ViewerTest, DesktopResizeIsDrawnAndLaidOutWithTheNewSize)
     server->resize(1200, 900);
     EXPECT_TRUE(waitFor([viewer] { return viewer->w() == 1200 && viewer->h() == 900; }, 3))
         << viewer->w() << "x" << viewer->h();
+}
+
+// Resizes the main window as the window manager does, and lets it lay itself out.
+void resizeWindow(int w, int h)
+{
+    app->mainWin->resize(0, 0, w, h);
+    Fl::check();
+}
+
+TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
+{
+    TNTestServerOptions options;
+    options.width = 1000;
+    options.height = 800;
+    TNTestServer* server = startServer(options);
+    HostItem* itm = showHost(server, 'f');
+    VncViewer* viewer = app->vncViewer;
+    Fl_Scroll* scroller = app->scroller;
+    // The remote screen's far corner is on the screen at the viewer's far corner.
+    auto farCornerShown = [viewer] {
+        return near(screenPixel(viewer->x() + viewer->w() - 1, viewer->y() + viewer->h() - 1), patternAt(999, 799),
+                    24);
+    };
+    // The whole remote screen 1:1 from the area's corner, with no scrollbar left.
+    auto wholeAtOrigin = [&] {
+        EXPECT_EQ(viewer->w(), 1000);
+        EXPECT_EQ(viewer->h(), 800);
+        EXPECT_EQ(scroller->xposition(), 0);
+        EXPECT_EQ(scroller->yposition(), 0);
+        EXPECT_TRUE(near(screenPixel(scroller->x(), scroller->y()), patternAt(0, 0)));
+        EXPECT_TRUE(farCornerShown());
+        EXPECT_FALSE(scroller->scrollbar.visible());
+        EXPECT_FALSE(scroller->hscrollbar.visible());
+    };
+
+    // A drag-resize: many steps, each laid out at once, none asking for a full update.
+    tnTestPump(0.3);
+    const int fullUpdates = server->fullUpdateRequests();
+    for (int step = 0; step <= 10; step++) {
+        const int w = 1000 - 20 * step, h = 700 - 10 * step;
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        resizeWindow(w, h);
+        const TNSize want = tnScaledViewerSize(1000, 800, w - 173, h);
+        ASSERT_EQ(viewer->w(), want.w);
+        ASSERT_EQ(viewer->h(), want.h);
+    }
+    tnTestPump(0.3);
+    EXPECT_EQ(server->fullUpdateRequests(), fullUpdates);
+    // Shrunk to 800 x 600 the whole picture is in the 627-pixel-wide area.
+    EXPECT_EQ(viewer->w(), 627);
+    EXPECT_LE(viewer->x() + viewer->w(), app->mainWin->w());
+    EXPECT_TRUE(farCornerShown());
+
+    // Grown until the screen fits: drawn 1:1 without scrollbars.
+    resizeWindow(1280, 1000);
+    wholeAtOrigin();
+
+    // Scrolled 1:1: a kept position stays inside the picture whatever the window does.
+    itm->scaling = 's';
+    resizeWindow(800, 600);
+    scroller->scroll_to(389, 216); // the far corner: both scrollbars take 16 pixels
+    Fl::flush();
+    EXPECT_TRUE(near(screenPixel(scroller->x() + 610, scroller->y() + 583), patternAt(999, 799), 24));
+    resizeWindow(900, 650);
+    EXPECT_EQ(scroller->xposition(), 1000 - (727 - 16));
+    EXPECT_EQ(scroller->yposition(), 800 - (650 - 16));
+    EXPECT_TRUE(farCornerShown());
+    resizeWindow(1280, 1000);
+    wholeAtOrigin();
+    // Shown again later, it comes back where the window left it.
+    VncObject::hideMainViewer();
+    itm->vnc->setObjectVisible();
+    EXPECT_EQ(scroller->xposition(), 0);
+    tnTestPump(0.3);
+    EXPECT_EQ(server->fullUpdateRequests(), fullUpdates + 1);
+}
+
+TEST_F(ViewerTest, FullScreenFillsTheWindowAtEverySizeAndReturnsBesideTheList)
+{
+    TNTestServerOptions options;
+    options.width = 1000;
+    options.height = 800;
+    TNTestServer* server = startServer(options);
+    showHost(server, 'f');
+    VncViewer* viewer = app->vncViewer;
+    Fl_Scroll* scroller = app->scroller;
+    VncViewer::setFullScreen();
+    ASSERT_TRUE(viewer->isFullScreen);
+    scroller->scroll_to(200, 200);
+    Fl::flush();
+
+    resizeWindow(1100, 750);
+    EXPECT_EQ(app->hostList->w(), 0);
+    EXPECT_EQ(scroller->x(), 0);
+    EXPECT_EQ(scroller->w(), 1100);
+    EXPECT_EQ(scroller->h(), 750);
+    // Still 1:1; the picture now fits across, and down it scrolls to its bottom row at most.
+    EXPECT_EQ(viewer->w(), 1000);
+    EXPECT_EQ(scroller->xposition(), 0);
+    EXPECT_EQ(scroller->yposition(), 800 - 750);
+    EXPECT_EQ(app->buttonPack->y(), 750 - 21);
+
+    resizeWindow(900, 650);
+    VncViewer::unsetFullScreen();
+    EXPECT_EQ(app->hostList->x(), 0);
+    EXPECT_EQ(app->hostList->h(), 650 - 220);
+    EXPECT_EQ(scroller->x(), 173);
+    EXPECT_EQ(scroller->w(), 900 - 173);
+    EXPECT_EQ(scroller->h(), 650);
+    const TNSize scaled = tnScaledViewerSize(1000, 800, 900 - 173, 650);
+    EXPECT_EQ(viewer->w(), scaled.w);
+    EXPECT_EQ(viewer->h(), scaled.h);
+    EXPECT_EQ(viewer->x(), scroller->x());
 }
 
 TEST_F(ViewerTest, UpdateReachesTheScreenFromTheSocketAlone)

@@ -118,3 +118,82 @@ TEST(Layout, PointerMappingScaledHitsCorners)
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 0);
 }
+
+TEST(Layout, MainWindowKeepsTheButtonStripAndPanelAndGivesTheChangeToTheHostList)
+{
+    struct Case {
+        int winW, winH, listW;
+        bool fullScreen;
+        TNRect hostList, quickInfo, buttons, viewerArea;
+    };
+    const Case cases[] = {
+        {1024, 768, 170, false, {0, 0, 170, 548}, {0, 551, 170, 193}, {0, 747, 0, 20}, {173, 0, 851, 768}},
+        {800, 600, 170, false, {0, 0, 170, 380}, {0, 383, 170, 193}, {0, 579, 0, 20}, {173, 0, 627, 600}},
+        {1600, 1200, 400, false, {0, 0, 400, 980}, {0, 983, 400, 193}, {0, 1179, 0, 20}, {403, 0, 1197, 1200}},
+        // Full screen: the list is pushed out of sight, the viewer area is the whole window.
+        {800, 600, 170, true, {-3, 0, 0, 380}, {0, 383, 170, 193}, {0, 579, 0, 20}, {0, 0, 800, 600}},
+        // Far below the window's minimum nothing gets a negative size.
+        {100, 100, 170, false, {0, 0, 170, 0}, {0, -117, 170, 193}, {0, 79, 0, 20}, {173, 0, 0, 100}},
+    };
+    auto expectRect = [](const char* what, const TNRect& got, const TNRect& want) {
+        EXPECT_EQ(got.x, want.x) << what;
+        EXPECT_EQ(got.y, want.y) << what;
+        EXPECT_EQ(got.w, want.w) << what;
+        EXPECT_EQ(got.h, want.h) << what;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.winW) + "x" + std::to_string(c.winH) + (c.fullScreen ? " full screen" : ""));
+        const TNWindowLayout layout = tnMainWindowLayout(c.winW, c.winH, c.listW, c.fullScreen);
+        expectRect("host list", layout.hostList, c.hostList);
+        expectRect("quick info", layout.quickInfo, c.quickInfo);
+        expectRect("buttons", layout.buttons, c.buttons);
+        expectRect("viewer area", layout.viewerArea, c.viewerArea);
+    }
+}
+
+TEST(Layout, ViewerFollowsTheAreaAndKeepsTheScrollInsideThePicture)
+{
+    // Rows in the order a user meets them: one host, the window shrinking and growing.
+    struct Case {
+        const char* what;
+        char scaling;
+        bool fullScreen;
+        int remoteW, remoteH, areaW, areaH, keptX, keptY;
+        TNLayout layout;
+        int viewerW, viewerH, scrollX, scrollY;
+    };
+    const Case cases[] = {
+        {"scaled, shrunk", 'z', false, 1000, 800, 627, 600, 0, 0, TNLayout::Scaled, 627, 501, 0, 0},
+        {"scaled, grown", 'z', false, 1000, 800, 1107, 1000, 0, 0, TNLayout::Scaled, 1107, 885, 0, 0},
+        {"scaled ignores a kept scroll", 'z', false, 1000, 800, 1107, 1000, 50, 60, TNLayout::Scaled, 1107, 885, 0, 0},
+        {"fit, too large: scaled", 'f', false, 1000, 800, 627, 600, 0, 0, TNLayout::Scaled, 627, 501, 0, 0},
+        {"fit, room again: 1:1", 'f', false, 1000, 800, 1107, 1000, 0, 0, TNLayout::Scroll, 1000, 800, 0, 0},
+        {"fit, full screen: 1:1 and scrolled", 'f', true, 1000, 800, 800, 600, 500, 500, TNLayout::Scroll, 1000,
+         800, 216, 216},
+        // Both scrollbars (16 pixels each) take room from what is seen of the picture.
+        {"1:1, scrolled to the far corner", 's', false, 1000, 800, 627, 600, 389, 216, TNLayout::Scroll, 1000, 800,
+         389, 216},
+        {"1:1, beyond the far corner", 's', false, 1000, 800, 627, 600, 900, 900, TNLayout::Scroll, 1000, 800, 389,
+         216},
+        {"1:1, fits after growing", 's', false, 1000, 800, 1107, 1000, 389, 216, TNLayout::Scroll, 1000, 800, 0, 0},
+        {"1:1, only too wide", 's', false, 1000, 800, 900, 1000, 389, 216, TNLayout::Scroll, 1000, 800, 100, 0},
+        // The horizontal bar's height makes the vertical one needed as well.
+        {"1:1, too wide and just high enough", 's', false, 1000, 800, 900, 810, 389, 216, TNLayout::Scroll, 1000,
+         800, 116, 6},
+        // The vertical bar's width makes the horizontal one needed as well.
+        {"1:1, too high and just wide enough", 's', false, 1000, 800, 1010, 700, 389, 216, TNLayout::Scroll, 1000,
+         800, 6, 116},
+        {"1:1, negative kept position", 's', false, 1000, 800, 627, 600, -5, -5, TNLayout::Scroll, 1000, 800, 0, 0},
+        {"unknown letter", 'x', false, 1000, 800, 627, 600, 389, 216, TNLayout::Empty, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TNViewerPlacement p = tnPlaceViewer(c.scaling, c.fullScreen, c.remoteW, c.remoteH, c.areaW, c.areaH,
+                                                  c.keptX, c.keptY, 16);
+        EXPECT_EQ(p.layout, c.layout);
+        EXPECT_EQ(p.viewer.w, c.viewerW);
+        EXPECT_EQ(p.viewer.h, c.viewerH);
+        EXPECT_EQ(p.scrollX, c.scrollX);
+        EXPECT_EQ(p.scrollY, c.scrollY);
+    }
+}

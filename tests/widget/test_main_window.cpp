@@ -157,21 +157,51 @@ TEST_F(MainWindowTest, HostListWidthAfterFirstDrawUsesTheDrawnStrip)
     }
 }
 
-TEST_F(MainWindowTest, NoteBoxStaysAboveTheButtonStripWhenTheWindowShrinks)
+TEST_F(MainWindowTest, ButtonStripAndPanelKeepTheirSizeAndTheHostListTakesTheChange)
 {
     startWith("hostlistwidth=300\n" + tnHostBlock("alpha"));
-    for (const char* when : {"as built", "at the saved 800 x 600"}) {
-        SCOPED_TRACE(when);
-        const int noteBottom = app->quickNoteBox->y() + app->quickNoteBox->h();
-        EXPECT_GT(app->quickNoteBox->h(), 30);
-        EXPECT_LE(noteBottom, app->buttonPack->y());
-        EXPECT_LE(app->buttonPack->y() + app->buttonPack->h(), app->mainWin->h());
+    // An open note editor moves with the note box.
+    tnSelectHostLineByKey(1);
+    tnTestClick(app->mainWin, app->quickNoteBox);
+    ASSERT_TRUE(app->quickNotePack->visible());
+    const int noteHeight = app->quickNoteBox->h();
+    EXPECT_GT(noteHeight, 30);
+    struct Size {
+        int w, h;
+    };
+    for (const Size size : {Size{1024, 768}, Size{800, 600}, Size{1600, 1200}, Size{900, 650}, Size{1024, 768}}) {
+        SCOPED_TRACE(std::to_string(size.w) + "x" + std::to_string(size.h));
+        app->mainWin->resize(app->mainWin->x(), app->mainWin->y(), size.w, size.h);
+        tnTestPump(0.1);
+        ASSERT_EQ(app->mainWin->h(), size.h);
+        // The strip: 20 pixels high, one pixel above the window's bottom, buttons whole.
+        EXPECT_EQ(app->buttonPack->y(), size.h - 21);
+        EXPECT_EQ(app->buttonPack->h(), 20);
+        for (int i = 0; i < app->buttonPack->children(); i++) {
+            EXPECT_EQ(app->buttonPack->child(i)->y(), size.h - 21) << "button " << i;
+            EXPECT_EQ(app->buttonPack->child(i)->h(), 20) << "button " << i;
+        }
+        // The panel keeps its size just above the strip; the host list fills the rest.
+        EXPECT_EQ(app->quickNoteBox->h(), noteHeight);
+        EXPECT_EQ(app->quickNoteBox->y() + app->quickNoteBox->h(), app->buttonPack->y() - 3);
         EXPECT_EQ(app->quickNoteBox->w(), 300);
         EXPECT_EQ(app->hostList->w(), 300);
-        tnRestoreWindowSizePosition(nullptr);
-        tnTestPump(0.1);
-        ASSERT_EQ(app->mainWin->h(), 600);
+        EXPECT_EQ(app->hostList->h(), app->quickInfoPack->y() - 3);
+        EXPECT_EQ(app->quickNotePack->x(), app->quickNoteBox->x());
+        EXPECT_EQ(app->quickNotePack->y(), app->quickNoteBox->y());
+        EXPECT_EQ(app->quickNoteInput->y(), app->quickNoteBox->y());
+        EXPECT_EQ(app->quickNoteInput->w(), 300);
+        EXPECT_EQ(app->scroller->x(), 303);
+        EXPECT_EQ(app->scroller->w(), size.w - 303);
+        EXPECT_EQ(app->scroller->h(), size.h);
     }
+    EXPECT_TRUE(app->quickNotePack->visible());
+    // The saved geometry (800 x 600) is applied the same way.
+    tnRestoreWindowSizePosition(nullptr);
+    tnTestPump(0.1);
+    ASSERT_EQ(app->mainWin->h(), 600);
+    EXPECT_EQ(app->buttonPack->child(0)->h(), 20);
+    EXPECT_EQ(app->hostList->h(), 600 - 220);
 }
 
 TEST_F(MainWindowTest, PanelTextSizesFollowTheConfiguredAppFontSize)
