@@ -2,10 +2,12 @@
 // keeps for itself, the full-screen switch, and the clipboard in both directions.
 #include "viewer_fixture.h"
 
+#include "gui/inputs.h"
 #include "gui/quick_info.h"
 
+#include <FL/Fl_Window.H>
+
 #include <algorithm>
-#include <set>
 
 namespace {
 
@@ -127,6 +129,27 @@ TEST_F(ViewerKeys, KeysTypedIntoTheQuickNoteNeverReachTheHost)
     server->clearRecords();
     ASSERT_TRUE(xdotool("key q"));
     EXPECT_EQ(keysAfter(2), (KeyList{{'q', true}, {'q', false}}));
+}
+
+TEST_F(ViewerKeys, KeysTypedIntoADialogFieldNeverReachTheHost)
+{
+    // A dialog's password field has the keyboard while the pointer moves over the viewer.
+    Fl_Group* previous = Fl_Group::current();
+    Fl_Group::current(nullptr);
+    Fl_Window dialog(300, 400, 200, 60, "Dialog");
+    TNSecretInput field(10, 10, 180, 25);
+    TNInput other(10, 35, 180, 25);
+    dialog.end();
+    Fl_Group::current(previous);
+    dialog.show();
+    ASSERT_TRUE(waitFor([&dialog] { return dialog.visible() && !dialog.damage(); }, 3));
+    Fl::focus(&field);
+    ASSERT_TRUE(xdotool("type --delay 20 'Pass Word1'"));
+    ASSERT_TRUE(xdotool("key shift+Tab ctrl+a alt+x"));
+    EXPECT_TRUE(settledKeys().empty());
+    EXPECT_STREQ(field.value(), "Pass Word1");
+    EXPECT_TRUE(Fl::focus() == &field || Fl::focus() == &other);
+    dialog.hide();
 }
 
 TEST_F(ViewerKeys, CharactersTypedThroughASpareKeyCodeAreReleased)
