@@ -12,6 +12,16 @@
 
 namespace {
 
+// The connection a clipboard request was made for. The text comes later, as a paste
+// event; if another connection is shown by then, it is not that one's.
+const VncObject* pasteRequestedFor = nullptr;
+
+void tnRequestClipboardFor(VncViewer* viewer)
+{
+    pasteRequestedFor = viewer->vnc;
+    Fl::paste(*viewer, 1, Fl::clipboard_plain_text);
+}
+
 // Length of the UTF-8 sequence starting at `at` and its code point; 0 when the bytes there
 // are not a valid sequence (stray continuation byte, overlong form, surrogate, cut short).
 size_t tnDecodeUtf8(const std::string& text, size_t at, uint32_t* codePoint)
@@ -104,7 +114,7 @@ void tnHandleLocalClipboard(int source, void*)
         return;
     app->clipboardBusy = true;
     // Arrives at the viewer as FL_PASTE, which sends the text to the shown host.
-    Fl::paste(*viewer, 1, Fl::clipboard_plain_text);
+    tnRequestClipboardFor(viewer);
     app->clipboardBusy = false;
 }
 
@@ -115,11 +125,15 @@ void tnOfferClipboardToShownHost()
         return;
     // The text arrives as FL_PASTE (at once when this program owns the clipboard, later
     // otherwise) and goes out only if the host does not have it yet.
-    Fl::paste(*viewer, 1, Fl::clipboard_plain_text);
+    tnRequestClipboardFor(viewer);
 }
 
 void tnHandlePastedText(VncObject* vnc, const char* text, int length)
 {
+    const VncObject* requestedFor = pasteRequestedFor;
+    pasteRequestedFor = nullptr;
+    if (requestedFor && requestedFor != vnc)
+        return;
     if (text && length > 0)
         tnSendCutText(vnc, std::string(text, static_cast<size_t>(length)));
 }

@@ -336,6 +336,21 @@ TEST_F(ViewerClipboard, ClickingIntoTheViewerSendsAClipboardTheHostLacks)
     click(x, y, 1);
     tnTestPump(0.5);
     EXPECT_TRUE(server->cutTexts().empty());
+
+    // Another host shown before the clipboard's text arrives does not get it either.
+    TNTestServer* other = startServer();
+    HostItem* otherItm = addHost("other", other->port());
+    ASSERT_TRUE(connectAndWait(otherItm));
+    VncObject::hideMainViewer();
+    copyElsewhere("asked for the first");
+    tnTestPump(0.5);
+    itm->vnc->setObjectVisible();
+    click(x, y, 1);
+    VncObject::hideMainViewer();
+    otherItm->vnc->setObjectVisible();
+    tnTestPump(1.0);
+    EXPECT_TRUE(server->cutTexts().empty());
+    EXPECT_TRUE(other->cutTexts().empty());
 }
 
 TEST_F(ViewerClipboard, NonAsciiTextIsLatin1OnTheWire)
