@@ -25,6 +25,9 @@ public:
     int cursorHotY = 0;
     int scrollX = 0;
     int scrollY = 0;
+    // The cut text (Latin-1) last sent to or received from this host: the local clipboard
+    // goes out again only when it differs.
+    std::string lastCutText;
 
     // Strings handed to the library, which never frees them; released with the object.
     char* encodingsCopy = nullptr;

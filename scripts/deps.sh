@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libfltk1.3-dev fluid libvncserver-dev
   libgtest-dev googletest libbenchmark-dev
-  bc xvfb xdotool x11-utils x11-xserver-utils imagemagick xclip
+  bc xvfb xdotool x11-utils x11-xserver-utils x11-xkb-utils imagemagick xclip
   tigervnc-standalone-server tigervnc-tools tigervnc-viewer x11vnc openssl
 )
 missing=()

@@ -2,6 +2,7 @@
 // and the F12 macro.
 #include <FL/Fl.H>
 #include <FL/fl_utf8.h>
+#include <FL/x.H>
 
 #include <cstdint>
 #include <map>
@@ -17,14 +18,33 @@ constexpr uint32_t tnKeyF8 = 0xFFC5;
 constexpr uint32_t tnKeyF11 = 0xFFC8;
 constexpr uint32_t tnKeyF12 = 0xFFC9;
 
-// The symbol each key sent on its press, by the toolkit's key code. X11 gives key releases
-// stale event text (the text of a later press, a paste, or Ctrl+c's 0x03 after Ctrl is
-// up), so a release sends what its press sent instead of deriving it again.
+// The symbol each key sent on its press, by the X key code of the event. X11 gives key
+// releases stale event text (the text of a later press, a paste, or Ctrl+c's 0x03 after
+// Ctrl is up), so a release sends what its press sent instead of deriving it again. The
+// key code, not the toolkit's key symbol, pairs them: tools that type by binding a
+// character to a spare key code (xdotool, auto-type) undo the binding before the release
+// is read, and the release then has another symbol or none.
 struct HeldKey {
     rfbClient* client;
     uint32_t symbol;
 };
-std::map<int, HeldKey> heldKeys;
+std::map<unsigned, HeldKey> heldKeys;
+
+// Identifies the physical key of the current key event: its X key code, or (for events
+// not read from X) the toolkit's key symbol above the range of key codes.
+unsigned keyIdentity(int keyCode)
+{
+    if (fl_xevent && (fl_xevent->type == KeyPress || fl_xevent->type == KeyRelease))
+        return fl_xevent->xkey.keycode;
+    return 0x100u + static_cast<unsigned>(keyCode);
+}
+
+// Keys whose symbol goes out unchanged: the X symbols from 0xFE00 on are keypad, function,
+// cursor, editing, modifier and dead keys. Every other key produces a character.
+bool keepsItsSymbol(int keyCode)
+{
+    return keyCode >= 0xFE00 && keyCode <= 0xFFFF;
+}
 
 // Symbol of the character a printable key produced, from the event text. ASCII and
 // Latin-1 characters are their own key symbols; other characters use the X11 Unicode
@@ -84,19 +104,20 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
 
     if (down) {
         uint32_t symbol = static_cast<uint32_t>(key);
-        // Printable keys report the unshifted key; the text carries Shift, Caps Lock and the
-        // layout. With Ctrl the text is a control character, so the key code goes out.
-        if (key >= 0x20 && key <= 0xFF && !Fl::event_state(FL_CTRL))
+        // Character keys report the unshifted key of the first layout; the text carries
+        // Shift, Caps Lock and the layout in use. With Ctrl the text is a control
+        // character, so the key code goes out.
+        if (!keepsItsSymbol(key) && !Fl::event_state(FL_CTRL))
             symbol = symbolFromText(text, length, key);
         if (symbol == 0)
             return;
-        heldKeys[key] = HeldKey{client, symbol};
+        heldKeys[keyIdentity(key)] = HeldKey{client, symbol};
         SendKeyEvent(client, symbol, TRUE);
         return;
     }
     // A release whose press the host never saw (pressed elsewhere, or already released
     // when the focus left) sends nothing.
-    auto held = heldKeys.find(key);
+    auto held = heldKeys.find(keyIdentity(key));
     if (held == heldKeys.end())
         return;
     const HeldKey pressed = held->second;

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
@@ -76,6 +75,14 @@ void remotePointer(const VncViewer* viewer, const VncObject* vnc, TNLayout layou
 } // namespace
 
 VncViewer::VncViewer(int x, int y, int w, int h, const char* label) : Fl_Box(x, y, w, h, label) {}
+
+void VncViewer::takeFocusFromPointer()
+{
+    // Keys must come to the viewer as FL_KEYDOWN/FL_KEYUP pairs, which needs the focus.
+    // A text field being typed into keeps it, so its text does not go to the host.
+    if (Fl::focus() != this && !dynamic_cast<Fl_Input_*>(Fl::focus()))
+        take_focus();
+}
 
 void VncViewer::draw()
 {
@@ -155,8 +162,11 @@ int VncViewer::handle(int event)
     switch (event) {
     case FL_PUSH:
     case FL_RELEASE: {
-        if (event == FL_PUSH)
+        if (event == FL_PUSH) {
             take_focus();
+            // The user turns to this host: it gets the local clipboard if it lacks it.
+            tnOfferClipboardToShownHost();
+        }
         int bit = 0;
         if (Fl::event_button() == FL_LEFT_MOUSE)
             bit = tnMaskLeft;
@@ -185,6 +195,7 @@ int VncViewer::handle(int event)
         SendIncrementalFramebufferUpdateRequest(client);
         return 1;
     case FL_MOVE:
+        takeFocusFromPointer();
         SendPointerEvent(client, remoteX, remoteY, buttonMask);
         return 1;
     case FL_MOUSEWHEEL: {
@@ -201,10 +212,7 @@ int VncViewer::handle(int event)
         return 1;
     }
     case FL_ENTER:
-        // Keys must come to the viewer as FL_KEYDOWN/FL_KEYUP pairs, which needs the focus.
-        // A text field being typed into keeps it, so the text does not go to the host.
-        if (!dynamic_cast<Fl_Input_*>(Fl::focus()))
-            take_focus();
+        takeFocusFromPointer();
         if (shown->cursorImage && itm->showRemoteCursor)
             Fl::awake(tnHandleThreadCursorChange, nullptr);
         return 1;
@@ -212,32 +220,29 @@ int VncViewer::handle(int event)
         Fl::awake(tnHandleThreadCursorChange, &restoreDefaultCursor);
         return 1;
     case FL_FOCUS:
+        // Not by keyboard navigation (Tab out of a text field): the focus comes only from
+        // the pointer, so that typing meant for a field never goes to the host.
+        if (Fl::event() == FL_KEYBOARD || Fl::event() == FL_SHORTCUT)
+            return 0;
         return 1;
     case FL_UNFOCUS:
         // Keys still held would never see their release on the host.
         tnReleaseHeldKeys();
         return 1;
     case FL_SHORTCUT:
-        // A key that reached the viewer without the focus: take the focus so that its
-        // release comes here as well.
-        take_focus();
-        // fall through
+        // A key that some other widget (a text field, the host list) has not used; the
+        // toolkit offers it to the widget under the pointer first. Never the host's.
+        return 0;
     case FL_KEYDOWN:
-        sendCorrectedKeyEvent(Fl::event_text(), Fl::event_length(), itm, client, true);
-        app->isScanning = false;
-        return 1;
     case FL_KEYUP:
-        sendCorrectedKeyEvent(Fl::event_text(), Fl::event_length(), itm, client, false);
+        if (Fl::focus() != this)
+            return 0;
+        sendCorrectedKeyEvent(Fl::event_text(), Fl::event_length(), itm, client, event == FL_KEYDOWN);
         app->isScanning = false;
         return 1;
-    case FL_PASTE: {
-        const int length = Fl::event_length();
-        if (length > 0 && Fl::event_text()) {
-            std::vector<char> buffer(Fl::event_text(), Fl::event_text() + length);
-            SendClientCutText(client, buffer.data(), length);
-        }
+    case FL_PASTE:
+        tnHandlePastedText(shown, Fl::event_text(), Fl::event_length());
         return 1;
-    }
     default:
         return Fl_Box::handle(event);
     }

@@ -19,6 +19,9 @@ public:
     void draw() override;
     int handle(int event) override;
 
+    // The pointer is over the viewer: it takes the keyboard focus unless a text field has it.
+    void takeFocusFromPointer();
+
     static void setFullScreen();
     static void unsetFullScreen();
     // Keyboard forwarding (keys of the shown connection).
@@ -41,3 +44,9 @@ void tnSendKeyStrokesToHost(const std::string& keys, const VncObject* vnc);
 void tnReleaseHeldKeys();
 // The toolkit's clipboard-change notifier: hands a new local clipboard to the shown host.
 void tnHandleLocalClipboard(int source, void* data);
+// Asks for the local clipboard, so that the shown host gets it if it does not have it yet
+// (the user turned to the viewer).
+void tnOfferClipboardToShownHost();
+// Clipboard text pasted into the viewer: sent to `vnc` as cut text unless it is the text
+// last exchanged with that host.
+void tnHandlePastedText(VncObject* vnc, const char* text, int length);

@@ -2,7 +2,10 @@
 // keeps for itself, the full-screen switch, and the clipboard in both directions.
 #include "viewer_fixture.h"
 
+#include "gui/inputs.h"
 #include "gui/quick_info.h"
+
+#include <FL/Fl_Window.H>
 
 #include <algorithm>
 
@@ -91,6 +94,86 @@ TEST_F(ViewerKeys, PointerEnteringTakesTheFocusUnlessATextFieldHasIt)
     Fl::focus(app->hostList);
     app->vncViewer->handle(FL_ENTER);
     EXPECT_EQ(Fl::focus(), app->vncViewer);
+}
+
+TEST_F(ViewerKeys, KeysTypedIntoTheQuickNoteNeverReachTheHost)
+{
+    // The pointer rests over the viewer (where the toolkit offers unused keys first) while
+    // a note is typed with Shift, Ctrl, Alt, Tab and Escape among the keys.
+    ASSERT_TRUE(xdotool("sleep 0.1"));
+    app->hostList->select(lineOf(itm));
+    tnTestClick(app->mainWin, app->quickNoteBox);
+    ASSERT_TRUE(app->quickNotePack->visible());
+    ASSERT_EQ(Fl::focus(), app->quickNoteInput);
+    ASSERT_TRUE(xdotool("type --delay 20 'Hello Admin'"));
+    ASSERT_TRUE(xdotool("key Tab ctrl+b alt+x super"));
+    EXPECT_EQ(Fl::focus(), app->quickNoteInput);
+    ASSERT_TRUE(xdotool("key Escape"));
+    EXPECT_TRUE(settledKeys().empty());
+    EXPECT_FALSE(app->quickNotePack->visible()) << "Escape closes the editor";
+
+    // Again, stored with Enter this time: the note is in the host record and the file.
+    tnTestClick(app->mainWin, app->quickNoteBox);
+    ASSERT_EQ(Fl::focus(), app->quickNoteInput);
+    ASSERT_TRUE(xdotool("type --delay 20 'Hello Admin'"));
+    ASSERT_TRUE(xdotool("key Return"));
+    EXPECT_TRUE(settledKeys().empty());
+    EXPECT_FALSE(app->quickNotePack->visible());
+    EXPECT_EQ(itm->quickNote, "Hello Admin");
+    EXPECT_NE(tnTestReadFile(app->configPathAndFile).find("quicknote=SGVsbG8gQWRtaW4="), std::string::npos)
+        << tnTestReadFile(app->configPathAndFile);
+
+    // A click into the viewer gives it the keyboard, and keys go to the host again.
+    click(app->vncViewer->x() + 5, app->vncViewer->y() + 5, 1);
+    ASSERT_EQ(Fl::focus(), app->vncViewer);
+    server->clearRecords();
+    ASSERT_TRUE(xdotool("key q"));
+    EXPECT_EQ(keysAfter(2), (KeyList{{'q', true}, {'q', false}}));
+}
+
+TEST_F(ViewerKeys, KeysTypedIntoADialogFieldNeverReachTheHost)
+{
+    // A dialog's password field has the keyboard while the pointer moves over the viewer.
+    Fl_Group* previous = Fl_Group::current();
+    Fl_Group::current(nullptr);
+    Fl_Window dialog(300, 400, 200, 60, "Dialog");
+    TNSecretInput field(10, 10, 180, 25);
+    TNInput other(10, 35, 180, 25);
+    dialog.end();
+    Fl_Group::current(previous);
+    dialog.show();
+    ASSERT_TRUE(waitFor([&dialog] { return dialog.visible() && !dialog.damage(); }, 3));
+    Fl::focus(&field);
+    ASSERT_TRUE(xdotool("type --delay 20 'Pass Word1'"));
+    ASSERT_TRUE(xdotool("key shift+Tab ctrl+a alt+x"));
+    EXPECT_TRUE(settledKeys().empty());
+    EXPECT_STREQ(field.value(), "Pass Word1");
+    EXPECT_TRUE(Fl::focus() == &field || Fl::focus() == &other);
+    dialog.hide();
+}
+
+TEST_F(ViewerKeys, CharactersTypedThroughASpareKeyCodeAreReleased)
+{
+    // xdotool types characters missing from the layout by binding them to a spare key code
+    // and undoing that before the release is read.
+    ASSERT_TRUE(xdotool("type --delay 50 'üЖ€'"));
+    const KeyList sent = settledKeys();
+    const KeyList expected{{0xFC, true},       {0xFC, false},       {0x1000416, true},
+                           {0x1000416, false}, {0x10020AC, true},   {0x10020AC, false}};
+    EXPECT_EQ(sent, expected);
+}
+
+TEST_F(ViewerKeys, ShiftedKeysOfAnotherLayoutSendTheirCharacter)
+{
+    ASSERT_TRUE(runWhilePumping("setxkbmap ru"));
+    const bool typed = xdotool("keydown shift key Cyrillic_zhe keyup shift key Cyrillic_zhe");
+    runWhilePumping("setxkbmap us");
+    ASSERT_TRUE(typed);
+    const KeyList sent = settledKeys();
+    // Ж (the capital, U+0416) with Shift, ж (U+0436) without; each released.
+    const KeyList expected{{0xFFE1, true},     {0x1000416, true}, {0x1000416, false},
+                           {0xFFE1, false},    {0x1000436, true}, {0x1000436, false}};
+    EXPECT_EQ(sent, expected);
 }
 
 TEST_F(ViewerKeys, F12SendsTheMacroOrItselfAndF8SendsNothing)
@@ -188,11 +271,11 @@ TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
 // Start-up registers tnHandleLocalClipboard as the clipboard notifier.
 class ViewerClipboard : public ViewerKeys {
 protected:
-    // Another X client takes the clipboard with `text` and serves one paste of it.
-    static void copyElsewhere(const std::string& text)
+    // Another X client takes the clipboard with `text` and serves `pastes` pastes of it.
+    static void copyElsewhere(const std::string& text, int pastes = 1)
     {
-        const std::string command = "printf '%s' '" + text +
-                                    "' | timeout 5 xclip -quiet -selection clipboard -l 1 >/dev/null 2>&1 &";
+        const std::string command = "printf '%s' '" + text + "' | timeout 5 xclip -quiet -selection clipboard -l " +
+                                    std::to_string(pastes) + " >/dev/null 2>&1 &";
         ASSERT_EQ(system(command.c_str()), 0);
     }
 
@@ -223,6 +306,60 @@ TEST_F(ViewerClipboard, LocalCopyReachesOnlyTheShownHost)
     itm->vnc->setObjectVisible();
     tnTestPump(0.5);
     EXPECT_TRUE(server->cutTexts().empty());
+}
+
+TEST_F(ViewerClipboard, ClickingIntoTheViewerSendsAClipboardTheHostLacks)
+{
+    const int x = app->vncViewer->x() + 5;
+    const int y = app->vncViewer->y() + 5;
+    // Copied while no host is shown; showing the host (selection, scan) sends nothing.
+    VncObject::hideMainViewer();
+    copyElsewhere("copied before", 2);
+    tnTestPump(0.5);
+    itm->vnc->setObjectVisible();
+    tnTestPump(0.5);
+    EXPECT_TRUE(server->cutTexts().empty());
+
+    // The user clicks into the viewer: the host gets it, once.
+    click(x, y, 1);
+    EXPECT_TRUE(serverGotCutText("copied before", 5));
+    click(x, y, 1);
+    tnTestPump(0.5);
+    EXPECT_EQ(server->cutTexts().size(), 1u);
+
+    // Text that came from the host is not sent back by a click.
+    server->clearRecords();
+    server->sendCutText("from the host");
+    ASSERT_TRUE(waitFor([] { return tnTestReadClipboard() == "from the host"; }, 3));
+    click(x, y, 1);
+    tnTestPump(0.5);
+    EXPECT_TRUE(server->cutTexts().empty());
+
+    // Another host shown before the clipboard's text arrives does not get it either.
+    TNTestServer* other = startServer();
+    HostItem* otherItm = addHost("other", other->port());
+    ASSERT_TRUE(connectAndWait(otherItm));
+    VncObject::hideMainViewer();
+    copyElsewhere("asked for the first");
+    tnTestPump(0.5);
+    itm->vnc->setObjectVisible();
+    click(x, y, 1);
+    VncObject::hideMainViewer();
+    otherItm->vnc->setObjectVisible();
+    tnTestPump(1.0);
+    EXPECT_TRUE(server->cutTexts().empty());
+    EXPECT_TRUE(other->cutTexts().empty());
+}
+
+TEST_F(ViewerClipboard, NonAsciiTextIsLatin1OnTheWire)
+{
+    copyElsewhere("café €");
+    EXPECT_TRUE(serverGotCutText("caf\xE9 ?", 5));
+
+    server->sendCutText("Gr\xFC\xDF" "e");
+    EXPECT_TRUE(waitFor([] { return tnTestReadClipboard() == "Grüße"; }, 3)) << tnTestReadClipboard();
+    tnTestPump(0.3);
+    EXPECT_EQ(server->cutTexts().size(), 1u) << "no echo of the host's text";
 }
 
 TEST_F(ViewerClipboard, HostTextReachesTheLocalClipboardWithoutAnEcho)

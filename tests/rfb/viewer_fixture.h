@@ -176,8 +176,9 @@ protected:
         return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
-    // Puts the X pointer onto the viewer (which then takes the keyboard focus) and types
-    // with xdotool: real key events with the X server's own text and timing.
+    // Puts the X pointer onto the viewer (which then takes the keyboard focus unless a text
+    // field has it) and types with xdotool: real key events with the X server's own text
+    // and timing.
     static bool xdotool(const std::string& arguments)
     {
         const unsigned long window = fl_xid(app->mainWin);
@@ -185,8 +186,13 @@ protected:
         const int y = app->vncViewer->y() + 10;
         // Two moves, so that the pointer really moves even if it was left at one of them.
         const std::string move = "mousemove --window " + std::to_string(window) + " ";
-        return runWhilePumping("xdotool " + move + std::to_string(x) + " " + std::to_string(y) + " " + move +
-                               std::to_string(x + 2) + " " + std::to_string(y + 2) + " sleep 0.1 " + arguments);
+        if (!runWhilePumping("xdotool " + move + std::to_string(x) + " " + std::to_string(y) + " " + move +
+                             std::to_string(x + 2) + " " + std::to_string(y + 2)))
+            return false;
+        // The toolkit passes pointer motion on after the other X events read with it, so
+        // keys read in the same batch could come before the viewer has taken the focus.
+        tnTestPumpUntil([] { return Fl::focus() == app->vncViewer; }, 0.5);
+        return runWhilePumping("xdotool " + arguments);
     }
 
     static std::vector<std::pair<uint32_t, bool>> keys(TNTestServer* server)

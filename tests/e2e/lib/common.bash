@@ -72,3 +72,42 @@ pixel_at() {
     import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
         sed -n '2s/.*(\([0-9.]*\),\([0-9.]*\),\([0-9.]*\).*/\1 \2 \3/p' | cut -d' ' -f1-3
 }
+
+# Starts TigerVNC's Xvnc on loopback (320x200, VNC password "secret12") on a free display
+# number and port; sets XVNC_DISPLAY (":N") and XVNC_PORT.
+start_xvnc() {
+    XVNC_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    XVNC_DISPLAY=""
+    local n
+    for n in $(seq 70 99); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { XVNC_DISPLAY=":$n"; break; }
+    done
+    [ -n "$XVNC_DISPLAY" ] || fail "no free display number for Xvnc"
+    echo secret12 | vncpasswd -f >"$E2E_TMP/vncpw"
+    Xvnc "$XVNC_DISPLAY" -interface 127.0.0.1 -localhost -rfbport "$XVNC_PORT" -geometry 320x200 -depth 24 \
+        -SecurityTypes VncAuth -PasswordFile "$E2E_TMP/vncpw" -nolisten tcp >"$E2E_TMP/xvnc.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 100 env DISPLAY="$XVNC_DISPLAY" xdpyinfo || fail "Xvnc did not start"
+}
+
+# Writes a configuration whose one host, "xvnc", is the Xvnc of start_xvnc (scaling 's').
+write_xvnc_config() {
+    mkdir -p "$(config_dir)"
+    cat >"$(config_file)" <<CONF
+logtofile=true
+host=xvnc
+hostaddress=127.0.0.1
+vncport=$XVNC_PORT
+vncpass=$(printf secret12 | base64)
+scale=s
+CONF
+}
+
+# Double-clicks the first host line and waits until it is connected.
+connect_first_host() {
+    xdotool mousemove --window "$APP_WIN" 40 8 click --repeat 2 --delay 80 1
+    wait_for 100 grep -q "Connected to 'xvnc' - 127.0.0.1" "$(log_file)" || {
+        cat "$(log_file)" >&2
+        fail "did not connect to Xvnc"
+    }
+}

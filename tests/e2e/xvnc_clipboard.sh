@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The clipboard between this desktop and TigerVNC's Xvnc, with text outside ASCII, read
+# with xclip on both X displays: a local copy made before the host is shown reaches it
+# only when the user clicks into the viewer, a later local copy at once, and a copy on
+# the host comes back as the same characters.
+source "$(dirname "$0")/lib/common.bash"
+
+start_xvnc
+
+# Copies text to the clipboard of an X display (the xclip serving it is ended with the test).
+copy_on() {
+    printf '%s' "$2" | DISPLAY="$1" timeout 60 xclip -quiet -selection clipboard >/dev/null 2>&1 &
+    E2E_PIDS+=($!)
+}
+clipboard_of() { DISPLAY="$1" timeout 5 xclip -o -selection clipboard 2>/dev/null; }
+clipboard_is() { [ "$(clipboard_of "$1")" = "$2" ]; }
+
+write_xvnc_config
+copy_on "$DISPLAY" "Grüße vor 5 €"
+start_app
+sleep 1
+connect_first_host
+
+# Shown, but the user has not turned to it: the host's clipboard stays as it was.
+sleep 1
+[ -z "$(clipboard_of "$XVNC_DISPLAY")" ] || fail "clipboard sent merely by showing the host: '$(clipboard_of "$XVNC_DISPLAY")'"
+
+# A click into the viewer (right of the 170-pixel host list) hands it over; "€" is not Latin-1.
+xdotool mousemove --window "$APP_WIN" 250 100 click 1
+wait_for 50 clipboard_is "$XVNC_DISPLAY" "Grüße vor 5 ?" || fail "host clipboard after the click: '$(clipboard_of "$XVNC_DISPLAY")'"
+
+# A local copy while the host is shown goes over at once.
+copy_on "$DISPLAY" "café crème"
+wait_for 50 clipboard_is "$XVNC_DISPLAY" "café crème" || fail "host clipboard after a local copy: '$(clipboard_of "$XVNC_DISPLAY")'"
+
+# A copy on the host arrives here as UTF-8.
+copy_on "$XVNC_DISPLAY" "Ärger ½ Maß"
+wait_for 50 clipboard_is "$DISPLAY" "Ärger ½ Maß" || fail "local clipboard after a host copy: '$(clipboard_of "$DISPLAY")'"
+
+close_app
+[ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS"
+echo "PASS xvnc_clipboard"
