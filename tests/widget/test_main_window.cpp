@@ -160,6 +160,8 @@ TEST_F(MainWindowTest, HostListWidthAfterFirstDrawUsesTheDrawnStrip)
 TEST_F(MainWindowTest, ButtonStripAndPanelKeepTheirSizeAndTheHostListTakesTheChange)
 {
     startWith("hostlistwidth=300\n" + tnHostBlock("alpha"));
+    // The saved geometry would otherwise be restored in the middle of the resizes below.
+    Fl::remove_timeout(tnRestoreWindowSizePosition);
     // An open note editor moves with the note box.
     tnSelectHostLineByKey(1);
     tnTestClick(app->mainWin, app->quickNoteBox);
