@@ -378,6 +378,8 @@ struct TNScriptedPeer::Impl {
                 const TNPeerStep& step = steps[index];
                 if (step.kind == TNPeerStep::Send) {
                     out += step.bytes;
+                    // Released once queued, so a long flood of pushed steps does not pile up.
+                    std::string().swap(steps[index].bytes);
                     index++;
                     continue;
                 }
