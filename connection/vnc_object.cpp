@@ -23,9 +23,6 @@
 #include "gui/host_list.h"
 #include "viewer/vnc_viewer.h"
 
-// The JPEG decoder of the library's tight decoder (exported by libvncclient itself).
-extern "C" int tjDestroy(void* handle);
-
 namespace {
 
 // The program name handed to the library (it keeps the pointer, so it must outlive the client).
@@ -250,18 +247,9 @@ VncObject::~VncObject()
     cursorImage = nullptr;
     // After a failed rfbInitClient the library has freed the client itself.
     if (vncClient && !isClientFreedByLibrary) {
+        // The library frees the cursor shape and the JPEG decoder; the frame buffer is ours.
         free(vncClient->frameBuffer);
         vncClient->frameBuffer = nullptr;
-        free(vncClient->rcSource);
-        vncClient->rcSource = nullptr;
-        free(vncClient->rcMask);
-        vncClient->rcMask = nullptr;
-#if defined(LIBVNCSERVER_HAVE_LIBZ) && defined(LIBVNCSERVER_HAVE_LIBJPEG)
-        // rfbClientCleanup (0.9.14) leaves the decoder that the first JPEG rectangle made.
-        if (vncClient->tjhnd)
-            tjDestroy(vncClient->tjhnd);
-        vncClient->tjhnd = nullptr;
-#endif
         rfbClientCleanup(vncClient);
     }
     vncClient = nullptr;

@@ -2,6 +2,11 @@
 #pragma once
 
 #include <rfb/rfbclient.h>
+// rfbClient's layout depends on the library's configuration: only the headers of the
+// program's own libvncclient build (third_party/libvncclient) match the library it links.
+#ifndef TN_LIBVNCCLIENT_OWN_BUILD
+#error "rfb/rfbclient.h is not the one of the program's own libvncclient build"
+#endif
 
 #include <atomic>
 #include <string>

@@ -1,0 +1,314 @@
+// Servers that send what no server should, against the program's own libvncclient: every
+// hostile message ends in the connection being refused or cleanly ended (never a crash,
+// which the sanitizer builds would catch), the other connections carry on and memory
+// stays bounded. And a slow but steady server is not timed out in the middle of an update.
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
+
+#include "rfb_fixture.h"
+#include "support/rfb_peer.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TN_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TN_ASAN 1
+#endif
+#endif
+#ifdef TN_ASAN
+// From the sanitizer runtime (GCC ships no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
+#endif
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr size_t tnMiB = 1024 * 1024;
+constexpr size_t tnMemoryBound = 64 * tnMiB;
+
+// The memory the process holds: its resident set, or under AddressSanitizer its live heap
+// (ASan keeps freed blocks resident in its quarantine, whatever the program does).
+size_t tnMemoryInUse()
+{
+#ifdef TN_ASAN
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    long pages = 0;
+    FILE* file = fopen("/proc/self/statm", "r");
+    if (file) {
+        if (fscanf(file, "%*s %ld", &pages) != 1)
+            pages = 0;
+        fclose(file);
+    }
+    return static_cast<size_t>(pages) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+#endif
+}
+
+// Tight's compact length: 7 bits a byte, up to three bytes.
+TNBytes tnCompactLength(size_t length)
+{
+    TNBytes bytes;
+    bytes.u8((length & 0x7F) | (length > 0x7F ? 0x80 : 0));
+    if (length > 0x7F) {
+        bytes.u8(((length >> 7) & 0x7F) | (length > 0x3FFF ? 0x80 : 0));
+        if (length > 0x3FFF)
+            bytes.u8(length >> 14);
+    }
+    return bytes;
+}
+
+// A FramebufferUpdate with one Tight rectangle: its control byte and body.
+TNBytes tnTightUpdate(int width, int height, uint8_t control, const TNBytes& body)
+{
+    return tnrfb::updateHeader(1).append(tnrfb::rectHeader(0, 0, width, height, tnrfb::encTight)).u8(control).append(body);
+}
+
+// A Tight JPEG rectangle (64x64) carrying `jpeg`.
+TNBytes tnTightJpeg(const std::string& jpeg)
+{
+    return tnTightUpdate(64, 64, 0x90, tnCompactLength(jpeg.size()).raw(jpeg));
+}
+
+// A whole FramebufferUpdate of one XCursor shape (two colours, a bitmap and a mask of one
+// bit a pixel), every pixel opaque: the library turns it into 5 bytes a pixel.
+TNBytes tnCursorShape(int size, uint8_t shade)
+{
+    const size_t bitmapSize = static_cast<size_t>(size + 7) / 8 * size;
+    return tnrfb::updateHeader(1)
+        .append(tnrfb::rectHeader(size / 2, size / 2, size, size, tnrfb::encXCursor))
+        .u8(shade).u8(shade).u8(shade).u8(0).u8(0).u8(0)
+        .raw(std::string(bitmapSize, '\x55'))
+        .raw(std::string(bitmapSize, '\xff'));
+}
+
+constexpr int32_t tnEncZlibHex = 8;
+constexpr int32_t tnEncTRLE = 15;
+constexpr int32_t tnEncZYWRLE = 17;
+constexpr int32_t tnEncUltraZip = static_cast<int32_t>(0xFFFF0009);
+
+// What must follow a hostile message.
+enum class TNOutcome {
+    Refused,   // the client ends the connection itself, while the server holds it open
+    Ignored,   // the message is read whole and dropped: the next update is drawn
+    Ended,     // either of those; the server closes after a moment
+};
+
+struct TNHostileCase {
+    std::string name;
+    int width;
+    int height;
+    TNBytes message;
+    TNOutcome outcome;
+};
+
+std::vector<TNHostileCase> tnHostileCases()
+{
+    std::vector<TNHostileCase> cases;
+    // Tight "no zlib" (control 0xA0: copy filter, data not compressed): one data byte for a
+    // whole-screen rectangle. The library must refuse the length, at any size.
+    for (auto [w, h] : {std::pair{800, 600}, std::pair{1920, 1080}}) {
+        cases.push_back({"tight no zlib " + std::to_string(w) + "x" + std::to_string(h), w, h,
+                         tnTightUpdate(w, h, 0xA0, tnCompactLength(1).u8(0x55)), TNOutcome::Refused});
+    }
+    // JPEG whose APP1 marker claims 65520 bytes where ten follow.
+    cases.push_back({"tight jpeg over-long marker", 800, 600,
+                     tnTightJpeg(std::string("\xff\xd8\xff\xe1\xff\xf0", 6) + std::string(10, '\0')),
+                     TNOutcome::Refused});
+    std::mt19937 random(7);
+    std::string noise("\xff\xd8", 2);
+    for (int i = 0; i < 4000; i++)
+        noise += static_cast<char>(random() & 0xFF);
+    cases.push_back({"tight jpeg random data", 800, 600, tnTightJpeg(noise), TNOutcome::Ended});
+    // A rectangle past the right and bottom edges, in every encoding the library decodes.
+    for (int32_t encoding : {tnrfb::encRaw, tnrfb::encCopyRect, tnrfb::encRRE, tnrfb::encCoRRE, tnrfb::encHextile,
+                             tnrfb::encZlib, tnrfb::encTight, tnEncZlibHex, tnrfb::encUltra, tnEncTRLE, tnrfb::encZRLE,
+                             tnEncZYWRLE}) {
+        cases.push_back({"rectangle out of bounds, encoding " + std::to_string(encoding), 800, 600,
+                         tnrfb::updateHeader(1).append(tnrfb::rectHeader(700, 590, 200, 20, encoding)),
+                         TNOutcome::Refused});
+    }
+    // CopyRect from outside the screen.
+    cases.push_back({"copyrect source out of bounds", 800, 600,
+                     tnrfb::updateHeader(1).append(tnrfb::rectHeader(0, 0, 100, 100, tnrfb::encCopyRect)).u16(790).u16(590),
+                     TNOutcome::Ignored});
+    // UltraZip's sub-rectangles are not covered by the rectangle check: one 2x2 raw
+    // sub-rectangle at (799, 599), as an LZO literal run (17 + n, n bytes, end marker).
+    TNBytes subrect;
+    subrect.u16(799).u16(599).u16(2).u16(2).u32(0).zeros(16);
+    TNBytes lzo;
+    lzo.u8(17 + subrect.size()).append(subrect).u8(0x11).u8(0).u8(0);
+    cases.push_back({"ultrazip sub-rectangle out of bounds", 800, 600,
+                     tnrfb::updateHeader(1).append(tnrfb::rectHeader(1, 0, 1, 0, tnEncUltraZip)).u32(lzo.size()).append(lzo),
+                     TNOutcome::Ignored});
+    cases.push_back({"unknown message type", 800, 600, TNBytes().u8(100).zeros(16), TNOutcome::Refused});
+    // 300 colours from colour 200 on: past a 256-entry map (and this client keeps none).
+    cases.push_back({"colour map beyond 256", 800, 600, tnrfb::colourMap(200, std::vector<uint16_t>(900, 0x4242)),
+                     TNOutcome::Ignored});
+    return cases;
+}
+
+class HostileServer : public TNConnectionTest {
+protected:
+    TNTestServer* bystanderServer = nullptr;
+    HostItem* bystander = nullptr;
+
+    void SetUp() override
+    {
+        TNConnectionTest::SetUp();
+        // A well-behaved connection in the background, which nothing below may touch.
+        bystanderServer = startServer();
+        bystander = addHost("bystander", bystanderServer->port());
+        ASSERT_TRUE(connectAndWait(bystander));
+    }
+
+    // The peer's host, connected and shown (only the shown connection's messages are read).
+    HostItem* connectShown(const std::string& name, const TNScriptedPeer& peer)
+    {
+        HostItem* itm = addHost(name, peer.port());
+        if (!connectAndWait(itm))
+            return nullptr;
+        tnClickHostLine(lineOf(itm), 1);
+        return app->vncViewer->vnc == itm->vnc ? itm : nullptr;
+    }
+
+    void expectBystanderUntouched()
+    {
+        EXPECT_TRUE(bystander->isConnected);
+        EXPECT_EQ(bystander->icon, app->iconConnected);
+        EXPECT_EQ(bystanderServer->clientCount(), 1);
+    }
+};
+
+bool tnPixelIs(const HostItem* itm, int x, int y, const std::string& rgb)
+{
+    if (!itm->vnc || !itm->vnc->vncClient || !itm->vnc->vncClient->frameBuffer)
+        return false;
+    const rfbClient* client = itm->vnc->vncClient;
+    const uint8_t* pixel = client->frameBuffer + (static_cast<size_t>(y) * client->width + x) * 4;
+    return memcmp(pixel, rgb.data(), 3) == 0;
+}
+
+TEST_F(HostileServer, EveryHostileMessageEndsInARefusalOrACleanEnd)
+{
+    const std::string marker("\x12\x34\x56\x00", 4);
+    const size_t memoryBefore = tnMemoryInUse();
+    for (const TNHostileCase& c : tnHostileCases()) {
+        SCOPED_TRACE(c.name);
+        TNPeerScript script = TNPeerScript::handshake(c.width, c.height).expectMessage(3).send(c.message);
+        if (c.outcome == TNOutcome::Refused)
+            script.hold();
+        else if (c.outcome == TNOutcome::Ignored)
+            script.send(tnrfb::rawRect(3, 2, 1, 1, marker)).hold();
+        else
+            script.pause(300ms).close();
+        TNScriptedPeer peer(script);
+        ASSERT_TRUE(peer.listen());
+        HostItem* itm = connectShown(c.name, peer);
+        ASSERT_NE(itm, nullptr);
+
+        if (c.outcome == TNOutcome::Ignored) {
+            // Read whole: the update after it is drawn and the connection goes on.
+            EXPECT_TRUE(runMainLoopUntil([&] { return !itm->isConnected || tnPixelIs(itm, 3, 2, marker); }, 10));
+            EXPECT_TRUE(itm->isConnected);
+            peer.stop();
+        }
+        // A refused message ends the connection while the server still holds it open.
+        EXPECT_TRUE(runMainLoopUntil([itm] { return !itm->isConnected; }, 10)) << logText();
+        EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+        // Releasing the ended connection closes its socket: the server sees the client go.
+        VncObject::cleanupVNCObject(itm);
+        EXPECT_TRUE(peer.waitForClose(5s));
+        expectBystanderUntouched();
+    }
+    EXPECT_LT(tnMemoryInUse(), memoryBefore + tnMemoryBound);
+
+    // The bystander still shows its screen.
+    tnClickHostLine(lineOf(bystander), 1);
+    bystanderServer->fill(0x20, 0x40, 0x60);
+    EXPECT_TRUE(runMainLoopUntil([&] { return tnPixelIs(bystander, 5, 5, "\x20\x40\x60"); }, 10));
+}
+
+TEST_F(HostileServer, CursorShapeFloodKeepsMemoryBounded)
+{
+    constexpr int size = 512;
+    constexpr auto floodTime = 20s;
+    TNScriptedPeer peer(TNPeerScript::handshake(800, 600).expectMessage(3));
+    ASSERT_TRUE(peer.listen());
+    HostItem* itm = addHost("flood", peer.port());
+    itm->showRemoteCursor = true;
+    ASSERT_TRUE(connectAndWait(itm));
+    tnClickHostLine(lineOf(itm), 1);
+    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+
+    // Shapes one after the other, each sent when the client has asked for the next update,
+    // a few in flight; the first few settle the program's own buffers.
+    int pushed = 0;
+    int handled = 0;
+    size_t memoryBefore = 0;
+    const auto floodStart = std::chrono::steady_clock::now();
+    runMainLoopUntil(
+        [&] {
+            while (handled < pushed && peer.waitForMessage(3, handled + 2, 0ms))
+                handled++;
+            if (handled >= 8 && memoryBefore == 0)
+                memoryBefore = tnMemoryInUse();
+            for (; pushed < handled + 4; pushed++)
+                peer.push(TNPeerScript().send(tnCursorShape(size, static_cast<uint8_t>(pushed))).expectMessage(3, 30s));
+            return !itm->isConnected || std::chrono::steady_clock::now() - floodStart >= floodTime;
+        },
+        std::chrono::duration<double>(floodTime).count() + 5);
+    const size_t memoryAfter = tnMemoryInUse();
+    EXPECT_TRUE(itm->isConnected);
+    ASSERT_GT(memoryBefore, 0u) << "fewer than 8 shapes handled";
+    EXPECT_LT(memoryAfter, memoryBefore + tnMemoryBound)
+        << handled << " shapes of " << size << "x" << size << " handled";
+    printf("cursor flood: %d shapes of %dx%d in %lld s, memory %+.1f MiB\n", handled, size, size,
+           static_cast<long long>(floodTime.count()),
+           (static_cast<double>(memoryAfter) - static_cast<double>(memoryBefore)) / tnMiB);
+    expectBystanderUntouched();
+
+    // The server going away ends it cleanly.
+    peer.stop();
+    EXPECT_TRUE(runMainLoopUntil([itm] { return !itm->isConnected; }, 10));
+    expectBystanderUntouched();
+}
+
+TEST_F(HostileServer, SlowButSteadyServerDeliversAWholeUpdate)
+{
+    // A 320x240 raw update (300 KiB) at about 50 KB/s: six seconds, longer than the read
+    // time-out, with data arriving all the while.
+    constexpr int width = 320;
+    constexpr int height = 240;
+    TNBytes update = tnrfb::updateHeader(1).append(tnrfb::rectHeader(0, 0, width, height, tnrfb::encRaw));
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++)
+            update.u8(x & 0xFF).u8(y).u8(0x5A).u8(0);
+    }
+    TNPeerScript script = TNPeerScript::handshake(width, height).expectMessage(3);
+    constexpr size_t piece = 2560;
+    for (size_t at = 0; at < update.size(); at += piece)
+        script.send(update.data.substr(at, piece)).pause(50ms);
+    TNScriptedPeer peer(script.hold());
+    ASSERT_TRUE(peer.listen());
+    HostItem* itm = connectShown("slow", peer);
+    ASSERT_NE(itm, nullptr);
+    ASSERT_GT(update.size() / piece * 50, tnReadTimeoutSeconds * 1000u);
+
+    const std::string last{static_cast<char>((width - 1) & 0xFF), static_cast<char>(height - 1), '\x5a'};
+    EXPECT_TRUE(runMainLoopUntil([&] { return !itm->isConnected || tnPixelIs(itm, width - 1, height - 1, last); }, 30));
+    ASSERT_TRUE(itm->isConnected) << "timed out while the data still flowed";
+    const rfbClient* client = itm->vnc->vncClient;
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            const uint8_t* pixel = client->frameBuffer + (static_cast<size_t>(y) * width + x) * 4;
+            ASSERT_TRUE(pixel[0] == (x & 0xFF) && pixel[1] == y && pixel[2] == 0x5A) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(logText().find("Unexpectedly disconnected"), std::string::npos);
+    peer.stop();
+}
+
+} // namespace
