@@ -2,6 +2,7 @@
 //
 //   tn_test_server [--port N] [--width W] [--height H] [--password P]
 //                  [--reverse HOST:PORT] [--animate] [--max-seconds S]
+//                  [--key-log FILE]
 //
 // Prints "READY <port>" on standard output once it listens (on 127.0.0.1). It ends on
 // SIGTERM or SIGINT, after --max-seconds (default 120), and when its standard input is a
@@ -10,6 +11,8 @@
 // jobs get) are not read.
 // --reverse connects to a listening viewer once it listens (tried for up to 10 seconds).
 // --animate changes the whole screen about 20 times a second.
+// --key-log writes each key event the server receives to FILE as it comes (within about
+// 50 ms), one line each: "down" or "up" and the key symbol in hexadecimal ("down 0x41").
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +25,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/test_server.h"
 
@@ -38,7 +42,8 @@ int tnUsage()
 {
     fprintf(stderr,
             "usage: tn_test_server [--port N] [--width W] [--height H] [--password P]\n"
-            "                      [--reverse HOST:PORT] [--animate] [--max-seconds S]\n");
+            "                      [--reverse HOST:PORT] [--animate] [--max-seconds S]\n"
+            "                      [--key-log FILE]\n");
     return 2;
 }
 
@@ -59,6 +64,18 @@ bool tnStdinClosed(int ms)
     return got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN);
 }
 
+// Appends the key events received since the last call (the first `*written` are in the
+// file already).
+void tnWriteKeyLog(FILE* log, const TNTestServer& server, size_t* written)
+{
+    const std::vector<TNKeyEvent> keys = server.keyEvents();
+    for (; *written < keys.size(); ++*written) {
+        const TNKeyEvent& key = keys[*written];
+        fprintf(log, "%s 0x%x\n", key.down ? "down" : "up", key.keysym);
+    }
+    fflush(log);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,6 +85,7 @@ int main(int argc, char** argv)
     int reversePort = 0;
     bool animate = false;
     int maxSeconds = 120;
+    const char* keyLogPath = nullptr;
     for (int i = 1; i < argc; i++) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -90,6 +108,8 @@ int main(int argc, char** argv)
             animate = true;
         } else if (arg == "--max-seconds" && hasValue) {
             maxSeconds = atoi(argv[++i]);
+        } else if (arg == "--key-log" && hasValue) {
+            keyLogPath = argv[++i];
         } else {
             return tnUsage();
         }
@@ -100,6 +120,13 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);
     signal(SIGTERM, tnRequestStop);
     signal(SIGINT, tnRequestStop);
+
+    FILE* keyLog = nullptr;
+    if (keyLogPath && !(keyLog = fopen(keyLogPath, "w"))) {
+        fprintf(stderr, "tn_test_server: cannot write %s: %s\n", keyLogPath, strerror(errno));
+        return 1;
+    }
+    size_t keysWritten = 0;
 
     TNTestServer server(options);
     if (!server.start()) {
@@ -125,6 +152,8 @@ int main(int argc, char** argv)
                 reversePending = false;
             }
         }
+        if (keyLog)
+            tnWriteKeyLog(keyLog, server, &keysWritten);
         if (animate) {
             frame++;
             server.fill(static_cast<uint8_t>(frame * 7), static_cast<uint8_t>(frame * 13),
@@ -138,5 +167,9 @@ int main(int argc, char** argv)
         }
     }
     server.stop();
+    if (keyLog) {
+        tnWriteKeyLog(keyLog, server, &keysWritten);
+        fclose(keyLog);
+    }
     return 0;
 }
