@@ -10,6 +10,7 @@
 #include "config/config.h"
 #include "config/host_item.h"
 #include "core/app.h"
+#include "core/modal.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -166,6 +167,8 @@ TEST_F(ConfigFile, FailedWriteReportsAndKeepsTheOldFile)
     struct rlimit small = saved;
     small.rlim_cur = 16384;
     auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    int boxes = 0;
+    tnModalHooks().message = [&boxes](const std::string&, const std::string&) { boxes++; };
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     testing::internal::CaptureStdout();
     tnConfigWrite();
@@ -174,6 +177,7 @@ TEST_F(ConfigFile, FailedWriteReportsAndKeepsTheOldFile)
     signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(said, "Tandrel ERROR - Could not open config file for writing\n");
+    EXPECT_EQ(boxes, 1);
     EXPECT_EQ(tnTestReadFile(app->configPathAndFile), kFile);
 
     // The next save tries again.
