@@ -1,11 +1,9 @@
 // A configuration file the program cannot read or write: it starts, tells the user in a
 // box, and never replaces what it could not read.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "config/config.h"
@@ -21,21 +19,8 @@ protected:
             boxes.push_back(title + ": " + text);
         };
     }
-    // Runs a save with the file size limited, so that it fails half-way (root included).
-    void saveWithFileSizeLimit(void (*save)())
-    {
-        struct rlimit saved {};
-        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        struct rlimit small = saved;
-        small.rlim_cur = 4096;
-        auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        testing::internal::CaptureStdout();
-        save();
-        testing::internal::GetCapturedStdout();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        signal(SIGXFSZ, oldHandler);
-    }
+    // A save that fails half-way: the note below is larger than the limit.
+    static void saveOnAFullDisk(void (*save)()) { tnTestWithFileSizeLimit(4096, save); }
     std::vector<std::string> boxes;
 };
 
@@ -98,8 +83,8 @@ TEST_F(ConfigFaultsTest, AFailedSaveIsToldOnceUntilASaveSucceedsAndAgainAtShutDo
     const std::string before = tnTestReadFile(app->configPathAndFile);
     tnItemFromLine(1)->quickNote = std::string(20000, 'n');
 
-    saveWithFileSizeLimit(tnConfigWrite);
-    saveWithFileSizeLimit(tnConfigWrite);
+    saveOnAFullDisk(tnConfigWrite);
+    saveOnAFullDisk(tnConfigWrite);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], "Tandrel - FLTK: Could not save the configuration file\n" + app->configPathAndFile +
                             "\n(File too large).\n\nThe changes since the last save are not stored; the file keeps "
@@ -109,7 +94,7 @@ TEST_F(ConfigFaultsTest, AFailedSaveIsToldOnceUntilASaveSucceedsAndAgainAtShutDo
     // A save that works ends the silence.
     tnConfigWrite();
     EXPECT_EQ(boxes.size(), 1u);
-    saveWithFileSizeLimit(tnConfigWrite);
+    saveOnAFullDisk(tnConfigWrite);
     EXPECT_EQ(boxes.size(), 2u);
 
     // The last save before the program ends is always told, while the window is still there.
@@ -118,7 +103,7 @@ TEST_F(ConfigFaultsTest, AFailedSaveIsToldOnceUntilASaveSucceedsAndAgainAtShutDo
         boxes.push_back(title + ": " + text);
         windowShown = app->mainWin->shown();
     };
-    saveWithFileSizeLimit(tnPrepareShutDown);
+    saveOnAFullDisk(tnPrepareShutDown);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[2], boxes[0]);
     EXPECT_TRUE(windowShown);
