@@ -31,8 +31,20 @@ std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppState& options);
 std::string tnConfigSerialize(const AppState& options, const std::vector<const HostItem*>& hosts);
 // Writes `text` to `path` safely: temporary file in the same directory (mode 0600),
 // fsync, rename over the old file. Returns false (old file untouched) on any failure,
-// also when an existing file at `path` may not be written by this process.
-bool tnWriteFileAtomically(const std::string& path, const std::string& text);
+// also when an existing file at `path` may not be written by this process or is not a
+// regular file; `reason` (when given) then says why.
+bool tnWriteFileAtomically(const std::string& path, const std::string& text, std::string* reason = nullptr);
+
+enum class TNConfigReadStatus { Read, Missing, Failed };
+struct TNConfigFileText {
+    TNConfigReadStatus status = TNConfigReadStatus::Read;
+    std::string text;    // the whole file when it was read
+    std::string reason;  // why it was not
+};
+// Reads the whole file at `path`. Only a regular file is read; anything else in its place
+// (a FIFO, a directory, a device) fails at once, without waiting. "Missing" is only the
+// case of no file at all (ENOENT).
+TNConfigFileText tnReadConfigFile(const std::string& path);
 
 // --- The program's operations on app and its host list ---
 void tnConfigReadCreateHostList();

@@ -7,15 +7,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <sstream>
 #include <vector>
 
 #include "config/config.h"
 #include "config/host_item.h"
 #include "core/app.h"
 #include "core/log.h"
+#include "gui/host_list.h"
 
 namespace {
+
+const char kNotRegularFile[] = "it is not a regular file";
 
 bool writeAll(int fd, const std::string& text)
 {
@@ -48,29 +52,76 @@ void syncDirectoryOf(const std::string& path)
 
 } // namespace
 
-bool tnWriteFileAtomically(const std::string& path, const std::string& text)
+bool tnWriteFileAtomically(const std::string& path, const std::string& text, std::string* reason)
 {
+    auto fail = [reason](const std::string& why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
     // A file that this process may not write stays as it is, as it would with a rewrite in
     // place: renaming over it would get round its permissions (a file made read-only, or one
     // left behind by another user) and drop hosts that could not even be read at start-up.
     if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
-        return false;
+        return fail(strerror(errno));
+    // Nor is anything but a regular file replaced (a FIFO, a directory, a device).
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return fail(kNotRegularFile);
     std::string temporary = path + ".XXXXXX";
     // mkostemp creates the file with mode 0600; it holds passwords, so keep it that way.
     const int fd = mkostemp(&temporary[0], O_CLOEXEC);
     if (fd < 0)
-        return false;
-    bool ok = fchmod(fd, 0600) == 0 && writeAll(fd, text) && fsync(fd) == 0;
-    if (close(fd) != 0)
-        ok = false;
-    if (ok && rename(temporary.c_str(), path.c_str()) != 0)
-        ok = false;
-    if (!ok) {
+        return fail(strerror(errno));
+    int error = 0;
+    if (fchmod(fd, 0600) != 0 || !writeAll(fd, text) || fsync(fd) != 0)
+        error = errno;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
         unlink(temporary.c_str());
-        return false;
+        return fail(strerror(error));
     }
     syncDirectoryOf(path);
     return true;
+}
+
+TNConfigFileText tnReadConfigFile(const std::string& path)
+{
+    TNConfigFileText file;
+    // Without O_NONBLOCK the open of a FIFO would wait for a writer for ever.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        file.status = errno == ENOENT ? TNConfigReadStatus::Missing : TNConfigReadStatus::Failed;
+        file.reason = strerror(errno);
+        return file;
+    }
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        file.status = TNConfigReadStatus::Failed;
+        file.reason = kNotRegularFile;
+        close(fd);
+        return file;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof(buffer));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            file.status = TNConfigReadStatus::Failed;
+            file.reason = strerror(errno);
+            file.text.clear();
+            break;
+        }
+        if (got == 0)
+            break;
+        file.text.append(buffer, static_cast<size_t>(got));
+    }
+    close(fd);
+    return file;
 }
 
 void tnConfigCreateNewDir()
@@ -79,8 +130,12 @@ void tnConfigCreateNewDir()
     if (stat(app->configPath.c_str(), &status) == 0)
         return;
     if (mkdir(app->configPath.c_str(), 0700) != 0) {
+        const std::string reason = strerror(errno);
         fputs("Tandrel - ERROR - Cannot create config file directory\n", stdout);
         fflush(stdout);
+        tnMessageWindow("Could not create the configuration directory\n" + app->configPath + "\n(" + reason +
+                            ").\n\nExiting",
+                        "Tandrel - FLTK");
         exit(255);
     }
 }
@@ -88,15 +143,27 @@ void tnConfigCreateNewDir()
 void tnConfigReadCreateHostList()
 {
     app->hostList->clear();
-    std::ifstream in(app->configPathAndFile, std::ios::binary);
-    if (!in.is_open()) {
+    const TNConfigFileText file = tnReadConfigFile(app->configPathAndFile);
+    if (file.status == TNConfigReadStatus::Missing) {
         fputs("Tandrel - Could not open config file.  Using defaults\n", stdout);
         fflush(stdout);
         tnConfigCreateNewDir();
         return;
     }
+    if (file.status == TNConfigReadStatus::Failed) {
+        // Whatever the file holds is still there; a save would replace it with an empty list.
+        app->configFileUnread = true;
+        fputs("Tandrel - Could not read config file.  Using defaults, not saving\n", stdout);
+        fflush(stdout);
+        tnMessageWindow("Could not read the configuration file\n" + app->configPathAndFile + "\n(" + file.reason +
+                            ").\n\nTandrel starts without the hosts of that file and does not write it until it is "
+                            "started again, so that nothing in it is lost.",
+                        "Tandrel - FLTK");
+        return;
+    }
+    std::istringstream in(file.text);
     for (const TNConfigLine& line : tnConfigParse(in, *app))
-        app->hostList->add(line.text.c_str(), line.item);
+        app->hostList->add(line.item ? tnHostLineText(line.item).c_str() : line.text.c_str(), line.item);
     tnLogToFile("--- Program started up ---");
 }
 
@@ -106,6 +173,11 @@ void tnConfigWrite()
     static bool isWriting = false;
     if (isWriting)
         return;
+    if (app->configFileUnread) {
+        fputs("Tandrel ERROR - Not writing the config file, it could not be read at start-up\n", stdout);
+        fflush(stdout);
+        return;
+    }
     isWriting = true;
 
     std::vector<const HostItem*> hosts;
@@ -118,9 +190,20 @@ void tnConfigWrite()
                 hosts.push_back(item);
         }
     }
-    if (!tnWriteFileAtomically(app->configPathAndFile, tnConfigSerialize(*app, hosts))) {
-        fputs("Tandrel ERROR - Could not open config file for writing\n", stdout);
-        fflush(stdout);
-    }
+    std::string reason;
+    const bool written = tnWriteFileAtomically(app->configPathAndFile, tnConfigSerialize(*app, hosts), &reason);
     isWriting = false;
+    if (written) {
+        app->saveFailureTold = false;
+        return;
+    }
+    fputs("Tandrel ERROR - Could not open config file for writing\n", stdout);
+    fflush(stdout);
+    // Told once until a save succeeds again, and always by the last save before the program ends.
+    if (app->saveFailureTold && !app->isShuttingDown)
+        return;
+    app->saveFailureTold = true;
+    tnMessageWindow("Could not save the configuration file\n" + app->configPathAndFile + "\n(" + reason +
+                        ").\n\nThe changes since the last save are not stored; the file keeps what it held before.",
+                    "Tandrel - FLTK");
 }

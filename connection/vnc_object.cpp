@@ -18,6 +18,7 @@
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
 #include "core/app.h"
+#include "core/display_text.h"
 #include "core/log.h"
 #include "core/modal.h"
 #include "gui/host_list.h"
@@ -288,7 +289,7 @@ void VncObject::createVNCObject(HostItem* itm)
     // Checked before anything is made, so a refused host keeps its state entirely.
     if (!itm->isListener && itm->hostAddress.empty()) {
         tnBeep();
-        tnMessageWindow(itm->name + " - Error: Host address is missing", "Tandrel - FLTK");
+        tnMessageWindow(tnDisplayText(itm->name) + " - Error: Host address is missing", "Tandrel - FLTK");
         return;
     }
 

@@ -80,7 +80,7 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc, uint16_t line)
     itm->name = std::string("Listening - ") + (desktop ? desktop : "");
     const uint16_t now = tnItemNumFromItm(itm);
     if (now > 0 && app->hostList)
-        app->hostList->text(now, itm->name.c_str());
+        app->hostList->text(now, tnHostLineText(itm).c_str());
     tnDebugLog("tnConnectionWatcher - Creating Listener object");
     VncObject::createVNCListener();
     if (app->showReverseConnect)

@@ -85,6 +85,11 @@ public:
     TNQuickNotePack* quickNotePack = nullptr;
     TNQuickNoteInput* quickNoteInput = nullptr;
     Fl_Pack* buttonPack = nullptr;
+    // The configuration file exists but could not be read at start-up: it is never written
+    // in this run, so that the hosts in it are not lost.
+    bool configFileUnread = false;
+    // A failed save has been told in a message box; cleared by the next successful save.
+    bool saveFailureTold = false;
 
     // The thread that runs main(); message boxes take the toolkit lock only on other threads.
     pthread_t mainThread;

@@ -1,6 +1,7 @@
 #include "core/log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -37,7 +38,14 @@ void tnLogToFile(const std::string& message)
 {
     if (!app->logToFile || message.empty())
         return;
-    int fd = open(tnLogFilePath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    // Only a regular file is written: O_NONBLOCK keeps the open of a FIFO from waiting for a
+    // reader for ever, and whatever else stands in the file's place is left alone.
+    int fd = open(tnLogFilePath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    struct stat status;
+    if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        close(fd);
+        fd = -1;
+    }
     if (fd < 0) {
         fputs("Tandrel ERROR - Could not open log file for writing\n", stdout);
         fflush(stdout);

@@ -5,6 +5,8 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/fl_ask.H>
 
+#include "core/display_text.h"
+
 TNModalHooks& tnModalHooks()
 {
     static TNModalHooks hooks;
@@ -18,8 +20,8 @@ void tnShowMessageBox(const std::string& title, const std::string& text)
         return;
     }
     fl_message_hotspot(0);
-    fl_message_title(title.c_str());
-    fl_message("%s", text.c_str());
+    fl_message_title(tnDisplayText(title).c_str());
+    fl_message("%s", tnDisplayText(text, TNTextUse::MessageBox).c_str());
 }
 
 int tnShowChoiceBox(const std::string& title, const std::string& text, const char* b0, const char* b1,
@@ -28,8 +30,8 @@ int tnShowChoiceBox(const std::string& title, const std::string& text, const cha
     if (tnModalHooks().choice)
         return tnModalHooks().choice(title, text);
     fl_message_hotspot(0);
-    fl_message_title(title.c_str());
-    return fl_choice("%s", b0, b1, b2, text.c_str());
+    fl_message_title(tnDisplayText(title).c_str());
+    return fl_choice("%s", b0, b1, b2, tnDisplayText(text, TNTextUse::MessageBox).c_str());
 }
 
 std::string tnShowFileChooser(const std::string& title, const std::string& pattern, const std::string& directory)

@@ -14,6 +14,7 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/display_text.h"
 #include "core/modal.h"
 #include "dialogs/about.h"
 #include "gui/quick_info.h"
@@ -227,8 +228,13 @@ void tnUpdateHostListItemText()
 {
     for (int line = 1; line <= app->hostList->size(); line++) {
         if (const HostItem* itm = tnItemFromLine(line))
-            app->hostList->text(line, itm->name.c_str());
+            app->hostList->text(line, tnHostLineText(itm).c_str());
     }
+}
+
+std::string tnHostLineText(const HostItem* itm)
+{
+    return itm ? tnDisplayText(itm->name, TNTextUse::HostListLine) : std::string();
 }
 
 void tnInsertEmptyItem()
@@ -242,7 +248,7 @@ void tnInsertEmptyItem()
     itm->showRemoteCursor = true;
     itm->compressLevel = 5;
     itm->qualityLevel = 5;
-    app->hostList->add(itm->name.c_str(), itm);
+    app->hostList->add(tnHostLineText(itm).c_str(), itm);
     app->hostList->icon(app->hostList->size(), app->iconDisconnected);
     app->hostList->bottomline(app->hostList->size());
     Fl::redraw();
@@ -262,7 +268,7 @@ void tnDeleteItem(int line)
     } else if (itm->isListener) {
         tnEndConnectionOfDeletedItem(itm);
         tnRemoveItemLine(itm);
-    } else if (tnShowChoiceBox("Tandrel - Delete Item", "Are you sure you want to delete '" + itm->name + "'?",
+    } else if (tnShowChoiceBox("Tandrel - Delete Item", "Are you sure you want to delete '" + tnDisplayText(itm->name) + "'?",
                                "Cancel", "No", "Yes") == 2) {
         tnEndConnectionOfDeletedItem(itm);
         tnRemoveItemLine(itm);
@@ -291,8 +297,9 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
     if (!button)
         return;
     const int line = app->hostList->value();
+    // A separator carries no record; a host's line never counts as one, whatever its name.
     const char* text = line >= 1 ? app->hostList->text(line) : nullptr;
-    const bool isSeparator = text && strcmp(text, tnSeparatorLater) == 0;
+    const bool isSeparator = text && !tnItemFromLine(line) && strcmp(text, tnSeparatorLater) == 0;
 
     if (button == app->btnDelete && !isSeparator) {
         if (line >= 1)

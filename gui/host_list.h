@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class Fl_Widget;
 class HostItem;
@@ -13,6 +14,8 @@ void tnDeleteItem(int line);
 uint16_t tnItemNumFromItm(const HostItem* itm);
 void tnDeselectAllItems();
 void tnUpdateHostListItemText();
+// The text of a host's line: its name in the form the list may draw.
+std::string tnHostLineText(const HostItem* itm);
 // The record of a host-list line, or null (separators, out of range).
 HostItem* tnItemFromLine(int line);
 // Removes a line from the host list. Its record is detached, not freed: records live as

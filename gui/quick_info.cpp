@@ -8,6 +8,7 @@
 #include "config/config.h"
 #include "config/host_item.h"
 #include "core/app.h"
+#include "core/display_text.h"
 #include "core/fltk_compat.h"
 #include "gui/host_list.h"
 
@@ -17,18 +18,6 @@ namespace {
 HostItem* tnSelectedItem()
 {
     return tnItemFromLine(app->hostList->value());
-}
-
-// A label shows "@" only when doubled; a single one starts a symbol name.
-std::string tnLiteralLabel(const std::string& text)
-{
-    std::string label;
-    for (char c : text) {
-        label += c;
-        if (c == '@')
-            label += '@';
-    }
-    return label;
 }
 
 void tnSetNoteBoxText(const std::string& note, bool isListener)
@@ -140,9 +129,10 @@ void tnQuickInfoSetLabelAndText(HostItem* itm)
     tnHideQuickNoteEditWidgets();
 
     const bool hasTime = !itm->lastConnectedTime.empty();
-    app->quickInfoName->copy_label(tnLiteralLabel(itm->name).c_str());
+    app->quickInfoName->copy_label(tnDisplayText(itm->name, TNTextUse::Label).c_str());
     app->quickInfoLastConnectedLabel->copy_label(hasTime ? (itm->isListener ? "Connected" : "Last connected") : "");
-    app->quickInfoLastConnected->copy_label(hasTime ? itm->lastConnectedTime.c_str() : "");
+    // The time comes from the file as it is, like the name.
+    app->quickInfoLastConnected->copy_label(hasTime ? tnDisplayText(itm->lastConnectedTime, TNTextUse::Label).c_str() : "");
     app->quickInfoLastError->value(itm->lastError().c_str());
     tnSetNoteBoxText(itm->quickNote, itm->isListener);
 }

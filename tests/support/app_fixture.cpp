@@ -2,6 +2,10 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <fstream>
@@ -75,4 +79,20 @@ void tnTestWriteFile(const std::string& path, const std::string& text)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
+}
+
+std::string tnTestWithFileSizeLimit(long bytes, const std::function<void()>& step)
+{
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = static_cast<rlim_t>(bytes);
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    testing::internal::CaptureStdout();
+    step();
+    const std::string said = testing::internal::GetCapturedStdout();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    return said;
 }

@@ -1,6 +1,7 @@
 // In-process start of the real program state for widget and connection tests.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // A new empty directory under /tmp (removed by tnTestRemoveDir).
@@ -26,5 +27,9 @@ bool tnTestPumpUntil(F done, double timeoutSeconds);
 // Reads a whole file ("" when missing).
 std::string tnTestReadFile(const std::string& path);
 void tnTestWriteFile(const std::string& path, const std::string& text);
+
+// Runs `step` with files limited to `bytes` (a disk that fills up, for root as well) and
+// returns what it wrote to standard output.
+std::string tnTestWithFileSizeLimit(long bytes, const std::function<void()>& step);
 
 #include "app_fixture_impl.h"

@@ -15,6 +15,7 @@
 #include "config/config.h"
 #include "config/host_item.h"
 #include "core/app.h"
+#include "core/modal.h"
 
 namespace {
 
@@ -493,15 +494,91 @@ TEST(ConfigDirectory, CreatedWithMode0700WhenMissing)
     ASSERT_EQ(stat(state.configPath.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0750u);
 
-    // The parent is not created: the program ends with status 255.
+    // The parent is not created: the program says so in a box and ends with status 255.
     state.configPath = dir.path + "no/such/.tandrel/";
     EXPECT_EXIT(
         {
             dup2(STDERR_FILENO, STDOUT_FILENO);
+            tnModalHooks().message = [](const std::string& title, const std::string& text) {
+                fprintf(stderr, "box %s: %s\n", title.c_str(), text.c_str());
+            };
             tnConfigCreateNewDir();
         },
-        ::testing::ExitedWithCode(255), "Tandrel - ERROR - Cannot create config file directory");
+        ::testing::ExitedWithCode(255),
+        "Tandrel - ERROR - Cannot create config file directory\n(.|\n)*box Tandrel - FLTK: Could not create the "
+        "configuration directory\n.*no/such/.tandrel/\n\\(No such file or directory\\)");
 
     app = saved;
     free(state.libVncTag);
+}
+
+TEST(ConfigFileRead, OnlyARegularFileIsReadAndNothingWaits)
+{
+    TempDir dir;
+    const std::string regular = dir.path + "regular.conf";
+    writeFile(regular, "host=a\n");
+    const std::string fifo = dir.path + "fifo.conf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string directory = dir.path + "directory.conf";
+    ASSERT_EQ(mkdir(directory.c_str(), 0700), 0);
+
+    struct Case {
+        std::string path;
+        TNConfigReadStatus status;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {regular, TNConfigReadStatus::Read, ""},
+        {dir.path + "missing.conf", TNConfigReadStatus::Missing, "No such file or directory"},
+        {dir.path + "no/such/dir.conf", TNConfigReadStatus::Missing, "No such file or directory"},
+        {fifo, TNConfigReadStatus::Failed, "it is not a regular file"},
+        {directory, TNConfigReadStatus::Failed, "it is not a regular file"},
+        {"/dev/null", TNConfigReadStatus::Failed, "it is not a regular file"},
+        // The configuration directory is a file: not a missing file, its directory is taken.
+        {regular + "/tandrel-fltk.conf", TNConfigReadStatus::Failed, "Not a directory"},
+    };
+    // Opening a FIFO without O_NONBLOCK waits for a writer; the alarm ends a hang as a failure.
+    alarm(10);
+    for (const Case& c : cases) {
+        const TNConfigFileText file = tnReadConfigFile(c.path);
+        EXPECT_EQ(file.status, c.status) << c.path;
+        EXPECT_EQ(file.reason, c.reason) << c.path;
+        EXPECT_EQ(file.text, c.status == TNConfigReadStatus::Read ? "host=a\n" : "") << c.path;
+    }
+    alarm(0);
+}
+
+TEST(ConfigFileRead, AFileThisUserMayNotReadIsAFailureNotAMissingFile)
+{
+    TempDir dir;
+    const std::string path = dir.path + "tandrel-fltk.conf";
+    writeFile(path, kCanonicalFile);
+    ASSERT_EQ(chmod(path.c_str(), 0200), 0);
+    const bool asRoot = geteuid() == 0;
+    EXPECT_EXIT(
+        {
+            if (asRoot && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(3);
+            const TNConfigFileText file = tnReadConfigFile(path);
+            _exit(file.status == TNConfigReadStatus::Failed && file.reason == "Permission denied" ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(ConfigFileWrite, NothingButARegularFileIsReplaced)
+{
+    TempDir dir;
+    const std::string fifo = dir.path + "tandrel-fltk.conf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string reason;
+    EXPECT_FALSE(tnWriteFileAtomically(fifo, "text\n", &reason));
+    EXPECT_EQ(reason, "it is not a regular file");
+    struct stat status {};
+    ASSERT_EQ(lstat(fifo.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_EQ(entriesIn(dir.path), 1u) << "a temporary file was left behind";
+
+    // A failure says why.
+    EXPECT_FALSE(tnWriteFileAtomically(dir.path + "missing/tandrel-fltk.conf", "text\n", &reason));
+    EXPECT_EQ(reason, "No such file or directory");
 }

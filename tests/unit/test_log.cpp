@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -139,4 +141,27 @@ TEST_F(EventLog, LinesFromSeveralThreadsNeverInterleave)
         EXPECT_TRUE(seen.emplace(std::stoi(match[1]), std::stoi(match[2])).second) << line.substr(0, 60);
     }
     EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kLines));
+}
+
+TEST_F(EventLog, AFifoInPlaceOfTheLogNeitherWaitsNorIsWritten)
+{
+    const std::string path = dir + "tandrel-fltk.log";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // Opening a FIFO for writing waits for a reader; the alarm ends a hang as a failure.
+    EXPECT_EXIT(
+        {
+            alarm(10);
+            dup2(STDERR_FILENO, STDOUT_FILENO);
+            tnLogToFile("line");
+            _exit(0);
+        },
+        ::testing::ExitedWithCode(0), "Tandrel ERROR - Could not open log file for writing");
+
+    // A directory is not written either (and not taken for a missing file).
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    testing::internal::CaptureStdout();
+    tnLogToFile("line");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Tandrel ERROR - Could not open log file for writing\n");
+    EXPECT_TRUE(std::filesystem::is_directory(path));
 }

@@ -1,15 +1,14 @@
 // Reading the configuration file into the host list and writing the list back.
 #include <FL/Fl_Hold_Browser.H>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <string>
 
 #include "config/config.h"
 #include "config/host_item.h"
 #include "core/app.h"
+#include "core/modal.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -161,19 +160,12 @@ TEST_F(ConfigFile, FailedWriteReportsAndKeepsTheOldFile)
     big->quickNote = std::string(200000, 'n');
     app->hostList->add("big", big);
 
-    struct rlimit saved {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit small = saved;
-    small.rlim_cur = 16384;
-    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    testing::internal::CaptureStdout();
-    tnConfigWrite();
-    const std::string said = testing::internal::GetCapturedStdout();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, oldHandler);
+    int boxes = 0;
+    tnModalHooks().message = [&boxes](const std::string&, const std::string&) { boxes++; };
+    const std::string said = tnTestWithFileSizeLimit(16384, tnConfigWrite);
 
     EXPECT_EQ(said, "Tandrel ERROR - Could not open config file for writing\n");
+    EXPECT_EQ(boxes, 1);
     EXPECT_EQ(tnTestReadFile(app->configPathAndFile), kFile);
 
     // The next save tries again.

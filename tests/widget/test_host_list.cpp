@@ -5,6 +5,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Pixmap.H>
 
+#include "config/config.h"
 #include "connection/vnc_object.h"
 #include "gui/quick_info.h"
 #include "main_window_fixture.h"
@@ -287,6 +288,63 @@ TEST_F(HostListTest, LinesAndRecordsMapBothWays)
     tnInsertEmptyItem();
     EXPECT_STREQ(app->hostList->text(7), "(new connection)");
     EXPECT_EQ(app->hostList->icon(7), app->iconDisconnected);
+}
+
+} // namespace
+
+namespace {
+
+// Names taken from a file as they are: the list, the panel and the boxes draw them in a
+// form that neither aborts the drawing nor reads as the toolkit's codes.
+class HostNamesTest : public TNMainWindowTest {
+protected:
+    std::vector<std::string> asked;
+};
+
+TEST_F(HostNamesTest, LongAndCodeLikeNamesAreDrawnAsTheyAreAndStoredWhole)
+{
+    const std::string longName(300000, 'n');
+    const std::string capped = std::string(256, 'n') + "\xE2\x80\xA6";
+    startWith(tnHostBlock("@home") + tnHostBlock(separator) + tnHostBlock(longName));
+    tnModalHooks().choice = [this](const std::string& title, const std::string& text) {
+        asked.push_back(title + ": " + text);
+        return 0;
+    };
+    app->mainWin->redraw();
+    tnTestPump(0.3);
+    // Drawing a line of 300,000 characters sent an X request too large for the server,
+    // which ended the program.
+    EXPECT_EQ(tnHostListTexts(), (std::vector<std::string>{"@@home", "@" + separator, capped}));
+    EXPECT_EQ(tnItemFromLine(3)->name, longName);
+
+    tnClickHostLine(3, 1);
+    app->mainWin->redraw();
+    tnTestPump(0.2);
+    EXPECT_EQ(app->quickInfoName->label(), capped);
+    tnClickHostLine(1, 1);
+    EXPECT_STREQ(app->quickInfoName->label(), "@@home");
+
+    // A host named like the separator is a host to the buttons: Delete asks, Up moves it.
+    HostItem* named = tnItemFromLine(2);
+    app->hostList->select(2);
+    tnHandleHostListButtons(app->btnDelete, nullptr);
+    EXPECT_EQ(asked, std::vector<std::string>{"Tandrel - Delete Item: Are you sure you want to delete '" + separator +
+                                              "'?"});
+    tnHandleHostListButtons(app->btnUp, nullptr);
+    EXPECT_EQ(tnItemFromLine(1), named);
+
+    // The question shows a long name cut short.
+    asked.clear();
+    app->hostList->select(3);
+    tnHandleHostListButtons(app->btnDelete, nullptr);
+    EXPECT_EQ(asked, std::vector<std::string>{"Tandrel - Delete Item: Are you sure you want to delete '" + capped +
+                                              "'?"});
+
+    // The file keeps every name whole.
+    tnConfigWrite();
+    const std::string file = tnTestReadFile(app->configPathAndFile);
+    for (const std::string& name : {std::string("@home"), separator, longName})
+        EXPECT_NE(file.find("\nhost=" + name + "\n"), std::string::npos) << name.substr(0, 20);
 }
 
 } // namespace
