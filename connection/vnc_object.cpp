@@ -298,9 +298,10 @@ VncObject::~VncObject()
 // The library's own allocation leaves the new frame buffer uninitialised, so until the
 // first full update the viewer would show whatever the memory held before, such as the
 // picture of another host's ended connection. This one starts black.
-// A screen that is empty or too large is refused: the connection ends with the reason.
-// The library has already stored the refused size in the client, so the size goes back to
-// 0x0 with no frame buffer, and nothing can draw from the refused one.
+//
+// A screen that is empty or too large is refused, and the connection ends with the reason.
+// The library has already stored the refused size in the client: the size goes back to
+// 0x0 with no frame buffer, so nothing can draw from the refused one.
 static rfbBool tnMallocFrameBuffer(rfbClient* client)
 {
     free(client->frameBuffer);

@@ -44,9 +44,9 @@ public:
     std::atomic<bool> isListenCancelled{false};
     // The socket registered with the toolkit while this connection is shown, or -1.
     int watchedSocket = -1;
-    // What the library said during the handshake, or during the server message being
-    // handled (the last tnMaxLibraryMessages lines), and the program's own refusal of the
-    // server, if any. Written by the thread that runs the library for this connection.
+    // What the library said during the handshake, or while handling the last server
+    // message (its last 64 lines), and the program's own refusal of the server, if any.
+    // Written by the thread that runs the library for this connection.
     std::vector<std::string> libraryMessages;
     std::string refusal;
 
