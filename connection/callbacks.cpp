@@ -2,6 +2,8 @@
 // cursor, the library's log lines, and the text shown for a failed handshake.
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_RGB_Image.H>
 
 #include <cstdarg>
@@ -14,6 +16,7 @@
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
+#include "gui/host_list.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -38,6 +41,26 @@ char* tnMallocCopy(const std::string& text, size_t limit, size_t size)
 // An empty password handed to the library on this thread, which the library will not free.
 thread_local char* refusedEmptyPassword = nullptr;
 
+// The connection whose library calls run on this thread right now: the library's log hook
+// is process-wide, so this is how its messages find their connection.
+thread_local VncObject* messageTarget = nullptr;
+
+// Lines kept per connection: the failure is told in the last few.
+constexpr size_t tnMaxLibraryMessages = 64;
+
+bool tnStartsWith(const std::string& text, const char* prefix)
+{
+    return text.compare(0, strlen(prefix), prefix) == 0;
+}
+
+// Writes "[Error] '<name>' - <address>: <error>" to the log.
+void tnLogConnectionError(const HostItem* itm, const std::string& error)
+{
+    char line[2048] = {0};
+    snprintf(line, sizeof(line), "[Error] '%s' - %s: %s", itm->name.c_str(), itm->hostAddress.c_str(), error.c_str());
+    tnLogToFile(line);
+}
+
 } // namespace
 
 void tnFreeRefusedEmptyPassword()
@@ -56,6 +79,89 @@ std::string tnErrorTextForHandshake(const std::string& error, char hostType, boo
         return "Unable to connect to VNC server";
     }
     return error;
+}
+
+std::string tnHandshakeFailureText(const std::vector<std::string>& messages, const std::string& refusal,
+                                   double seconds, int connectTimeout, bool listening)
+{
+    if (!refusal.empty())
+        return refusal;
+    bool sawVersion = false;
+    bool authenticated = false;
+    bool authFailed = false;
+    bool timedOut = false;
+    bool unreachable = false;
+    int scheme = -1;              // the security type chosen, -1 before one was
+    std::string serverReason;     // the server's own text of a failure
+    for (const std::string& message : messages) {
+        if (tnStartsWith(message, "VNC server supports protocol version"))
+            sawVersion = true;
+        else if (tnStartsWith(message, "Selected Security Scheme "))
+            scheme = atoi(message.c_str() + strlen("Selected Security Scheme "));
+        else if (message == "VNC authentication succeeded" || message == "No authentication needed")
+            authenticated = true;
+        else if (tnStartsWith(message, "VNC authentication failed") || message == "Reading password failed")
+            authFailed = true;
+        else if (tnStartsWith(message, "VNC connection failed: "))
+            serverReason = message.substr(strlen("VNC connection failed: "));
+        else if (message == "Connection timed out")
+            timedOut = true;
+        else if (message == "Unable to connect to VNC server")
+            unreachable = true;
+    }
+    // A server that says no before any authentication (3.3: security type 0 with a reason;
+    // 3.7 and later: an empty list of types with a reason).
+    if (!serverReason.empty() && scheme <= 0)
+        return "VNC connection failed: " + serverReason;
+    // Its answer to the password (3.8 adds a reason, usually "Authentication failed").
+    if (scheme > 0 && !authenticated && (authFailed || !serverReason.empty()))
+        return "Bad / missing password or Resource temporarily unavailable";
+    if (timedOut)
+        return "Timed out connecting to VNC server";
+    // The library sets no error number of its own when a connect goes unanswered: the
+    // attempt that lasted the whole connect time-out without a word from a server timed out.
+    if (!sawVersion && !listening && connectTimeout > 0 && seconds + 0.25 >= connectTimeout)
+        return "Timed out connecting to VNC server";
+    // Anything else after the connection was made: the library's last line says what broke.
+    if (!unreachable && !messages.empty())
+        return messages.back();
+    return "";
+}
+
+std::string tnScreenSizeRefusal(int width, int height, int bytesPerPixel)
+{
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    if (width <= 0 || height <= 0)
+        return "Remote screen is empty: " + size;
+    const uint64_t bytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) *
+                           static_cast<uint64_t>(bytesPerPixel > 0 ? bytesPerPixel : 1);
+    if (width > tnMaxScreenSide || height > tnMaxScreenSide || bytes > tnMaxFrameBufferBytes)
+        return "Remote screen too large: " + size;
+    return "";
+}
+
+TNLibraryMessageScope::TNLibraryMessageScope(VncObject* vnc) : previous(messageTarget)
+{
+    if (vnc) {
+        vnc->libraryMessages.clear();
+        vnc->refusal.clear();
+    }
+    messageTarget = vnc;
+}
+
+TNLibraryMessageScope::~TNLibraryMessageScope()
+{
+    messageTarget = previous;
+}
+
+void tnReportConnectionError(HostItem* itm, const std::string& text)
+{
+    if (!itm || text.empty())
+        return;
+    tnLogConnectionError(itm, text);
+    itm->setLastError(text);
+    if (app->quickInfoLastError && app->hostList && app->hostList->value() == tnItemNumFromItm(itm))
+        app->quickInfoLastError->value(text.c_str());
 }
 
 char* VncObject::handlePassword(rfbClient* client)
@@ -172,22 +278,49 @@ void tnHandleThreadCursorChange(void* restoreDefault)
 
 void VncObject::libVncLogging(const char* format, ...)
 {
-    if (!app->debugMode || !format)
+    VncObject* target = messageTarget;
+    if ((!app->debugMode && !target) || !format)
         return;
     char buffer[2048] = {0};
     va_list args;
     va_start(args, format);
     vsnprintf(buffer, sizeof(buffer), format, args);
     va_end(args);
-    tnLogToFile(buffer);
+    if (app->debugMode)
+        tnLogToFile(buffer);
+    if (!target)
+        return;
+    std::string line = buffer;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    if (line.empty())
+        return;
+    auto& messages = target->libraryMessages;
+    if (messages.size() >= tnMaxLibraryMessages)
+        messages.erase(messages.begin());
+    messages.push_back(std::move(line));
 }
 
 void VncObject::parseErrorMessages(HostItem* itm, const char* error)
 {
     if (!itm || !error)
         return;
-    char line[2048] = {0};
-    snprintf(line, sizeof(line), "[Error] '%s' - %s: %s", itm->name.c_str(), itm->hostAddress.c_str(), error);
-    tnLogToFile(line);
+    tnLogConnectionError(itm, error);
     itm->setLastError(tnErrorTextForHandshake(error, itm->hostType, itm->sshReady));
+}
+
+void VncObject::reportHandshakeFailure(HostItem* itm, const char* error, double seconds, int connectTimeout)
+{
+    if (!itm)
+        return;
+    const std::string reason =
+        itm->vnc ? tnHandshakeFailureText(itm->vnc->libraryMessages, itm->vnc->refusal, seconds, connectTimeout,
+                                          itm->isListener)
+                 : "";
+    if (reason.empty()) {
+        parseErrorMessages(itm, error);
+        return;
+    }
+    tnLogConnectionError(itm, reason);
+    itm->setLastError(reason);
 }

@@ -10,6 +10,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,8 @@
 #include "core/modal.h"
 #include "gui/host_list.h"
 #include "viewer/vnc_viewer.h"
+
+int tnConnectTimeoutSeconds = 30;
 
 namespace {
 
@@ -75,11 +78,16 @@ void tnWorkerAborted(HostItem* itm)
     itm->isConnecting = false;
 }
 
-void tnWorkerHandshakeFailed(HostItem* itm, int error)
+// A failed handshake (or listen) with the system's error number `error`; `seconds` is how
+// long the handshake took, or negative when none was tried.
+void tnWorkerHandshakeFailed(HostItem* itm, int error, double seconds = -1)
 {
     char text[256] = {0};
     const char* message = strerror_r(error, text, sizeof(text));
-    VncObject::parseErrorMessages(itm, message);
+    if (seconds < 0)
+        VncObject::parseErrorMessages(itm, message);
+    else
+        VncObject::reportHandshakeFailure(itm, message, seconds, tnConnectTimeoutSeconds);
     itm->isConnected = false;
     itm->hasCouldntConnect = true;
     itm->isConnecting = false;
@@ -97,14 +105,17 @@ void tnWorkerSucceeded(HostItem* itm)
 // released the client.
 void tnHandshake(HostItem* itm, VncObject* vnc, int argc, char** argv)
 {
+    TNLibraryMessageScope messages(vnc);
+    const auto start = std::chrono::steady_clock::now();
     const bool initialised = rfbInitClient(vnc->vncClient, &argc, argv);
     const int error = errno;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
     if (initialised) {
         tnWorkerSucceeded(itm);
     } else {
         vnc->isClientFreedByLibrary = true;
-        tnWorkerHandshakeFailed(itm, error);
+        tnWorkerHandshakeFailed(itm, error, seconds);
     }
 }
 
@@ -131,6 +142,18 @@ void tnListenAndHandshake(HostItem* itm, VncObject* vnc)
     tnHandshake(itm, vnc, 1, argv);
 }
 
+// Ends a connection whose reading failed, with the reason in the host's last error and the
+// log: the program's own refusal (a screen too large) or the library's last word on it.
+void tnEndBrokenConnection(VncObject* vnc)
+{
+    std::string reason = vnc->refusal;
+    if (reason.empty() && !vnc->libraryMessages.empty())
+        reason = vnc->libraryMessages.back();
+    if (vnc->itm && vnc->itm->isConnected && !vnc->itm->hasDisconnectRequest)
+        tnReportConnectionError(vnc->itm, reason);
+    vnc->endViewer();
+}
+
 // Handles one waiting server message of the shown connection; false when there was none
 // or the connection has ended.
 bool tnServeConnection(VncObject* vnc)
@@ -139,9 +162,10 @@ bool tnServeConnection(VncObject* vnc)
         return false;
     rfbClient* client = vnc->vncClient;
     // Bytes the library has already read ahead are a message that the socket no longer shows.
+    TNLibraryMessageScope messages(vnc);
     const int waiting = client->buffered > 0 ? 1 : WaitForMessage(client, 0);
     if (waiting < 0) {
-        vnc->endViewer();
+        tnEndBrokenConnection(vnc);
         return false;
     }
     if (waiting == 0)
@@ -150,7 +174,7 @@ bool tnServeConnection(VncObject* vnc)
     const bool handled = HandleRFBServerMessage(client);
     isHandlingMessage = false;
     if (!handled) {
-        vnc->endViewer();
+        tnEndBrokenConnection(vnc);
         return false;
     }
     return true;
@@ -263,16 +287,31 @@ VncObject::~VncObject()
 // The library's own allocation leaves the new frame buffer uninitialised, so until the
 // first full update the viewer would show whatever the memory held before, such as the
 // picture of another host's ended connection. This one starts black.
+//
+// A screen that is empty or too large is refused, and the connection ends with the reason.
+// The library has already stored the refused size in the client: the size goes back to
+// 0x0 with no frame buffer, so nothing can draw from the refused one.
 static rfbBool tnMallocFrameBuffer(rfbClient* client)
 {
     free(client->frameBuffer);
     client->frameBuffer = nullptr;
-    const uint64_t size = static_cast<uint64_t>(client->width) * static_cast<uint64_t>(client->height) *
-                          static_cast<uint64_t>(client->format.bitsPerPixel / 8);
-    if (size == 0 || size >= SIZE_MAX)
-        return FALSE;
-    client->frameBuffer = static_cast<uint8_t*>(calloc(1, static_cast<size_t>(size)));
-    return client->frameBuffer ? TRUE : FALSE;
+    const int bytesPerPixel = client->format.bitsPerPixel / 8;
+    std::string refusal = tnScreenSizeRefusal(client->width, client->height, bytesPerPixel);
+    if (refusal.empty()) {
+        const size_t size = static_cast<size_t>(client->width) * static_cast<size_t>(client->height) *
+                            static_cast<size_t>(bytesPerPixel);
+        client->frameBuffer = static_cast<uint8_t*>(calloc(1, size));
+        if (client->frameBuffer)
+            return TRUE;
+        refusal = "Not enough memory for the remote screen: " + std::to_string(client->width) + "x" +
+                  std::to_string(client->height);
+    }
+    client->width = 0;
+    client->height = 0;
+    if (VncObject* vnc = static_cast<VncObject*>(rfbClientGetClientData(client, app->libVncTag)))
+        vnc->refusal = refusal;
+    rfbClientErr("%s\n", refusal.c_str());
+    return FALSE;
 }
 
 void VncObject::createVNCObject(HostItem* itm)
@@ -325,7 +364,7 @@ void VncObject::createVNCObject(HostItem* itm)
     client->FinishedFrameBufferUpdate = handleFrameBufferUpdate;
     client->GotCursorShape = nullptr;
     client->GotXCutText = handleRemoteClipboardProc;
-    client->connectTimeout = 30;
+    client->connectTimeout = tnConnectTimeoutSeconds;
     // A server that stops in the middle of a message would otherwise block the reader forever.
     client->readTimeout = tnReadTimeoutSeconds;
     client->programName = tnProgramName;

@@ -9,7 +9,9 @@
 #endif
 
 #include <atomic>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 class HostItem;
 class Fl_RGB_Image;
@@ -19,6 +21,13 @@ class Fl_RGB_Image;
 constexpr int tnReadTimeoutSeconds = 5;
 // Port that listening lines accept reverse connections on.
 constexpr int tnListenPort = 5500;
+// Seconds a connect may go without an answer before the attempt is given up (tests
+// shorten it).
+extern int tnConnectTimeoutSeconds;
+// The largest remote screen accepted: at most this many pixels wide and high, and at
+// most tnMaxFrameBufferBytes of frame buffer.
+constexpr int tnMaxScreenSide = 16384;
+constexpr uint64_t tnMaxFrameBufferBytes = uint64_t(1) << 30;
 
 class VncObject {
 public:
@@ -43,6 +52,11 @@ public:
     std::atomic<bool> isListenCancelled{false};
     // The socket registered with the toolkit while this connection is shown, or -1.
     int watchedSocket = -1;
+    // What the library said during the handshake, or while handling the last server
+    // message (its last 64 lines), and the program's own refusal of the server, if any.
+    // Written by the thread that runs the library for this connection.
+    std::vector<std::string> libraryMessages;
+    std::string refusal;
 
     ~VncObject();
 
@@ -69,10 +83,40 @@ public:
     static void handleRemoteClipboardProc(rfbClient* client, const char* text, int len);
     static void libVncLogging(const char* format, ...);
     static void parseErrorMessages(HostItem* itm, const char* error);
+    // A failed handshake of `itm`'s connection: the reason its library messages give, or
+    // parseErrorMessages with the system's `error` text when they give none (worker thread).
+    static void reportHandshakeFailure(HostItem* itm, const char* error, double seconds, int connectTimeout);
 };
 
 // The text shown for a failed handshake (pure; parseErrorMessages uses it).
 std::string tnErrorTextForHandshake(const std::string& error, char hostType, bool sshReady);
+
+// Why a handshake failed, from what the library said during it: the text for the host's
+// last error, or "" when the messages tell nothing and the system's error text decides.
+// `seconds` is how long the handshake took; `listening` for a reverse connection.
+std::string tnHandshakeFailureText(const std::vector<std::string>& messages, const std::string& refusal,
+                                   double seconds, int connectTimeout, bool listening);
+
+// The program's refusal of a remote screen of `width` x `height` pixels of `bytesPerPixel`
+// bytes, or "" when it is accepted.
+std::string tnScreenSizeRefusal(int width, int height, int bytesPerPixel);
+
+// Library messages of the calling thread go to `vnc` (null: to no connection) while the
+// scope lives; the connection's earlier messages are dropped.
+class TNLibraryMessageScope {
+public:
+    explicit TNLibraryMessageScope(VncObject* vnc);
+    ~TNLibraryMessageScope();
+    TNLibraryMessageScope(const TNLibraryMessageScope&) = delete;
+    TNLibraryMessageScope& operator=(const TNLibraryMessageScope&) = delete;
+
+private:
+    VncObject* previous;
+};
+
+// Sets the host's last error to `text`, writes the "[Error]" line to the log and shows the
+// text in the quick-info panel when the host's line is selected (main thread).
+void tnReportConnectionError(HostItem* itm, const std::string& text);
 
 void tnHandleThreadCursorChange(void* restoreDefault);
 

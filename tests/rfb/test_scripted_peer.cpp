@@ -70,7 +70,7 @@ TEST(ScriptedPeer, HandshakeUpdateAndRecording)
         sawKey |= message.type == 4 && message.bytes.size() == 8 && message.bytes[7] == 0x61;
     EXPECT_TRUE(sawKey);
     EXPECT_TRUE(peer.problems().empty());
-    free(client->frameBuffer);   // rfbClientCleanup leaves the frame buffer to the caller
+    free(client->frameBuffer);   // the library's cleanup leaves the frame buffer to its owner
     rfbClientCleanup(client);
     EXPECT_TRUE(peer.waitForClose(5s));
     EXPECT_TRUE(peer.clientClosed());
