@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 # The program takes the login name from the environment; some shells (CI runners, su) leave it unset.
 export USER ?= $(shell id -un)
 
-.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-run bench clean
+.PHONY: all deps build program run test test-asan test-tsan fuzz fuzz-run bench clean
 
 all: build
 
@@ -20,10 +20,15 @@ deps:
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+# The program, the test suites and the tools the tests use (benchmarks are built by `make bench`).
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program alone.
+program: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tandrel
+
+run: program
 	$(BUILD)/tandrel
 
 test: build
@@ -60,7 +65,8 @@ fuzz-run: fuzz
 	  rm -rf $$corpus; \
 	done
 
-bench: build
+bench: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tn_benchmarks tandrel tn_wm_close
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; tests/with-xvfb.sh $$b || exit 1; done
 	@for s in bench/*.sh; do echo "== $$s"; tests/with-xvfb.sh bash $$s $(BUILD)/tandrel $(BUILD)/tests/tn_wm_close || exit 1; done
 

@@ -17,8 +17,9 @@ class HostItem;
 class Fl_RGB_Image;
 
 // Seconds a read from a server may stall in the middle of a message before the
-// connection is given up (the library's default would wait forever).
-constexpr int tnReadTimeoutSeconds = 5;
+// connection is given up (the library's default would wait forever). Read on the main
+// thread as each attempt starts; tests shorten it.
+inline int tnReadTimeoutSeconds = 5;
 // Port that listening lines accept reverse connections on.
 constexpr int tnListenPort = 5500;
 // Seconds a connect may go without an answer before the attempt is given up (tests

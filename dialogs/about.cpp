@@ -10,6 +10,7 @@
 #include <FL/Fl_Window.H>
 
 #include "core/app.h"
+#include "core/version.h"
 #include "gui/quick_info.h"
 
 void tnSetAppTooltips()
@@ -61,7 +62,7 @@ std::string tnAboutHelpText()
     html += "<center><h5><font face=\"sans\">Tandrel - FLTK</font></h5></center>";
     html += "<p align=\"center\">Copyright &copy; 2024-2026 the Tandrel developers &nbsp;-&nbsp; "
             "<a href=\"https://tandrel.example.org/\">tandrel.example.org</a></p>";
-    html += std::string("<p align=\"center\">Version 0.6.5") + bullet + "Built " + __DATE__ + bullet + __TIME__ +
+    html += std::string("<p align=\"center\">Version " TN_VERSION) + bullet + "Built " + __DATE__ + bullet + __TIME__ +
             "</p>";
     html += "<p align=\"center\">Tandrel is a multi-viewer VNC client for *nix systems based on FLTK.  "
             "Tandrel features VNC-through-SSH, reverse VNC (listening) connections and automatic timed "

@@ -108,6 +108,19 @@ inline bool tnTestPortIsListening(int port)
     return false;
 }
 
+// The read time-out of the attempts started while it lives, so that a test does not wait
+// the program's full time-out for a stalled server.
+class TNReadTimeOutFor {
+public:
+    explicit TNReadTimeOutFor(int seconds) : saved(tnReadTimeoutSeconds) { tnReadTimeoutSeconds = seconds; }
+    ~TNReadTimeOutFor() { tnReadTimeoutSeconds = saved; }
+    TNReadTimeOutFor(const TNReadTimeOutFor&) = delete;
+    TNReadTimeOutFor& operator=(const TNReadTimeOutFor&) = delete;
+
+private:
+    int saved;
+};
+
 class TNConnectionTest : public ::testing::Test {
 protected:
     std::string dir;

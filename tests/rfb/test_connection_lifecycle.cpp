@@ -264,6 +264,7 @@ TEST_F(ConnectionLifecycle, DroppedHiddenConnectionIsNoticedWhenShown)
 
 TEST_F(ConnectionLifecycle, StalledServerEndsAfterTheReadTimeOut)
 {
+    const TNReadTimeOutFor timeOut(1);
     TNTestServerOptions options;
     options.stallAfterHandshake = true;
     TNTestServer* server = startServer(options);

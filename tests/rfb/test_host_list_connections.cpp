@@ -111,7 +111,7 @@ TEST_F(HostListConnections, ConnectionEndedDuringItsHandshakeIsNeverShown)
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(HostListConnections, DeletingAWaitingListenerFreesItsPort)
+TEST_F(HostListConnections, DeletingAWaitingListenerFreesPort5500)
 {
     const int probe = tnTestBindPort(tnListenPort);
     if (probe < 0)

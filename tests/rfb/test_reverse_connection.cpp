@@ -1,4 +1,4 @@
-// Listening lines and reverse connections on port 5500 (these tests run one at a time).
+// Listening lines and reverse connections on port 5500 (cases named *Port5500* take turns on it).
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Item.H>
 
@@ -6,7 +6,7 @@
 
 namespace {
 
-class ReverseConnection : public TNConnectionTest {
+class ReverseConnectionOnPort5500 : public TNConnectionTest {
 protected:
     void SetUp() override
     {
@@ -26,7 +26,7 @@ protected:
     }
 };
 
-TEST_F(ReverseConnection, ServerConnectingToAListeningLine)
+TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
 {
     for (const bool showNotice : {true, false}) {
         SCOPED_TRACE(showNotice ? "with notice" : "without notice");
@@ -90,7 +90,7 @@ TEST_F(ReverseConnection, ServerConnectingToAListeningLine)
     }
 }
 
-TEST_F(ReverseConnection, FailedReverseHandshakeReplacesTheListeningLine)
+TEST_F(ReverseConnectionOnPort5500, FailedReverseHandshakeReplacesTheListeningLine)
 {
     // A peer that connects to the listening port and hangs up without a word.
     auto hangUp = [this] {
@@ -135,7 +135,7 @@ TEST_F(ReverseConnection, FailedReverseHandshakeReplacesTheListeningLine)
     }
 }
 
-TEST_F(ReverseConnection, ListenerOnATakenPortFailsOnce)
+TEST_F(ReverseConnectionOnPort5500, ListenerOnATakenPortFailsOnce)
 {
     const int taken = tnTestBindPort(tnListenPort);
     ASSERT_GE(taken, 0);

@@ -24,6 +24,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -133,7 +134,9 @@ struct TNTestServer::Impl {
         }
     }
 
-    // Runs `command` on the server thread and waits (bounded) until it has run.
+    // Runs `command` on the server thread and waits (bounded) until it has run. The wait
+    // may give up while the command is still queued or running, so a command never refers
+    // to its caller's locals: it takes copies, and hands results back through shared state.
     void run(std::function<void()> command)
     {
         if (std::this_thread::get_id() == threadId) {
@@ -497,12 +500,13 @@ void TNTestServer::stallMidMessage()
 
 bool TNTestServer::reverseConnect(const std::string& host, int port)
 {
-    bool connected = false;
-    impl->run([&] {
+    // The connection may stall past the wait in run(); the result outlives this call.
+    auto connected = std::make_shared<std::atomic<bool>>(false);
+    impl->run([this, connected, host, port] {
         std::string name = host;
-        connected = rfbReverseConnection(impl->screen, &name[0], port) != nullptr;
+        *connected = rfbReverseConnection(impl->screen, &name[0], port) != nullptr;
     });
-    return connected;
+    return *connected;
 }
 
 int TNTestServer::clientCount() const

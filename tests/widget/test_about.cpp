@@ -7,6 +7,8 @@
 #include <FL/Fl_Help_View.H>
 #include <FL/Fl_Tooltip.H>
 
+#include "core/version.h"
+
 namespace {
 
 const char* const aboutTitle = "About Tandrel-FLTK / Help";
@@ -72,7 +74,7 @@ TEST(AboutHelpText, ListsTheInstructionsInOrder)
 {
     const std::string text = tnAboutHelpText();
     EXPECT_NE(text.find("Tandrel - FLTK"), std::string::npos);
-    EXPECT_NE(text.find("Version 0.6.5"), std::string::npos);
+    EXPECT_NE(text.find("Version " TN_VERSION), std::string::npos);
     size_t at = 0;
     for (const char* item : {"To add a new connection, click the [+] button",
                              "To delete a connection, single-click it then click the [-] button",
