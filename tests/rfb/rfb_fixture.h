@@ -179,6 +179,15 @@ protected:
         return servers.back().get();
     }
 
+    // A test server with a remote screen of `width` x `height`.
+    TNTestServer* startServerOfSize(int width, int height)
+    {
+        TNTestServerOptions options;
+        options.width = width;
+        options.height = height;
+        return startServer(options);
+    }
+
     // A host line at the end of the list, reaching 127.0.0.1:`port`.
     HostItem* addHost(const std::string& name, int port, const std::string& password = "")
     {

@@ -10,10 +10,7 @@ namespace {
 
 TEST_F(ViewerTest, ScrollLayoutMapsClicksThroughTheScrollOffset)
 {
-    TNTestServerOptions options;
-    options.width = 1200;
-    options.height = 900;
-    TNTestServer* server = startServer(options);
+    TNTestServer* server = startServerOfSize(1200, 900);
     HostItem* itm = showHost(server, 's');
     Fl_Scroll* scroller = app->scroller;
     EXPECT_EQ(app->vncViewer->w(), 1200);
@@ -40,10 +37,7 @@ TEST_F(ViewerTest, ScrollLayoutMapsClicksThroughTheScrollOffset)
 
 TEST_F(ViewerTest, ScaledLayoutMapsViewerCornersToRemoteCorners)
 {
-    TNTestServerOptions options;
-    options.width = 1920;
-    options.height = 1080;
-    TNTestServer* server = startServer(options);
+    TNTestServer* server = startServerOfSize(1920, 1080);
     showHost(server, 'z');
     VncViewer* viewer = app->vncViewer;
     // 1920 x 1080 into 827 x 700: bound by the width.
@@ -203,10 +197,7 @@ void resizeWindow(int w, int h)
 
 TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
 {
-    TNTestServerOptions options;
-    options.width = 1000;
-    options.height = 800;
-    TNTestServer* server = startServer(options);
+    TNTestServer* server = startServerOfSize(1000, 800);
     HostItem* itm = showHost(server, 'f');
     VncViewer* viewer = app->vncViewer;
     Fl_Scroll* scroller = app->scroller;
@@ -271,10 +262,7 @@ TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
 
 TEST_F(ViewerTest, FullScreenFillsTheWindowAtEverySizeAndReturnsBesideTheList)
 {
-    TNTestServerOptions options;
-    options.width = 1000;
-    options.height = 800;
-    TNTestServer* server = startServer(options);
+    TNTestServer* server = startServerOfSize(1000, 800);
     showHost(server, 'f');
     VncViewer* viewer = app->vncViewer;
     Fl_Scroll* scroller = app->scroller;

@@ -215,10 +215,7 @@ TEST_F(ViewerKeys, F12SendsTheMacroOrItselfAndF8SendsNothing)
 TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
 {
     // A remote screen larger than the area: 'f' scales it beside the host list.
-    TNTestServerOptions options;
-    options.width = 1200;
-    options.height = 900;
-    TNTestServer* big = startServer(options);
+    TNTestServer* big = startServerOfSize(1200, 900);
     HostItem* bigItm = showHost(big, 'f');
     VncViewer* viewer = app->vncViewer;
     ASSERT_EQ(viewer->vnc, bigItm->vnc);
