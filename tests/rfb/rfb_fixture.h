@@ -66,9 +66,14 @@ private:
 };
 
 // Binds 127.0.0.1:`port` and listens; -1 when the port is taken. The caller closes it.
+// Like the library's own listener it reuses the address, so that connections of an
+// earlier test still in TIME_WAIT on the port do not count as taking it.
 inline int tnTestBindPort(int port)
 {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int one = 1;
+    if (fd >= 0)
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

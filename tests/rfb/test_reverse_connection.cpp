@@ -1,8 +1,14 @@
 // Listening lines and reverse connections on port 5500 (cases named *Port5500* take turns on it).
-#include <FL/Fl_Button.H>
-#include <FL/Fl_Menu_Item.H>
-
+// The fixture comes first: the X11 headers define None, a name gtest uses.
 #include "rfb_fixture.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Menu_Item.H>
+#include <FL/x.H>
+
+#include "core/display_text.h"
+#include "support/rfb_peer.h"
 
 namespace {
 
@@ -88,6 +94,72 @@ TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
         EXPECT_EQ(lineOf(next), 0);
         ASSERT_TRUE(waitFor([&] { return listener->vnc == nullptr && next->vnc == nullptr; }, 3));
     }
+}
+
+TEST_F(ReverseConnectionOnPort5500, HugeDesktopNameIsDrawnCappedAndKeptWhole)
+{
+    using namespace std::chrono_literals;
+    // Just under the library's own 1 MiB limit: a leading "@", then characters of two, three
+    // and four bytes around where the drawn text is cut, then plain letters.
+    std::vector<std::string> chars = {"@"};
+    for (int i = 0; i < 100; i++) {
+        for (const char* c : {"\xD0\x96", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"})   // Ж € 😀
+            chars.push_back(c);
+    }
+    std::string desktop;
+    for (const std::string& c : chars)
+        desktop += c;
+    desktop.append(1000000 - desktop.size(), 'n');
+    // The first `count` characters of the name, as they are.
+    auto firstChars = [&chars](size_t count) {
+        std::string text;
+        for (size_t i = 0; i < count; i++)
+            text += chars[i];
+        return text;
+    };
+    const std::string prefix = "Listening - ";
+    const size_t cut = tnDisplayTextMaxChars - prefix.size();
+    const std::string ellipsis = "\xE2\x80\xA6";
+
+    tnHandleHostListButtons(app->btnListen, nullptr);
+    HostItem* listener = lastItem();
+    ASSERT_TRUE(listener->isListener);
+    TNScriptedPeer peer(TNPeerScript::handshake(64, 48, desktop));
+    ASSERT_TRUE(waitFor([&peer] { return peer.connectTo("127.0.0.1", tnListenPort); }));
+    ASSERT_TRUE(waitFor([listener] { return listener->isConnected && !listener->isWaitingToShow; }));
+
+    // The stored name is whole; the line shows its first characters only.
+    EXPECT_TRUE(listener->name == prefix + desktop) << "a stored name of " << listener->name.size() << " bytes";
+    const int line = lineOf(listener);
+    EXPECT_EQ(std::string(app->hostList->text(line)), prefix + firstChars(cut) + ellipsis);
+    // Drawn for real: a request too large for the X server would end this process here.
+    app->mainWin->redraw();
+    tnTestPump(0.2);
+    Fl::flush();
+    XSync(fl_display, False);
+
+    // The quick-info name shows the "@" as itself, cut the same way.
+    tnClickHostLine(line, 1);
+    EXPECT_EQ(app->vncViewer->vnc, listener->vnc);
+    EXPECT_EQ(std::string(app->quickInfoName->label()), prefix + "@@" + firstChars(cut).substr(1) + ellipsis);
+    tnTestPump(0.2);
+    Fl::flush();
+    XSync(fl_display, False);
+
+    // The program carries on: the next listening line takes another server.
+    HostItem* next = lastItem();
+    ASSERT_NE(next, listener);
+    TNScriptedPeer other(TNPeerScript::handshake(64, 48, "short desk"));
+    ASSERT_TRUE(waitFor([&other] { return other.connectTo("127.0.0.1", tnListenPort); }));
+    ASSERT_TRUE(waitFor([next] { return next->isConnected && !next->isWaitingToShow; }));
+    EXPECT_STREQ(app->hostList->text(lineOf(next)), "Listening - short desk");
+    EXPECT_TRUE(listener->isConnected);
+
+    for (HostItem* itm : {listener, next}) {
+        itm->hasDisconnectRequest = true;
+        itm->vnc->endViewer();
+    }
+    EXPECT_TRUE(waitFor([&] { return peer.waitForClose(0s) && other.waitForClose(0s); }));
 }
 
 TEST_F(ReverseConnectionOnPort5500, FailedReverseHandshakeReplacesTheListeningLine)
