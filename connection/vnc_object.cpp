@@ -42,10 +42,6 @@ std::unordered_set<const VncObject*>& tnCountedObjects()
 // The one object whose socket is registered with the toolkit.
 VncObject* watchedObject = nullptr;
 
-// Set while a server message is being handled, so that a nested event wait (Fl::check)
-// never starts a second one.
-bool isHandlingMessage = false;
-
 void tnSetIcon(HostItem* itm, Fl_Pixmap* icon)
 {
     itm->icon = icon;
@@ -158,7 +154,7 @@ void tnEndBrokenConnection(VncObject* vnc)
 // or the connection has ended.
 bool tnServeConnection(VncObject* vnc)
 {
-    if (!vnc || !vnc->vncClient || isHandlingMessage)
+    if (!vnc || !vnc->vncClient)
         return false;
     rfbClient* client = vnc->vncClient;
     // Bytes the library has already read ahead are a message that the socket no longer shows.
@@ -170,9 +166,9 @@ bool tnServeConnection(VncObject* vnc)
     }
     if (waiting == 0)
         return false;
-    isHandlingMessage = true;
+    // The library's hooks only mark what to draw and queue what to do: no event loop runs
+    // while the message is handled, so none can start handling a second one.
     const bool handled = HandleRFBServerMessage(client);
-    isHandlingMessage = false;
     if (!handled) {
         tnEndBrokenConnection(vnc);
         return false;
