@@ -16,6 +16,8 @@ class Fl_Image;
 // worker, so they are atomics; the states and transitions are the plain ones:
 // the main thread sets the start values before the worker runs, the worker alone
 // writes its result flags until it queues the result, then only the main thread.
+// The strings belong to the main thread: the worker reads the copy that its attempt
+// took when it started (TNHandshakeHost), so a host can be edited at any time.
 class HostItem {
 public:
     std::string name;

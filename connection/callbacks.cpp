@@ -54,10 +54,10 @@ bool tnStartsWith(const std::string& text, const char* prefix)
 }
 
 // Writes "[Error] '<name>' - <address>: <error>" to the log.
-void tnLogConnectionError(const HostItem* itm, const std::string& error)
+void tnLogConnectionError(const std::string& name, const std::string& address, const std::string& error)
 {
     char line[2048] = {0};
-    snprintf(line, sizeof(line), "[Error] '%s' - %s: %s", itm->name.c_str(), itm->hostAddress.c_str(), error.c_str());
+    snprintf(line, sizeof(line), "[Error] '%s' - %s: %s", name.c_str(), address.c_str(), error.c_str());
     tnLogToFile(line);
 }
 
@@ -158,7 +158,7 @@ void tnReportConnectionError(HostItem* itm, const std::string& text)
 {
     if (!itm || text.empty())
         return;
-    tnLogConnectionError(itm, text);
+    tnLogConnectionError(itm->name, itm->hostAddress, text);
     itm->setLastError(text);
     if (app->quickInfoLastError && app->hostList && app->hostList->value() == tnItemNumFromItm(itm))
         app->quickInfoLastError->value(text.c_str());
@@ -180,7 +180,7 @@ char* VncObject::handlePassword(rfbClient* client)
         return nullptr;
     }
     // VNC authentication uses 8 characters; the library cuts the rest.
-    char* password = tnMallocCopy(vnc->itm->vncPassword, 9, 10);
+    char* password = tnMallocCopy(vnc->handshakeHost.vncPassword, 9, 10);
     if (password && !*password)
         refusedEmptyPassword = password;
     return password;
@@ -207,8 +207,8 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
     }
     // The library frees the record and both strings with free().
     auto* credential = static_cast<rfbCredential*>(malloc(sizeof(rfbCredential)));
-    char* user = tnMallocCopy(vnc->itm->vncLoginUser, 8191, 8192);
-    char* password = tnMallocCopy(vnc->itm->vncLoginPassword, 8191, 8192);
+    char* user = tnMallocCopy(vnc->handshakeHost.vncLoginUser, 8191, 8192);
+    char* password = tnMallocCopy(vnc->handshakeHost.vncLoginPassword, 8191, 8192);
     if (!credential || !user || !password) {
         free(credential);
         free(user);
@@ -279,14 +279,15 @@ void tnHandleThreadCursorChange(void* restoreDefault)
 void VncObject::libVncLogging(const char* format, ...)
 {
     VncObject* target = messageTarget;
-    if ((!app->debugMode && !target) || !format)
+    const bool debug = app->debugMode;
+    if ((!debug && !target) || !format)
         return;
     char buffer[2048] = {0};
     va_list args;
     va_start(args, format);
     vsnprintf(buffer, sizeof(buffer), format, args);
     va_end(args);
-    if (app->debugMode)
+    if (debug)
         tnLogToFile(buffer);
     if (!target)
         return;
@@ -301,26 +302,26 @@ void VncObject::libVncLogging(const char* format, ...)
     messages.push_back(std::move(line));
 }
 
-void VncObject::parseErrorMessages(HostItem* itm, const char* error)
+void VncObject::parseErrorMessages(VncObject* vnc, const char* error)
 {
-    if (!itm || !error)
+    if (!vnc || !vnc->itm || !error)
         return;
-    tnLogConnectionError(itm, error);
-    itm->setLastError(tnErrorTextForHandshake(error, itm->hostType, itm->sshReady));
+    const TNHandshakeHost& host = vnc->handshakeHost;
+    tnLogConnectionError(host.name, host.hostAddress, error);
+    vnc->itm->setLastError(tnErrorTextForHandshake(error, host.hostType, vnc->itm->sshReady));
 }
 
-void VncObject::reportHandshakeFailure(HostItem* itm, const char* error, double seconds, int connectTimeout)
+void VncObject::reportHandshakeFailure(VncObject* vnc, const char* error, double seconds)
 {
-    if (!itm)
+    if (!vnc || !vnc->itm)
         return;
+    const TNHandshakeHost& host = vnc->handshakeHost;
     const std::string reason =
-        itm->vnc ? tnHandshakeFailureText(itm->vnc->libraryMessages, itm->vnc->refusal, seconds, connectTimeout,
-                                          itm->isListener)
-                 : "";
+        tnHandshakeFailureText(vnc->libraryMessages, vnc->refusal, seconds, host.connectTimeout, host.isListener);
     if (reason.empty()) {
-        parseErrorMessages(itm, error);
+        parseErrorMessages(vnc, error);
         return;
     }
-    tnLogConnectionError(itm, reason);
-    itm->setLastError(reason);
+    tnLogConnectionError(host.name, host.hostAddress, reason);
+    vnc->itm->setLastError(reason);
 }

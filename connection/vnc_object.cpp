@@ -42,10 +42,6 @@ std::unordered_set<const VncObject*>& tnCountedObjects()
 // The one object whose socket is registered with the toolkit.
 VncObject* watchedObject = nullptr;
 
-// Set while a server message is being handled, so that a nested event wait (Fl::check)
-// never starts a second one.
-bool isHandlingMessage = false;
-
 void tnSetIcon(HostItem* itm, Fl_Pixmap* icon)
 {
     itm->icon = icon;
@@ -80,14 +76,15 @@ void tnWorkerAborted(HostItem* itm)
 
 // A failed handshake (or listen) with the system's error number `error`; `seconds` is how
 // long the handshake took, or negative when none was tried.
-void tnWorkerHandshakeFailed(HostItem* itm, int error, double seconds = -1)
+void tnWorkerHandshakeFailed(VncObject* vnc, int error, double seconds = -1)
 {
+    HostItem* itm = vnc->itm;
     char text[256] = {0};
     const char* message = strerror_r(error, text, sizeof(text));
     if (seconds < 0)
-        VncObject::parseErrorMessages(itm, message);
+        VncObject::parseErrorMessages(vnc, message);
     else
-        VncObject::reportHandshakeFailure(itm, message, seconds, tnConnectTimeoutSeconds);
+        VncObject::reportHandshakeFailure(vnc, message, seconds);
     itm->isConnected = false;
     itm->hasCouldntConnect = true;
     itm->isConnecting = false;
@@ -103,7 +100,7 @@ void tnWorkerSucceeded(HostItem* itm)
 
 // Runs the library's handshake and records its outcome. A failed handshake has already
 // released the client.
-void tnHandshake(HostItem* itm, VncObject* vnc, int argc, char** argv)
+void tnHandshake(VncObject* vnc, int argc, char** argv)
 {
     TNLibraryMessageScope messages(vnc);
     const auto start = std::chrono::steady_clock::now();
@@ -112,17 +109,18 @@ void tnHandshake(HostItem* itm, VncObject* vnc, int argc, char** argv)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
     if (initialised) {
-        tnWorkerSucceeded(itm);
+        tnWorkerSucceeded(vnc->itm);
     } else {
         vnc->isClientFreedByLibrary = true;
-        tnWorkerHandshakeFailed(itm, error, seconds);
+        tnWorkerHandshakeFailed(vnc, error, seconds);
     }
 }
 
 // Waits for a server to connect to port 5500 and runs the handshake on that connection.
 // The wait polls a cancel flag every 0.2 seconds, so ending the line stops it.
-void tnListenAndHandshake(HostItem* itm, VncObject* vnc)
+void tnListenAndHandshake(VncObject* vnc)
 {
+    HostItem* itm = vnc->itm;
     rfbClient* client = vnc->vncClient;
     int accepted = 0;
     while (!vnc->isListenCancelled && accepted == 0)
@@ -135,11 +133,11 @@ void tnListenAndHandshake(HostItem* itm, VncObject* vnc)
         // The port could not be opened: no server can ever arrive on this line.
         const int error = errno;
         itm->hasAborted = true;
-        tnWorkerHandshakeFailed(itm, error);
+        tnWorkerHandshakeFailed(vnc, error);
         return;
     }
     char* argv[] = {tnProgramName, nullptr};
-    tnHandshake(itm, vnc, 1, argv);
+    tnHandshake(vnc, 1, argv);
 }
 
 // Ends a connection whose reading failed, with the reason in the host's last error and the
@@ -158,7 +156,7 @@ void tnEndBrokenConnection(VncObject* vnc)
 // or the connection has ended.
 bool tnServeConnection(VncObject* vnc)
 {
-    if (!vnc || !vnc->vncClient || isHandlingMessage)
+    if (!vnc || !vnc->vncClient)
         return false;
     rfbClient* client = vnc->vncClient;
     // Bytes the library has already read ahead are a message that the socket no longer shows.
@@ -170,9 +168,9 @@ bool tnServeConnection(VncObject* vnc)
     }
     if (waiting == 0)
         return false;
-    isHandlingMessage = true;
+    // The library's hooks only mark what to draw and queue what to do: no event loop runs
+    // while the message is handled, so none can start handling a second one.
     const bool handled = HandleRFBServerMessage(client);
-    isHandlingMessage = false;
     if (!handled) {
         tnEndBrokenConnection(vnc);
         return false;
@@ -200,6 +198,21 @@ std::vector<HostItem*>& tnItemsWithObjects()
 {
     static std::vector<HostItem*> items;
     return items;
+}
+
+TNHandshakeHost tnHandshakeHostOf(const HostItem& itm)
+{
+    TNHandshakeHost host;
+    host.name = itm.name;
+    host.hostAddress = itm.hostAddress;
+    host.connectAddress = itm.connectAddress;
+    host.vncPassword = itm.vncPassword;
+    host.vncLoginUser = itm.vncLoginUser;
+    host.vncLoginPassword = itm.vncLoginPassword;
+    host.hostType = itm.hostType;
+    host.isListener = itm.isListener;
+    host.connectTimeout = tnConnectTimeoutSeconds;
+    return host;
 }
 
 std::string tnConnectionLogSuffix(const HostItem* itm)
@@ -405,6 +418,8 @@ void VncObject::createVNCObject(HostItem* itm)
     }
 
     tnDebugLog("tnCreateVNCObject - Creating and running itm->threadRFB");
+    // From here on the worker reads its own copy of the host; the host stays editable.
+    vnc->handshakeHost = tnHandshakeHostOf(*itm);
     itm->isWorkerRunning = true;
     if (pthread_create(&itm->threadRFB, nullptr, initVNCConnection, itm) != 0) {
         itm->isWorkerRunning = false;
@@ -430,15 +445,17 @@ void* VncObject::initVNCConnection(void* data)
     if (!itm)
         return nullptr;
     // The main thread leaves `vnc` and its client alone until this worker's result is handled.
+    // Of the host only the result flags (atomics) and its last error (locked) are touched
+    // here; everything read of it comes from the copy in the object.
     VncObject* vnc = itm->vnc;
     if (!vnc || !vnc->vncClient) {
         tnWorkerAborted(itm);
-    } else if (itm->isListener) {
-        tnListenAndHandshake(itm, vnc);
-    } else if (itm->connectAddress.size() > 6) {
-        char* address = strdup(itm->connectAddress.c_str());
+    } else if (vnc->handshakeHost.isListener) {
+        tnListenAndHandshake(vnc);
+    } else if (vnc->handshakeHost.connectAddress.size() > 6) {
+        char* address = strdup(vnc->handshakeHost.connectAddress.c_str());
         char* argv[] = {tnProgramName, address, nullptr};
-        tnHandshake(itm, vnc, 2, argv);
+        tnHandshake(vnc, 2, argv);
         free(address);
     } else {
         tnWorkerAborted(itm);

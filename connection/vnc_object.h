@@ -30,6 +30,23 @@ extern int tnConnectTimeoutSeconds;
 constexpr int tnMaxScreenSide = 16384;
 constexpr uint64_t tnMaxFrameBufferBytes = uint64_t(1) << 30;
 
+// What a handshake worker and the library's hooks on its thread read of the host: copied
+// on the main thread when the attempt starts, so that the host can be edited meanwhile.
+struct TNHandshakeHost {
+    std::string name;
+    std::string hostAddress;
+    std::string connectAddress;   // address ":" port, handed to the library
+    std::string vncPassword;
+    std::string vncLoginUser;
+    std::string vncLoginPassword;
+    char hostType = 'v';
+    bool isListener = false;
+    int connectTimeout = 0;       // seconds, as handed to the library
+};
+
+// The copy of `itm` for an attempt that starts now (main thread).
+TNHandshakeHost tnHandshakeHostOf(const HostItem& itm);
+
 class VncObject {
 public:
     rfbClient* vncClient = nullptr;
@@ -58,6 +75,8 @@ public:
     // Written by the thread that runs the library for this connection.
     std::vector<std::string> libraryMessages;
     std::string refusal;
+    // The host as it was when the attempt started; the worker reads only this of it.
+    TNHandshakeHost handshakeHost;
 
     ~VncObject();
 
@@ -83,10 +102,12 @@ public:
                                         int bytesPerPixel);
     static void handleRemoteClipboardProc(rfbClient* client, const char* text, int len);
     static void libVncLogging(const char* format, ...);
-    static void parseErrorMessages(HostItem* itm, const char* error);
-    // A failed handshake of `itm`'s connection: the reason its library messages give, or
+    // A failed attempt of `vnc`'s host with the system's `error` text: the log line and the
+    // host's last error (worker thread; the host's name and address come from the copy).
+    static void parseErrorMessages(VncObject* vnc, const char* error);
+    // A failed handshake of `vnc`: the reason its library messages give, or
     // parseErrorMessages with the system's `error` text when they give none (worker thread).
-    static void reportHandshakeFailure(HostItem* itm, const char* error, double seconds, int connectTimeout);
+    static void reportHandshakeFailure(VncObject* vnc, const char* error, double seconds);
 };
 
 // The text shown for a failed handshake (pure; parseErrorMessages uses it).

@@ -18,18 +18,18 @@
 
 namespace {
 
+// Gives every line its host's icon and marks the list for drawing; the drawing itself
+// happens when the toolkit next waits, so no other callback runs in here.
 void tnRefreshListIcons()
 {
     Fl_Hold_Browser* list = app->hostList;
     if (!list)
         return;
-    // The size is read on every pass: Fl::check may run code that changes the list.
-    for (uint16_t line = 1; line != 0 && line <= list->size(); line++) {
+    const int size = list->size();
+    for (int line = 1; line <= size; line++) {
         const HostItem* itm = tnItemFromLine(line);
-        if (!itm || !itm->icon)
-            continue;
-        list->icon(line, itm->icon);
-        Fl::check();
+        if (itm && itm->icon)
+            list->icon(line, itm->icon);
     }
     list->redraw();
 }
@@ -60,12 +60,8 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc, uint16_t line)
     app->pendingConnectionCount--;
     itm->icon = app->iconConnected;
     tnRefreshListIcons();
-    // The refresh lets the toolkit run other callbacks: the connection may have been
-    // ended or released meanwhile.
-    if (itm->vnc != vnc || !itm->isConnected)
-        return;
     itm->lastConnectedTime = tnMakeTimeStamp(false);
-    if (tnIsSelectedLine(tnItemNumFromItm(itm)))
+    if (tnIsSelectedLine(line))
         tnQuickInfoSetLabelAndText(itm);
     tnLogToFile("Connected to " + tnConnectionLogSuffix(itm));
 
@@ -78,11 +74,10 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc, uint16_t line)
     // A server has just connected to this listening line.
     const char* desktop = vnc->vncClient ? vnc->vncClient->desktopName : nullptr;
     itm->name = std::string("Listening - ") + (desktop ? desktop : "");
-    const uint16_t now = tnItemNumFromItm(itm);
-    if (now > 0 && app->hostList)
-        app->hostList->text(now, tnHostLineText(itm).c_str());
+    app->hostList->text(line, tnHostLineText(itm).c_str());
     tnDebugLog("tnConnectionWatcher - Creating Listener object");
     VncObject::createVNCListener();
+    // The box runs an event loop of its own: it comes last, once this result is handled.
     if (app->showReverseConnect)
         tnMessageWindow("A remote VNC host has just reverse-connected\n\nClick the 'Listen' item(s) in the host list to view",
                         "Tandrel");
@@ -104,12 +99,6 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
         itm->icon = app->iconNoConnect;
     }
     tnRefreshListIcons();
-    // The refresh lets the toolkit handle waiting events: if the host has been started
-    // again meanwhile, that attempt has released this object already (a new one may even
-    // sit at the same address), and marking the new one for release would free it under
-    // a live connection.
-    if (itm->vnc != vnc || itm->isWorkerRunning || itm->isConnecting || itm->isConnected)
-        return;
 
     if (itm->isListener) {
         if (itm->hasAborted) {
@@ -183,7 +172,7 @@ void tnHandleThreadConnection(void* data)
     }
     if (succeeded)
         tnHandleSuccess(itm, vnc, line);
-    if (failed && itm->vnc == vnc)
+    else
         tnHandleFailure(itm, vnc);
 }
 

@@ -3,6 +3,7 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -39,6 +40,7 @@ public:
     Fl_Pixmap* iconNoConnect = nullptr;
     Fl_Pixmap* iconConnecting = nullptr;
     char* libVncTag = nullptr;
+    // Set by start-up and not changed afterwards: handshake workers read it for the log.
     std::string configPath;
     std::string configPathAndFile;
     int hostListWidth = 170;
@@ -61,8 +63,10 @@ public:
     uint16_t scanTimeout = 2;
     int startingLocalPort = 15000;
     bool showTooltips = true;
-    bool logToFile = false;
-    bool debugMode = false;
+    // The log switches: any thread reads them, the options window may switch them while
+    // connections run.
+    std::atomic<bool> logToFile{false};
+    std::atomic<bool> debugMode{false};
     int appFontSize = 10;
     std::string listFont = "Sans";
     int listFontSize = 10;

@@ -151,6 +151,8 @@ void tnHandleLeftClick(HostItem* itm)
 
 void tnHandleRightClick(HostItem* itm)
 {
+    // A pop-up menu runs an event loop of its own, in which another right click can arrive:
+    // that one opens no second menu.
     static bool hostListMenuOpen = false;
     if (app->childWindowVisible)
         return;
@@ -257,6 +259,8 @@ void tnInsertEmptyItem()
 
 void tnDeleteItem(int line)
 {
+    // The question box runs an event loop of its own, in which another Delete can arrive:
+    // that one is dropped.
     static bool deleteInProgress = false;
     if (deleteInProgress)
         return;

@@ -57,8 +57,10 @@ protected:
         TNConnectionTest::TearDown();
     }
 
+    // The hooks answer from the copy that an attempt takes of its host when it starts.
     std::string password()
     {
+        vnc->handshakeHost = tnHandshakeHostOf(host);
         char* answer = VncObject::handlePassword(client);
         std::string text = answer ? answer : "(null)";
         free(answer);
@@ -89,6 +91,7 @@ TEST_F(LibraryHooks, CredentialAnswers)
 {
     host.vncLoginUser = "anna";
     host.vncLoginPassword = std::string(9000, 'p');
+    vnc->handshakeHost = tnHandshakeHostOf(host);
     rfbCredential* credential = VncObject::handleCredential(client, rfbCredentialTypeUser);
     ASSERT_NE(credential, nullptr);
     EXPECT_STREQ(credential->userCredential.username, "anna");

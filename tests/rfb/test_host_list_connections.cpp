@@ -38,6 +38,27 @@ TEST_F(HostListConnections, ConnectionWhoseLineIsSelectedIsShownWhenItArrives)
     EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
 }
 
+// Connection results refresh the icons; the refresh gives every line its host's icon and
+// lets no other callback run in the middle of the result's handling.
+TEST_F(HostListConnections, IconRefreshMarksEveryLineAndRunsNoOtherCallback)
+{
+    HostItem* connected = addHost("connected", 5999);
+    HostItem* failed = addHost("failed", 5999);
+    connected->icon = app->iconConnected;
+    failed->icon = app->iconNoConnect;
+    static int dueRuns;
+    dueRuns = 0;
+    struct Due {
+        static void run(void*) { dueRuns++; }
+    };
+    Fl::add_timeout(0.0, Due::run);
+    tnHandleListItemIconChange(nullptr);
+    EXPECT_EQ(dueRuns, 0);
+    EXPECT_EQ(app->hostList->icon(lineOf(connected)), app->iconConnected);
+    EXPECT_EQ(app->hostList->icon(lineOf(failed)), app->iconNoConnect);
+    ASSERT_TRUE(waitFor([] { return dueRuns == 1; }));
+}
+
 TEST_F(HostListConnections, RightClickDisconnectsAConnectedHost)
 {
     TNTestServer* server = startServer();

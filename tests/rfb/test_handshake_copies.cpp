@@ -1,0 +1,79 @@
+// A host edited while its handshake runs: the worker answers with the host as it was when
+// the attempt started, and neither the edits nor the log switches race with it (this test
+// is part of the ThreadSanitizer run).
+#include <chrono>
+#include <string>
+
+#include "rfb_fixture.h"
+#include "support/rfb_peer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+using HandshakeCopies = TNConnectionTest;
+
+TEST_F(HandshakeCopies, HostEditedAndLogSwitchedDuringTheHandshake)
+{
+    const struct {
+        const char* label;
+        const char* passwordAtStart;
+        const char* passwordEdited;
+        bool connects;
+    } cases[] = {
+        {"right password at start, wrong one edited in", "secret12", "wrong", true},
+        {"wrong password at start, right one edited in", "wrong", "secret12", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        // The peer waits before its first byte, so every edit below comes before the worker
+        // asks for the password.
+        TNScriptedPeer peer(TNPeerScript().pause(300ms).append(TNPeerScript::handshake(32, 16, "desk", "secret12")).hold());
+        ASSERT_TRUE(peer.listen());
+        HostItem* itm = addHost("copies", peer.port(), c.passwordAtStart);
+        itm->vncLoginUser = "anna";
+        itm->vncLoginPassword = "login";
+        VncObject::createVNCObject(itm);
+        ASSERT_TRUE(itm->isWorkerRunning);
+
+        // Strings of changing length, so that an edit reallocates what a reader would hold.
+        const auto deadline = std::chrono::steady_clock::now() + 15s;
+        for (int pass = 0; itm->isWorkerRunning && std::chrono::steady_clock::now() < deadline; pass++) {
+            const std::string edited(static_cast<size_t>(pass % 40 + 1), 'n');
+            itm->name = edited;
+            itm->hostAddress = edited;
+            itm->vncPort = edited;
+            itm->connectAddress = edited;
+            itm->vncPassword = c.passwordEdited;
+            itm->vncLoginUser = edited;
+            itm->vncLoginPassword = edited;
+            app->logToFile = pass % 2 == 0;
+            app->debugMode = pass % 3 == 0;
+            tnTestPump(0.005);
+        }
+        app->logToFile = true;
+        app->debugMode = false;
+        ASSERT_FALSE(itm->isWorkerRunning) << "the handshake did not end";
+
+        if (c.connects) {
+            EXPECT_TRUE(itm->isConnected);
+            EXPECT_EQ(itm->icon, app->iconConnected);
+            EXPECT_TRUE(peer.problems().empty());
+        } else {
+            EXPECT_TRUE(itm->hasCouldntConnect);
+            EXPECT_EQ(itm->lastError(), "Bad / missing password or Resource temporarily unavailable");
+        }
+        // Whatever error line the worker wrote names the host as it was at the start.
+        const std::string log = logText();
+        EXPECT_EQ(countOf(log, "[Error] '"), countOf(log, "[Error] 'copies' - 127.0.0.1: ")) << log;
+
+        if (itm->vnc && itm->isConnected) {
+            itm->hasDisconnectRequest = true;
+            itm->vnc->endViewer();
+        }
+        ASSERT_TRUE(waitFor([itm] { return !itm->isWorkerRunning; }));
+        VncObject::cleanupVNCObject(itm);
+    }
+}
+
+} // namespace
