@@ -67,7 +67,7 @@ xdotool key Return sleep 0.5 || fail "xdotool key failed"
 # A click gives the viewer the keyboard. ü, Ж and € are missing from the layout: xdotool
 # binds each to a spare key code for its press and undoes that before the release.
 xdotool mousemove --window "$APP_WIN" "$viewer_x" "$viewer_y" click 1 sleep 0.5
-xdotool type --delay 50 'üЖ€' || fail "xdotool type failed"
+xdotool type --delay 200 'üЖ€' || fail "xdotool type failed"
 typed=("down 0xfc" "up 0xfc" "down 0x1000416" "up 0x1000416" "down 0x10020ac" "up 0x10020ac")
 expect_keys "üЖ€ typed into the viewer: not each pressed and released" 6 "${typed[@]}"
 

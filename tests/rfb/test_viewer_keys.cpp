@@ -155,8 +155,9 @@ TEST_F(ViewerKeys, KeysTypedIntoADialogFieldNeverReachTheHost)
 TEST_F(ViewerKeys, CharactersTypedThroughASpareKeyCodeAreReleased)
 {
     // xdotool types characters missing from the layout by binding them to a spare key code
-    // and undoing that before the release is read.
-    ASSERT_TRUE(xdotool("type --delay 50 'üЖ€'"));
+    // and undoing that before the release is read. Each press must be read before the
+    // next character rebinds the key code: a generous delay keeps a loaded machine in time.
+    ASSERT_TRUE(xdotool("type --delay 200 'üЖ€'"));
     const KeyList sent = settledKeys();
     const KeyList expected{{0xFC, true},       {0xFC, false},       {0x1000416, true},
                            {0x1000416, false}, {0x10020AC, true},   {0x10020AC, false}};
