@@ -150,7 +150,7 @@ std::vector<TNHostileCase> tnHostileCases()
     return cases;
 }
 
-class HostileServer : public TNConnectionTest {
+class MalformedMessages : public TNConnectionTest {
 protected:
     TNTestServer* bystanderServer = nullptr;
     HostItem* bystander = nullptr;
@@ -191,7 +191,7 @@ bool tnPixelIs(const HostItem* itm, int x, int y, const std::string& rgb)
     return memcmp(pixel, rgb.data(), 3) == 0;
 }
 
-TEST_F(HostileServer, EveryHostileMessageEndsInARefusalOrACleanEnd)
+TEST_F(MalformedMessages, EveryHostileMessageEndsInARefusalOrACleanEnd)
 {
     const std::string marker("\x12\x34\x56\x00", 4);
     const size_t memoryBefore = tnMemoryInUse();
@@ -231,7 +231,7 @@ TEST_F(HostileServer, EveryHostileMessageEndsInARefusalOrACleanEnd)
     EXPECT_TRUE(runMainLoopUntil([&] { return tnPixelIs(bystander, 5, 5, "\x20\x40\x60"); }, 10));
 }
 
-TEST_F(HostileServer, CursorShapeFloodKeepsMemoryBounded)
+TEST_F(MalformedMessages, CursorShapeFloodKeepsMemoryBounded)
 {
     constexpr int size = 512;
     constexpr auto floodTime = 20s;
@@ -276,7 +276,7 @@ TEST_F(HostileServer, CursorShapeFloodKeepsMemoryBounded)
     expectBystanderUntouched();
 }
 
-TEST_F(HostileServer, SlowButSteadyServerOutlastsTheReadTimeOut)
+TEST_F(MalformedMessages, SlowButSteadyServerOutlastsTheReadTimeOut)
 {
     // A 320x120 raw update (150 KiB) at about 50 KB/s: three seconds, longer than the read
     // time-out of two, with data arriving all the while.

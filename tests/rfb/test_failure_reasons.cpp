@@ -28,7 +28,7 @@ long tnResidentKiB()
     return -1;
 }
 
-class HostileServers : public TNConnectionTest {
+class FailureReasons : public TNConnectionTest {
 protected:
     std::vector<std::unique_ptr<TNScriptedPeer>> peers;
     int savedConnectTimeout = 0;
@@ -85,7 +85,7 @@ struct AttemptCase {
     bool exact = true;     // false: the error contains this text (the library's own words)
 };
 
-TEST_F(HostileServers, EveryFailedAttemptSaysWhy)
+TEST_F(FailureReasons, EveryFailedAttemptSaysWhy)
 {
     tnConnectTimeoutSeconds = 1;
     TNUnansweringAddress noAnswer;
@@ -180,7 +180,7 @@ TNBytes tnExtendedDesktopSize(int width, int height)
     return b;
 }
 
-TEST_F(HostileServers, ShownConnectionEndsWithTheReasonWhenTheServerBreaksIt)
+TEST_F(FailureReasons, ShownConnectionEndsWithTheReasonWhenTheServerBreaksIt)
 {
     HostItem* bystander = connectBystander();
     const long residentBefore = tnResidentKiB();
