@@ -2,8 +2,6 @@
 // cursor, the library's log lines, and the text shown for a failed handshake.
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
-#include <FL/Fl_Hold_Browser.H>
-#include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_RGB_Image.H>
 
 #include <cstdarg>
@@ -16,7 +14,6 @@
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
-#include "gui/host_list.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -160,8 +157,7 @@ void tnReportConnectionError(HostItem* itm, const std::string& text)
         return;
     tnLogConnectionError(itm->name, itm->hostAddress, text);
     itm->setLastError(text);
-    if (app->quickInfoLastError && app->hostList && app->hostList->value() == tnItemNumFromItm(itm))
-        app->quickInfoLastError->value(text.c_str());
+    tnShowLastErrorIfSelected(itm);
 }
 
 char* VncObject::handlePassword(rfbClient* client)

@@ -93,8 +93,7 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
     const std::string error = itm->lastError();
     if (!error.empty()) {
         itm->icon = app->iconDisconnectedBigError;
-        if (tnIsSelectedLine(tnItemNumFromItm(itm)) && app->quickInfoLastError)
-            app->quickInfoLastError->value(error.c_str());
+        tnShowLastErrorIfSelected(itm);
     } else {
         itm->icon = app->iconNoConnect;
     }
@@ -129,6 +128,12 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
 }
 
 } // namespace
+
+void tnShowLastErrorIfSelected(const HostItem* itm)
+{
+    if (itm && app->quickInfoLastError && tnIsSelectedLine(tnItemNumFromItm(itm)))
+        app->quickInfoLastError->value(itm->lastError().c_str());
+}
 
 void tnHandleListItemIconChange(void*)
 {
