@@ -18,6 +18,7 @@
 
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
+#include "connection/ssh_tunnel.h"
 #include "core/app.h"
 #include "core/display_text.h"
 #include "core/log.h"
@@ -48,21 +49,17 @@ void tnSetIcon(HostItem* itm, Fl_Pixmap* icon)
     Fl::awake(tnHandleListItemIconChange, nullptr);
 }
 
-// ---- SSH tunnels --------------------------------------------------------------------
-// This build has no SSH tunnel: an attempt of a type-'s' host fails right away with a
-// clear error text. Returns false when the attempt must not go on.
+// ---- SSH tunnels (connection/ssh_tunnel.cpp) ------------------------------------------
+// Prepares the tunnel of a type-'s' host's attempt; false when the attempt must not go on.
 bool tnStartSSHTunnel(HostItem* itm)
 {
-    tnDebugLog("tnCreateVNCObject - Host is SSH type");
-    itm->isConnecting = false;
-    itm->hasCouldntConnect = true;
-    itm->hasAborted = true;
-    itm->setLastError("SSH support unavailable");
-    tnLogToFile("ERROR - SSH support unavailable for " + tnConnectionLogSuffix(itm));
-    return false;
+    return tnPrepareSSHTunnel(itm, itm->vnc);
 }
 
-void tnStopSSHTunnel(HostItem*) {}
+void tnStopSSHTunnel(HostItem* itm)
+{
+    tnCloseSSHConnection(itm, itm->vnc);
+}
 // -------------------------------------------------------------------------------------
 
 // The worker's outcome when no handshake could be tried.
@@ -279,6 +276,9 @@ void tnUnwatchShownSocket(VncObject* vnc)
 
 VncObject::~VncObject()
 {
+    // Normally closed when the connection ended; closing again does nothing.
+    if (sshTunnel)
+        sshTunnel->close();
     tnUnwatchShownSocket(this);
     tnCountedObjects().erase(this);
     delete cursorImage;
@@ -452,6 +452,19 @@ void* VncObject::initVNCConnection(void* data)
         tnWorkerAborted(itm);
     } else if (vnc->handshakeHost.isListener) {
         tnListenAndHandshake(vnc);
+    } else if (vnc->handshakeHost.hostType == 's') {
+        if (tnOpenSSHTunnel(vnc)) {
+            // The tunnel's own port, given as such: the library reads a number below 5900
+            // in "host:port" as a display number.
+            rfbClient* client = vnc->vncClient;
+            free(client->serverHost);
+            client->serverHost = strdup("127.0.0.1");
+            client->serverPort = vnc->sshTunnel->localPort();
+            char* argv[] = {tnProgramName, nullptr};
+            tnHandshake(vnc, 1, argv);
+        } else {
+            tnWorkerAborted(itm);
+        }
     } else if (vnc->handshakeHost.connectAddress.size() > 6) {
         char* address = strdup(vnc->handshakeHost.connectAddress.c_str());
         char* argv[] = {tnProgramName, address, nullptr};
@@ -495,7 +508,7 @@ void VncObject::endViewer()
     tnUncountActiveConnection(this);
     host->isConnected = false;
     host->hasDisconnectRequest = false;
-    if (host->hostType == 's')
+    if (host->hostType == 's' || sshTunnel)
         tnStopSSHTunnel(host);
     if (host->isWorkerRunning) {
         // The handshake (or the wait of a listening line) is still running or its result
