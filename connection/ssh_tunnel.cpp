@@ -98,8 +98,9 @@ std::set<unsigned long> tnListeningInodes(int port)
     return inodes;
 }
 
-// The processes of session `session` (the ssh child and whatever it started).
-std::vector<pid_t> tnSessionProcesses(pid_t session)
+// The processes of session `session` (the ssh child and whatever it started); ended ones
+// that wait to be reaped only when `withEnded`.
+std::vector<pid_t> tnSessionProcesses(pid_t session, bool withEnded = true)
 {
     std::vector<pid_t> found;
     DIR* proc = opendir("/proc");
@@ -124,7 +125,7 @@ std::vector<pid_t> tnSessionProcesses(pid_t session)
         char state = 0;
         long parent = 0, group = 0, sessionId = 0;
         if (after && sscanf(after + 1, " %c %ld %ld %ld", &state, &parent, &group, &sessionId) == 4 &&
-            sessionId == session)
+            sessionId == session && (withEnded || (state != 'Z' && state != 'X')))
             found.push_back(static_cast<pid_t>(pid));
     }
     closedir(proc);
@@ -491,6 +492,22 @@ void TNSSHTunnel::finish(double seconds)
         if (!reaped) {
             signalSessionLocked(SIGKILL);
             reapLocked(true);
+        }
+    }
+    // What the child started (the ssh under a shell or a wrapper) gets the same signals; it
+    // is gone once no process of the session lives any more.
+    if (child > 0) {
+        auto goneBy = Clock::now() + std::chrono::milliseconds(500);
+        bool killed = false;
+        while (!tnSessionProcesses(child, false).empty()) {
+            if (Clock::now() >= goneBy) {
+                if (killed)
+                    break;
+                signalSessionLocked(SIGKILL);
+                killed = true;
+                goneBy = Clock::now() + std::chrono::milliseconds(500);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
     tnReleaseTcpPort(port);
