@@ -10,7 +10,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   bc xvfb xdotool x11-utils x11-xserver-utils x11-xkb-utils imagemagick xclip
   tigervnc-standalone-server tigervnc-tools tigervnc-viewer x11vnc openssl
-  openssh-client openssh-server
+  openssh-client openssh-server procps
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
