@@ -208,6 +208,24 @@ pid_t tnSpawnShell(const std::string& commandLine, int input, int unusedEnd, boo
     _exit(127);
 }
 
+// Writes to a pipe whose reader may have gone without SIGPIPE ending the program, whether or
+// not the program ignores the signal: it is blocked on this thread around the write, and one
+// that the write raised is taken off again.
+void tnWriteWithoutSigpipe(int fd, const char* data, size_t length)
+{
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    const ssize_t written = write(fd, data, length);
+    if (written < 0 && errno == EPIPE) {
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
 int tnExitCode(int status)
 {
     if (WIFEXITED(status))
@@ -317,7 +335,15 @@ bool tnSessionListensOnPort(pid_t pid, int port)
     const std::set<unsigned long> inodes = tnListeningInodes(port);
     if (inodes.empty())
         return false;
+    // Between fork and exec a child still holds copies of this program's descriptors (until
+    // it closes them): a process still running this program's executable is not counted.
+    struct stat self {};
+    const bool knowSelf = stat("/proc/self/exe", &self) == 0;
     for (pid_t member : tnSessionProcesses(pid)) {
+        struct stat exe {};
+        const std::string path = "/proc/" + std::to_string(member) + "/exe";
+        if (knowSelf && stat(path.c_str(), &exe) == 0 && exe.st_dev == self.st_dev && exe.st_ino == self.st_ino)
+            continue;
         if (tnProcessHoldsSocket(member, inodes))
             return true;
     }
@@ -464,10 +490,9 @@ void TNSSHTunnel::finish(double seconds)
     }
     if (pipe >= 0) {
         // ssh's disconnect escape at the start of a line. A child that has ended already
-        // makes the write fail (SIGPIPE is ignored or blocked here); that is not an error.
+        // makes the write fail; that is not an error.
         static const char escape[] = "\r\n~.\r\n";
-        ssize_t ignored = write(pipe, escape, sizeof(escape) - 1);
-        (void)ignored;
+        tnWriteWithoutSigpipe(pipe, escape, sizeof(escape) - 1);
         ::close(pipe);
     }
     // A child whose forward never came up has no session that the escape could end.
@@ -517,10 +542,6 @@ void* TNSSHTunnel::closerThread(void* data)
 {
     pthread_detach(pthread_self());
     auto* held = static_cast<std::shared_ptr<TNSSHTunnel>*>(data);
-    sigset_t pipeSignal;
-    sigemptyset(&pipeSignal);
-    sigaddset(&pipeSignal, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     (*held)->finish(tnTunnelCloseSeconds);
     delete held;
     return nullptr;

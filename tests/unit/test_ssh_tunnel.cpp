@@ -1,15 +1,20 @@
 // The ssh command line as the shell hands it to ssh, and the search for a local port.
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "connection/ssh_tunnel.h"
@@ -290,4 +295,135 @@ TEST(SSHLocalPort, StopsAtTheTopOfThePortRangeAndSaysWhenNoneIsFree)
     EXPECT_TRUE(low == 0 || (low >= 1 && low < 94));
     if (low)
         tnReleaseTcpPort(low);
+}
+
+namespace {
+
+// The descriptors process `pid` holds, by number.
+std::set<int> tnDescriptorsOf(pid_t pid)
+{
+    std::set<int> fds;
+    const std::string path = "/proc/" + std::to_string(pid) + "/fd";
+    if (DIR* dir = opendir(path.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.')
+                fds.insert(atoi(entry->d_name));
+        }
+        closedir(dir);
+    }
+    return fds;
+}
+
+bool tnProcessExists(pid_t pid)
+{
+    return kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+std::string tnReadAll(const std::string& path)
+{
+    std::string text;
+    if (FILE* file = fopen(path.c_str(), "rb")) {
+        char buffer[256];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0)
+            text.append(buffer, got);
+        fclose(file);
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(SSHTunnelChild, HoldsOnlyItsPipeAndOutputsInASessionOfItsOwn)
+{
+    // A descriptor of the program that a child would inherit unless it closes it.
+    int inherited[2];
+    ASSERT_EQ(pipe(inherited), 0);
+    auto tunnel = std::make_shared<TNSSHTunnel>("exec sleep 30", "true", tnFindFreeTcpPort(26000), 5);
+    std::string error;
+    ASSERT_TRUE(tunnel->start(&error)) << error;
+    const pid_t pid = tunnel->pid();
+    ASSERT_GT(pid, 0);
+    // Once the shell has become sleep.
+    for (int i = 0; i < 300 && tnReadAll("/proc/" + std::to_string(pid) + "/cmdline").find("sleep") != 0; i++)
+        usleep(10000);
+    EXPECT_EQ(getsid(pid), pid);
+    EXPECT_EQ(tnDescriptorsOf(pid), (std::set<int>{0, 1, 2}));
+    tunnel->closeAndWait(1.0);
+    EXPECT_FALSE(tnProcessExists(pid));
+    close(inherited[0]);
+    close(inherited[1]);
+}
+
+TEST(SSHTunnelChild, AnUpTunnelGetsTheEscapeOnceHoweverOftenItIsClosed)
+{
+    const std::string dir = tnTempDir();
+    ASSERT_FALSE(dir.empty());
+    const std::string got = dir + "/stdin";
+    const int port = tnFindFreeTcpPort(26050);
+    ASSERT_NE(port, 0);
+    // Listens on the port like ssh's forward, and keeps what reaches its standard input.
+    const std::string child = "exec python3 -c 'import socket,sys; s=socket.socket(); s.bind((\"127.0.0.1\"," +
+                              std::to_string(port) + ")); s.listen(); open(sys.argv[1],\"wb\").write(" +
+                              "sys.stdin.buffer.read())' " + tnQuoteForShell(got);
+    auto tunnel = std::make_shared<TNSSHTunnel>(child, "true", port, 5);
+    ASSERT_TRUE(tunnel->start(nullptr));
+    const pid_t pid = tunnel->pid();
+    ASSERT_EQ(tunnel->waitUntilListening(20, nullptr), TNSSHTunnel::Wait::Listening);
+    EXPECT_TRUE(tnTcpPortIsReserved(port));
+
+    // Closed from two threads and once more: one escape, one close of the pipe.
+    std::thread other([&] { tunnel->close(); });
+    tunnel->close();
+    other.join();
+    tunnel->closeAndWait(1.0);
+    EXPECT_FALSE(tunnel->start(nullptr));
+    for (int i = 0; i < 300 && (tnProcessExists(pid) || tnTcpPortIsReserved(port)); i++)
+        usleep(10000);
+    EXPECT_FALSE(tnProcessExists(pid)) << "the child was not reaped";
+    EXPECT_FALSE(tnTcpPortIsReserved(port));
+    EXPECT_EQ(tnReadAll(got), "\r\n~.\r\n");
+    unlink(got.c_str());
+    rmdir(dir.c_str());
+}
+
+TEST(SSHTunnelChild, WaitEndsWithTheChildsExitOrItsOwnListeningSocketOnly)
+{
+    // A child that ends: its exit status, at once.
+    {
+        auto tunnel = std::make_shared<TNSSHTunnel>("exit 7", "true", tnFindFreeTcpPort(26100), 5);
+        ASSERT_TRUE(tunnel->start(nullptr));
+        int status = 0;
+        EXPECT_EQ(tunnel->waitUntilListening(30, &status), TNSSHTunnel::Wait::Exited);
+        EXPECT_EQ(status, 7);
+        tunnel->closeAndWait(1.0);
+    }
+    // Another process listening on the tunnel's port is not the tunnel.
+    const int port = tnFindFreeTcpPort(26200);
+    ASSERT_NE(port, 0);
+    const int stranger = tnListenOn(port);
+    ASSERT_GE(stranger, 0);
+    {
+        auto tunnel = std::make_shared<TNSSHTunnel>("sleep 30", "true", port, 5);
+        ASSERT_TRUE(tunnel->start(nullptr));
+        EXPECT_EQ(tunnel->waitUntilListening(0.3, nullptr), TNSSHTunnel::Wait::TimedOut);
+        const pid_t pid = tunnel->pid();
+        // Not up: closing ends it with a signal at once, on the calling thread.
+        tunnel->closeAndWait(5.0);
+        EXPECT_FALSE(tnProcessExists(pid));
+        EXPECT_EQ(tunnel->waitUntilListening(5, nullptr), TNSSHTunnel::Wait::Closed);
+    }
+    close(stranger);
+    // A grandchild of the shell that listens on it is.
+    const int own = tnFindFreeTcpPort(26300);
+    ASSERT_NE(own, 0);
+    {
+        const std::string listen = "python3 -c 'import socket,time; s=socket.socket(); s.bind((\"127.0.0.1\"," +
+                                   std::to_string(own) + ")); s.listen(); time.sleep(30)'; true";
+        auto tunnel = std::make_shared<TNSSHTunnel>(listen, "true", own, 5);
+        ASSERT_TRUE(tunnel->start(nullptr));
+        EXPECT_EQ(tunnel->waitUntilListening(20, nullptr), TNSSHTunnel::Wait::Listening);
+        tunnel->closeAndWait(0.2);
+        EXPECT_FALSE(tnSessionListensOnPort(tunnel->pid(), own));
+    }
 }
