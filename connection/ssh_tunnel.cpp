@@ -630,7 +630,7 @@ bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc)
     return true;
 }
 
-bool tnOpenSSHTunnel(VncObject* vnc)
+bool tnCreateSSHConnection(VncObject* vnc)
 {
     HostItem* itm = vnc->itm;
     const std::shared_ptr<TNSSHTunnel> tunnel = vnc->sshTunnel;

@@ -122,7 +122,7 @@ bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc);
 // Handshake worker: checks the ssh command, starts the tunnel and waits until it listens.
 // True when the handshake may go on; otherwise the tunnel is closed and the host's last
 // error and log line are done (nothing more when the attempt was ended meanwhile).
-bool tnOpenSSHTunnel(VncObject* vnc);
+bool tnCreateSSHConnection(VncObject* vnc);
 // Main thread, when the connection ends: closes the tunnel (at shut-down before returning,
 // otherwise on a closer thread).
 void tnCloseSSHConnection(HostItem* itm, VncObject* vnc);

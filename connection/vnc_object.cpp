@@ -453,7 +453,7 @@ void* VncObject::initVNCConnection(void* data)
     } else if (vnc->handshakeHost.isListener) {
         tnListenAndHandshake(vnc);
     } else if (vnc->handshakeHost.hostType == 's') {
-        if (tnOpenSSHTunnel(vnc)) {
+        if (tnCreateSSHConnection(vnc)) {
             // The tunnel's own port, given as such: the library reads a number below 5900
             // in "host:port" as a display number.
             rfbClient* client = vnc->vncClient;
