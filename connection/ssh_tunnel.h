@@ -1,7 +1,8 @@
 // VNC through SSH: the local port forward made by the system's ssh client for a host of
-// type 's'. The command line, the search for a free local port, the ssh child itself (started
-// through /bin/sh, watched until its forward listens, ended with ssh's disconnect escape) and
-// the steps of a connection attempt that use them.
+// type 's'. The command line, the search for a free local port, and the ssh child itself
+// (started through /bin/sh, watched until its forward listens, ended with ssh's disconnect
+// escape). Nothing here knows a host record or a connection (connection/ssh_connection.h
+// has the steps of an attempt).
 #pragma once
 
 #include <sys/types.h>
@@ -10,9 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-
-class HostItem;
-class VncObject;
 
 // Quotes `text` for /bin/sh: it reaches the command as exactly one word, whatever it holds.
 std::string tnQuoteForShell(const std::string& text);
@@ -37,6 +35,9 @@ std::string tnBuildSSHCommandLine(const TNSSHCommandParts& parts, std::string* r
 
 // The shell command line that checks the ssh command: "which" + its first word, quoted.
 std::string tnBuildSSHCheckLine(const std::string& sshCommand);
+
+// The port that listening lines accept reverse connections on: never a tunnel's.
+constexpr int tnSSHSkippedPort = 5500;
 
 // Ports handed to tunnels are reserved until their ssh has ended, so that no two attempts
 // get the same one. Finds a port from `startingPort` on (at most 99 ports, never 5500, never
@@ -112,17 +113,3 @@ private:
     bool listened = false;
     std::atomic<bool> closing{false};
 };
-
-// ---- The steps of a connection attempt of a type-'s' host ---------------------------
-
-// Main thread, when the attempt starts: checks the key file and the record, reserves a local
-// port and prepares the tunnel of `vnc` (nothing runs yet). False when the attempt must not
-// go on: the host's flags, last error, log line and message box are done.
-bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc);
-// Handshake worker: checks the ssh command, starts the tunnel and waits until it listens.
-// True when the handshake may go on; otherwise the tunnel is closed and the host's last
-// error and log line are done (nothing more when the attempt was ended meanwhile).
-bool tnCreateSSHConnection(VncObject* vnc);
-// Main thread, when the connection ends: closes the tunnel (at shut-down before returning,
-// otherwise on a closer thread).
-void tnCloseSSHConnection(HostItem* itm, VncObject* vnc);

@@ -8,6 +8,7 @@
 
 
 #include "connection/ssh_tunnel.h"
+#include "core/environment.h"
 #include "rfb/rfb_fixture.h"
 
 namespace {
@@ -134,7 +135,7 @@ protected:
     {
         TNConnectionTest::SetUp();
         login = tnLoginNameFromEnvironment();
-        app->debugMode = true;
+        appOptions.debugMode = true;
     }
 
     void TearDown() override
@@ -156,7 +157,7 @@ protected:
             unavailable = why;
             return false;
         }
-        app->sshCommand = sshd->dir + "/ssh";
+        appOptions.sshCommand = sshd->dir + "/ssh";
         return true;
     }
 
@@ -188,7 +189,7 @@ TEST_F(SSHTunnel, ConnectsThroughTheTunnelAndEndsSSHWhenDisconnected)
     TN_REQUIRE_SSHD();
     TNTestServer* server = startServer();
     // Below 5900: the library would read "127.0.0.1:47xx" as display 47xx.
-    app->startingLocalPort = 4700;
+    appOptions.startingLocalPort = 4700;
     HostItem* itm = addSSHHost("tunnelled", server->port());
     sshd->setDelay("0.5");
 
@@ -239,7 +240,7 @@ TEST_F(SSHTunnel, TwoHostsConnectedAtOnceEachHaveTheirOwnPort)
     TN_REQUIRE_SSHD();
     TNTestServer* first = startServer();
     TNTestServer* second = startServer();
-    app->startingLocalPort = 16400;
+    appOptions.startingLocalPort = 16400;
     HostItem* a = addSSHHost("first", first->port());
     HostItem* b = addSSHHost("second", second->port());
     // Both attempts are under way together: the second searches while the first's port is
@@ -326,10 +327,10 @@ TEST_F(SSHTunnel, ShutDownDuringTheWaitEndsSSHBeforeItReturns)
     };
     ASSERT_TRUE(waitFor([&] { return started(waiting) && started(starting); }, 3));
     // What the main window's close does before the program exits.
-    app->isShuttingDown = true;
+    engine.isShuttingDown = true;
     VncObject::endAllViewers();
     EXPECT_EQ(sshProcesses(), 0) << "an ssh of a tunnel wait outlives the program's exit";
-    app->isShuttingDown = false;
+    engine.isShuttingDown = false;
     EXPECT_EQ(countOf(logText(), "Automatically disconnecting.  Program is shutting down '"), 2);
 }
 
@@ -379,7 +380,7 @@ TEST_F(SSHTunnel, RefusedBeforeSSHRuns)
         messages.clear();
         beeps = 0;
         const std::string logBefore = logText();
-        app->sshCommand = c.sshCommand;
+        appOptions.sshCommand = c.sshCommand;
         HostItem* itm = addHost("guarded", silent.port);
         itm->hostType = 's';
         itm->sshPort = "22";
