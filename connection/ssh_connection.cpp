@@ -102,6 +102,7 @@ bool tnCreateSSHConnection(VncObject* vnc)
     if (checked != 0) {
         if (checked < 0)
             tnLogToFile("ssh check result is: " + std::to_string(errno));
+        // Nothing is told of an attempt that was ended meanwhile.
         if (!tunnel->isClosed()) {
             Fl::lock();
             tnBeep();
@@ -109,9 +110,9 @@ bool tnCreateSSHConnection(VncObject* vnc)
             tnMessageWindow("Error: This connection requires SSH and \nthe SSH command isn't working.\n\n"
                             "Check that the SSH client program is installed",
                             "Tandrel - FLTK");
+            tnLogToFile("SSH command not working for connection " + suffix);
+            itm->setLastError("SSH command not working");
         }
-        tnLogToFile("SSH command not working for connection " + suffix);
-        itm->setLastError("SSH command not working");
         itm->sshReady = false;
         tunnel->close();
         return false;
