@@ -34,15 +34,16 @@ constexpr auto tnTunnelPollInterval = std::chrono::milliseconds(15);
 // ended with a signal.
 constexpr double tnTunnelCloseSeconds = 3.0;
 
+// Never destroyed: a closer thread may still release its port while the program exits.
 std::mutex& tnReservedPortsLock()
 {
-    static std::mutex lock;
+    static std::mutex& lock = *new std::mutex();
     return lock;
 }
 
 std::set<int>& tnReservedPorts()
 {
-    static std::set<int> ports;
+    static std::set<int>& ports = *new std::set<int>();
     return ports;
 }
 

@@ -58,6 +58,8 @@ void tnStopSSHTunnel(HostItem* itm)
 }
 // -------------------------------------------------------------------------------------
 
+void tnNothingToDo(void*) {}
+
 // The worker's outcome when no handshake could be tried.
 void tnWorkerAborted(HostItem* itm)
 {
@@ -418,6 +420,10 @@ void VncObject::createVNCObject(HostItem* itm)
     tnDebugLog("tnCreateVNCObject - Creating and running itm->threadRFB");
     // From here on the worker reads its own copy of the host; the host stays editable.
     vnc->handshakeHost = tnHandshakeHostOf(*itm);
+    // The toolkit makes the lock of its awake queue at the queue's first use, unguarded: that
+    // first use is here, on the main thread, and not two workers handing in results at once.
+    static const bool awakeQueueMade = (Fl::awake(tnNothingToDo, nullptr), true);
+    (void)awakeQueueMade;
     itm->isWorkerRunning = true;
     if (pthread_create(&itm->threadRFB, nullptr, initVNCConnection, itm) != 0) {
         itm->isWorkerRunning = false;
