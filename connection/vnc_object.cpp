@@ -432,7 +432,8 @@ void* VncObject::initVNCConnection(void* data)
         tnWorkerAborted(itm);
     }
     const bool connected = vnc && itm->isWaitingToShow;
-    if (connected && vnc->vncClient->desktopName)
+    // A listening line takes the name of the server that reached it.
+    if (connected && vnc->handshakeHost.isListener && vnc->vncClient->desktopName)
         vnc->desktopName = vnc->vncClient->desktopName;
     // The result handler is owed this message: the watcher cannot find a lost one.
     while (Fl::awake(tnHandleThreadConnection, itm) != 0)

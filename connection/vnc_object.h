@@ -147,7 +147,8 @@ public:
     std::string endReason;
     // Rectangles of the update being received (reader only): x, y, w, h each.
     std::vector<int> updateRects;
-    // Set by the worker before its result goes to the window's thread.
+    // The server's desktop name for a listening line, set by the worker before its result
+    // goes to the window's thread.
     std::string desktopName;
     // The remote screen's size as the window's thread knows it (from the picture).
     int remoteWidth = 0;

@@ -60,6 +60,9 @@ protected:
                    framePixelIs(itm, lastX, lastY, patternAt(lastX, lastY));
         })) << "no frame from the server: " << describePixel(itm, 10, 10) << " req " << server->updateRequests()
             << " full " << server->fullUpdateRequests();
+        // The reader has filled the picture; the window draws it once it has the news.
+        waitFor([itm] { return itm->vnc->pendingMessages == 0; });
+        Fl::flush();
         return itm;
     }
 
