@@ -301,7 +301,7 @@ TEST_F(ViewerTest, UpdateReachesTheScreenWithoutTheMainLoop)
     HostItem* itm = showHost(server, 'f');
     const int ox = app->scroller->x();
     const int oy = app->scroller->y();
-    EXPECT_TRUE(near(screenPixel(ox + 20, oy + 20), patternAt(20, 20)));
+    EXPECT_TRUE(waitFor([&] { return near(screenPixel(ox + 20, oy + 20), patternAt(20, 20)); }));
 
     // Only the toolkit's own waits run, no main loop: the reader's news must wake them.
     server->fill(0, 200, 0);
