@@ -16,7 +16,12 @@
 #include "connection/vnc_object.h"
 #include "core/log.h"
 #include "core/modal.h"
+#include "commands/custom_command.h"
+#include "core/descriptors.h"
 #include "dialogs/about.h"
+#include "dialogs/app_options.h"
+#include "dialogs/connection_options.h"
+#include "gui/openers.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"
 #include "viewer/vnc_viewer.h"
@@ -86,6 +91,11 @@ void tnStartUp(int argc, char** argv)
         haveLock = true;
     }
     Fl::visual(FL_DOUBLE);
+    TNOpeners& openers = tnOpeners();
+    openers.itemOptions = tnShowItemOptions;
+    openers.appOptions = tnShowAppOptions;
+    openers.aboutHelp = tnShowAboutHelp;
+    openers.runCommand = tnRunCommand;
     tnCreateGUI();
     tnConfigReadCreateHostList();
     tnSetAppTooltips();
@@ -110,6 +120,9 @@ void tnStartUp(int argc, char** argv)
     Fl::focus(app->hostList);
     app->hostList->clear_visible_focus();
     signal(SIGPIPE, SIG_IGN);
+    // The toolkit's own descriptors (its wake-up pipe, the display) exist now: no program
+    // started from here (a custom command, an ssh client) inherits them.
+    tnMarkDescriptorsCloseOnExec();
     Fl::add_timeout(1.0, tnConnectionWatcher);
     Fl::add_clipboard_notify(tnHandleLocalClipboard);
     tnResizeScroller();
@@ -160,7 +173,13 @@ void tnMessageWindow(const std::string& message, const std::string& title)
 
 void tnCloseChildWindow(Fl_Widget*, void* window)
 {
-    if (window)
-        static_cast<Fl_Window*>(window)->hide();
+    // A TNChildWindow (core/child_window.h) does the rest of the closing in its hide().
+    auto* closing = static_cast<Fl_Window*>(window);
+    if (closing)
+        closing->hide();
+    if (closing && app->childWindow == closing) {
+        app->childWindow = nullptr;
+        app->itmBeingEdited = nullptr;
+    }
     app->childWindowVisible = false;
 }

@@ -1,0 +1,7 @@
+#include "gui/openers.h"
+
+TNOpeners& tnOpeners()
+{
+    static TNOpeners openers;
+    return openers;
+}
