@@ -47,6 +47,10 @@ Fl_Spinner* tnOptionsSpinner(int y, const char* label, int min, int max, int val
     spinner->labelsize(app->appFontSize);
     spinner->textsize(app->appFontSize);
     spinner->tooltip(tooltip);
+    // Enter in the field saves the window, as everywhere else in it; the typed text is read
+    // (and kept to the range) when it leaves the field and on Save.
+    if (auto* field = dynamic_cast<Fl_Input*>(spinner->child(0)))
+        field->when(FL_WHEN_RELEASE);
     return spinner;
 }
 
