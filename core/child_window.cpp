@@ -29,6 +29,17 @@ void TNChildWindow::hide()
     Fl::delete_widget(this);
 }
 
+int TNChildWindow::handle(int event)
+{
+    const int key = Fl::event_key();
+    if ((event == FL_SHORTCUT || event == FL_KEYBOARD) && (key == FL_Enter || key == FL_KP_Enter) && enterButton_ &&
+        enterButton_->active_r() && !Fl::event_state(FL_SHIFT | FL_CTRL | FL_ALT | FL_META)) {
+        enterButton_->do_callback();
+        return 1;
+    }
+    return Fl_Window::handle(event);
+}
+
 bool tnClaimChildWindow()
 {
     if (app->childWindowVisible)

@@ -220,6 +220,7 @@ void tnShowAppOptions()
     tnOptionsNote(414, 210, "Restart Tandrel for font or icon changes", FL_HELVETICA_ITALIC);
     o.cancelButton = tnOptionsButton(430, "Cancel", FL_Escape, "Click to abandon any edits and close this window");
     o.saveButton = tnOptionsButton(540, "Save", FL_Enter, "Click to save edits and close this window");
+    window->enterButton(o.saveButton);
     window->end();
     window->show();
 

@@ -348,6 +348,7 @@ void tnShowItemOptions(HostItem* itm)
                                            "Click to abandon any edits to this connection and close this window");
     ItmOpts.saveButton = tnOptionsButton(435, "Save", FL_Enter,
                                          "Click to save edits made to this connection and close this window");
+    window->enterButton(ItmOpts.saveButton);
     window->end();
 
     tnGreyListenerFields(itm->isListener);

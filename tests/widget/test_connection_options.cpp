@@ -287,10 +287,21 @@ TEST_F(ItemOptionsTest, RadioButtonsFormTwoSets)
     EXPECT_EQ(o.scaleOffRadio->value(), 1);
     EXPECT_EQ(o.scaleUpDownRadio->value(), 0);
     EXPECT_EQ(o.vncRadio->value(), 1);
-    tnTestClick(app->childWindow, o.saveButton);
+    // Enter saves with the pointer over the fields too (where their group would take it to
+    // move the focus on).
+    save();
     EXPECT_EQ(app->childWindow, nullptr);
     EXPECT_EQ(alpha->hostType, 'v');
     EXPECT_EQ(alpha->scaling, 's');
+
+    // The same with the keyboard in a text field and the pointer over it.
+    editLine(2);
+    ItmOpts.vncPasswordInput->take_focus();
+    tnTestClick(app->childWindow, ItmOpts.vncPasswordInput);
+    ItmOpts.vncPasswordInput->value("typed");
+    save();
+    EXPECT_EQ(app->childWindow, nullptr);
+    EXPECT_EQ(beta->vncPassword, "typed");
 }
 
 TEST_F(ItemOptionsTest, NewHostGoesAfterTheSelectedLineOrAtTheEnd)
