@@ -12,7 +12,8 @@
 #include <deque>
 #include <mutex>
 
-#include "core/app.h"
+#include "connection/vnc_object.h"
+#include "core/modal.h"
 
 extern char** environ;
 
@@ -49,7 +50,7 @@ void tnShowCommandFailures(void*)
     showing = true;
     std::string text;
     while (tnTakePendingFailure(&text)) {
-        if (app->isShuttingDown) {
+        if (engine.isShuttingDown) {
             fputs((text + "\n").c_str(), stdout);
             fflush(stdout);
             continue;

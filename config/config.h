@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-class AppState;
+struct AppOptions;
 class HostItem;
 
 // The two separator texts of the host list.
@@ -28,6 +28,13 @@ constexpr int tnMaxStartingLocalPort = 65436;
 // A compression or quality level typed or stored as text: read as atoi reads it, its low
 // 8 bits, then at most 9 ("12" 9, "256" 0, "-1" 9, " 7" 7, no digits 0).
 uint8_t tnConfigLevelFromText(const std::string& text);
+// A whole number typed or stored as text, read as atoi reads it (no digits give 0), kept
+// within int.
+int tnIntegerFromText(const std::string& text);
+// The value of a number field with a range (a spinner) whose text is `text`: the number
+// read from its start, truncated toward zero and kept within [min, max]; `current` when
+// the text holds no number.
+int tnSpinnerValueFromText(const std::string& text, int min, int max, int current);
 std::string tnGetConfigProperty(const char* line);
 std::string tnGetConfigValue(const char* line);
 bool tnConvertStringToBoolean(const std::string& text);
@@ -35,9 +42,9 @@ std::string tnConvertBooleanToString(bool value);
 
 // Reads a whole configuration text: applies application keys to `options` and returns
 // the host-list lines (new HostItems, separators) in order.
-std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppState& options);
+std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppOptions& options);
 // The whole file text for the given options and hosts (listening items are skipped).
-std::string tnConfigSerialize(const AppState& options, const std::vector<const HostItem*>& hosts);
+std::string tnConfigSerialize(const AppOptions& options, const std::vector<const HostItem*>& hosts);
 // Writes `text` to `path` safely: temporary file in the same directory (mode 0600),
 // fsync, rename over the old file. Returns false (old file untouched) on any failure,
 // also when an existing file at `path` may not be written by this process or is not a
@@ -55,7 +62,6 @@ struct TNConfigFileText {
 // case of no file at all (ENOENT).
 TNConfigFileText tnReadConfigFile(const std::string& path);
 
-// --- The program's operations on app and its host list ---
-void tnConfigReadCreateHostList();
-void tnConfigWrite();
+// Makes the configuration directory (appOptions.configPath, mode 0700) when it is missing;
+// says so in a box and exits with status 255 when it cannot.
 void tnConfigCreateNewDir();

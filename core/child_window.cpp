@@ -4,12 +4,22 @@
 
 #include "core/app.h"
 
+namespace {
+
+// The window manager's close (and Escape with no other taker) closes the window.
+void tnCloseThisChildWindow(Fl_Widget* window, void*)
+{
+    window->hide();
+}
+
+} // namespace
+
 TNChildWindow::TNChildWindow(int x, int y, int w, int h, const char* title, void (*onClosed)())
     : Fl_Window(x, y, w, h), onClosed(onClosed)
 {
     copy_label(title);
     set_modal();
-    callback(tnCloseChildWindow, this);
+    callback(tnCloseThisChildWindow);
     app->childWindow = this;
 }
 

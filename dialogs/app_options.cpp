@@ -17,8 +17,10 @@
 #include "config/config.h"
 #include "config/host_item.h"
 #include "core/app.h"
+#include "core/options.h"
 #include "core/child_window.h"
 #include "dialogs/about.h"
+#include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
 #include "gui/main_window.h"
@@ -44,8 +46,8 @@ Fl_Spinner* tnOptionsSpinner(int y, const char* label, int min, int max, int val
     spinner->step(1);
     spinner->range(min, max);
     spinner->value(value);
-    spinner->labelsize(app->appFontSize);
-    spinner->textsize(app->appFontSize);
+    spinner->labelsize(appOptions.appFontSize);
+    spinner->textsize(appOptions.appFontSize);
     spinner->tooltip(tooltip);
     // Enter in the field saves the window, as everywhere else in it; the typed text is read
     // (and kept to the range) when it leaves the field and on Save.
@@ -58,8 +60,8 @@ TNInput* tnOptionsInput(int x, int y, int w, const char* label, const std::strin
 {
     auto* input = new TNInput(x, y, w, 28, label);
     input->value(value.c_str());
-    input->labelsize(app->appFontSize);
-    input->textsize(app->appFontSize);
+    input->labelsize(appOptions.appFontSize);
+    input->textsize(appOptions.appFontSize);
     input->tooltip(tooltip);
     return input;
 }
@@ -68,7 +70,7 @@ Fl_Check_Button* tnOptionsCheck(int y, const char* label, bool on, const char* t
 {
     auto* check = new Fl_Check_Button(300, y, 210, 28, label);
     check->value(on ? 1 : 0);
-    check->labelsize(app->appFontSize);
+    check->labelsize(appOptions.appFontSize);
     check->tooltip(tooltip);
     return check;
 }
@@ -77,7 +79,7 @@ Fl_Box* tnOptionsNote(int y, int w, const char* label, Fl_Font font)
 {
     auto* box = new Fl_Box(300, y, w, 28, label);
     box->labelfont(font);
-    box->labelsize(app->appFontSize);
+    box->labelsize(appOptions.appFontSize);
     box->align(FL_ALIGN_CENTER);
     return box;
 }
@@ -87,7 +89,7 @@ Fl_Button* tnOptionsButton(int x, const char* label, int shortcut, const char* t
     auto* button = new Fl_Button(x, 505, 100, 35, label);
     button->box(FL_GTK_UP_BOX);
     button->shortcut(shortcut);
-    button->labelsize(app->appFontSize);
+    button->labelsize(appOptions.appFontSize);
     button->tooltip(tooltip);
     button->callback(tnHandleAppOptionsButtons);
     return button;
@@ -131,53 +133,29 @@ void tnSwitchIconSet()
 void tnSaveAppOptions()
 {
     const TNAppOptsWidgets& o = AppOpts;
-    app->scanTimeout = static_cast<uint16_t>(tnSpinnerValue(o.scanWaitSpinner, tnScanWaitMin, tnScanWaitMax));
-    app->startingLocalPort = tnSpinnerValue(o.sshPortSpinner, tnLocalPortMin, tnLocalPortMax);
-    app->sshCommand = o.sshCommandInput->value();
-    app->appFontSize = tnIntegerFromText(o.appFontSizeInput->value());
-    app->listFont = o.listFontInput->value();
-    app->listFontSize = tnIntegerFromText(o.listFontSizeInput->value());
-    app->hostListWidth = tnIntegerFromText(o.listWidthInput->value());
+    appOptions.scanTimeout = static_cast<uint16_t>(tnSpinnerValue(o.scanWaitSpinner, tnScanWaitMin, tnScanWaitMax));
+    appOptions.startingLocalPort = tnSpinnerValue(o.sshPortSpinner, tnLocalPortMin, tnLocalPortMax);
+    appOptions.sshCommand = o.sshCommandInput->value();
+    appOptions.appFontSize = tnIntegerFromText(o.appFontSizeInput->value());
+    appOptions.listFont = o.listFontInput->value();
+    appOptions.listFontSize = tnIntegerFromText(o.listFontSizeInput->value());
+    appOptions.hostListWidth = tnIntegerFromText(o.listWidthInput->value());
     tnPositionWidgets();
     const bool colorBlind = o.colorBlindIconsCheck->value() != 0;
-    const bool iconSetChanged = colorBlind != app->colorBlindIcons;
-    app->colorBlindIcons = colorBlind;
+    const bool iconSetChanged = colorBlind != appOptions.colorBlindIcons;
+    appOptions.colorBlindIcons = colorBlind;
     if (iconSetChanged)
         tnSwitchIconSet();
-    app->showTooltips = o.showTooltipsCheck->value() != 0;
+    appOptions.showTooltips = o.showTooltipsCheck->value() != 0;
     tnEnableDisableTooltips();
-    app->showReverseConnect = o.reverseNoticeCheck->value() != 0;
-    app->logToFile = o.logToFileCheck->value() != 0;
+    appOptions.showReverseConnect = o.reverseNoticeCheck->value() != 0;
+    appOptions.logToFile = o.logToFileCheck->value() != 0;
     Fl::redraw();
     tnConfigWrite();
     tnCloseAppOptions();
 }
 
 } // namespace
-
-int tnIntegerFromText(const std::string& text)
-{
-    const long long value = strtoll(text.c_str(), nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
-}
-
-int tnSpinnerValueFromText(const std::string& text, int min, int max, int current)
-{
-    const char* start = text.c_str();
-    char* end = nullptr;
-    const double value = strtod(start, &end);
-    if (end == start || std::isnan(value))
-        return current;
-    if (value <= min)
-        return min;
-    if (value >= max)
-        return max;
-    return static_cast<int>(std::trunc(value));
-}
 
 void tnShowAppOptions()
 {
@@ -188,34 +166,34 @@ void tnShowAppOptions()
                                      "Application Options", tnAppOptionsClosed);
     TNAppOptsWidgets& o = AppOpts;
     o.scanWaitSpinner = tnOptionsSpinner(16, "Scan wait time (seconds) ", tnScanWaitMin, tnScanWaitMax,
-                                         app->scanTimeout,
+                                         appOptions.scanTimeout,
                                          "When scanning, this is how long Tandrel waits before moving to the next "
                                          "connected host item");
     o.sshPortSpinner = tnOptionsSpinner(48, "Starting local SSH port number ", tnLocalPortMin, tnLocalPortMax,
-                                        app->startingLocalPort,
+                                        appOptions.startingLocalPort,
                                         "This is the first SSH port used locally for VNC-over-SSH connections");
-    o.sshCommandInput = tnOptionsInput(300, 80, 210, "SSH command (eg: ssh or /usr/bin/ssh) ", app->sshCommand,
+    o.sshCommandInput = tnOptionsInput(300, 80, 210, "SSH command (eg: ssh or /usr/bin/ssh) ", appOptions.sshCommand,
                                        "This is the command to start the SSH client on your system");
-    o.logToFileCheck = tnOptionsCheck(112, " Log app events to a file", app->logToFile,
+    o.logToFileCheck = tnOptionsCheck(112, " Log app events to a file", appOptions.logToFile,
                                       "Check this to log app events to a file");
     tnOptionsNote(158, 100, "Appearance Options", FL_HELVETICA_BOLD);
-    o.appFontSizeInput = tnOptionsInput(300, 190, 42, "Application font size ", std::to_string(app->appFontSize),
+    o.appFontSizeInput = tnOptionsInput(300, 190, 42, "Application font size ", std::to_string(appOptions.appFontSize),
                                         "This is the font size used throughout Tandrel.  Restart the app to see any "
                                         "changes");
-    o.listFontInput = tnOptionsInput(300, 222, 210, "List font name (eg: Lucida Sans) ", app->listFont,
+    o.listFontInput = tnOptionsInput(300, 222, 210, "List font name (eg: Lucida Sans) ", appOptions.listFont,
                                      "This is the font used for the host list.  Restart the app to see any "
                                      "changes");
-    o.listFontSizeInput = tnOptionsInput(560, 222, 42, "Size:", std::to_string(app->listFontSize),
+    o.listFontSizeInput = tnOptionsInput(560, 222, 42, "Size:", std::to_string(appOptions.listFontSize),
                                          "This is the font size used for the host list.  Restart the app to see any "
                                          "changes");
-    o.listWidthInput = tnOptionsInput(300, 254, 210, "List width ", std::to_string(app->hostListWidth),
+    o.listWidthInput = tnOptionsInput(300, 254, 210, "List width ", std::to_string(appOptions.hostListWidth),
                                       "Width of the host list.  Restart the app to see any changes");
-    o.colorBlindIconsCheck = tnOptionsCheck(286, " Use icons for color-blind users", app->colorBlindIcons,
+    o.colorBlindIconsCheck = tnOptionsCheck(286, " Use icons for color-blind users", appOptions.colorBlindIcons,
                                             "Check this to enable color-blind-friendly icons in the host list. "
                                             "Restart the app to see any changes");
-    o.showTooltipsCheck = tnOptionsCheck(318, " Show tooltips", app->showTooltips,
+    o.showTooltipsCheck = tnOptionsCheck(318, " Show tooltips", appOptions.showTooltips,
                                          "Check this to enable tooltips in Tandrel.");
-    o.reverseNoticeCheck = tnOptionsCheck(350, " Show reverse connection notification", app->showReverseConnect,
+    o.reverseNoticeCheck = tnOptionsCheck(350, " Show reverse connection notification", appOptions.showReverseConnect,
                                           "Check this to show a message window when a reverse connection happens.");
     tnOptionsNote(414, 210, "Restart Tandrel for font or icon changes", FL_HELVETICA_ITALIC);
     o.cancelButton = tnOptionsButton(430, "Cancel", FL_Escape, "Click to abandon any edits and close this window");

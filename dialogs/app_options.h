@@ -28,18 +28,12 @@ struct TNAppOptsWidgets {
 extern TNAppOptsWidgets AppOpts;
 
 // Ranges of the two spinners: the scan wait is kept in 16 bits, and the 99 ports a tunnel
-// searches from the starting one must all be TCP ports.
+// searches from the starting one must all be TCP ports. (The rules that read the typed
+// texts are the configuration's: tnSpinnerValueFromText, tnIntegerFromText.)
 constexpr int tnScanWaitMin = 1;
 constexpr int tnScanWaitMax = 65535;
 constexpr int tnLocalPortMin = 1;
 constexpr int tnLocalPortMax = 65436;
-
-// The value of a spinner whose text field holds `text`: the number read from its start
-// (as the spinner reads it), truncated toward zero and kept within [min, max]; `current`
-// when the text holds no number.
-int tnSpinnerValueFromText(const std::string& text, int min, int max, int current);
-// A whole number typed into a field, read as atoi reads it (no digits give 0), kept in int.
-int tnIntegerFromText(const std::string& text);
 
 // Opens the window; does nothing while another child window is open.
 void tnShowAppOptions();

@@ -21,6 +21,7 @@
 #include "core/child_window.h"
 #include "core/display_text.h"
 #include "core/modal.h"
+#include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
 #include "viewer/vnc_viewer.h"

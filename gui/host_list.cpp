@@ -14,6 +14,7 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/options.h"
 #include "core/display_text.h"
 #include "core/modal.h"
 #include "gui/host_menu.h"
@@ -26,7 +27,7 @@ namespace {
 TNMenuAction tnPopUpHostMenu(const std::vector<TNMenuEntry>& entries)
 {
     std::vector<std::string> labels;
-    const std::vector<Fl_Menu_Item> items = tnMenuItems(entries, app->menuFontSize, labels);
+    const std::vector<Fl_Menu_Item> items = tnMenuItems(entries, appOptions.menuFontSize, labels);
     const Fl_Menu_Item* picked = tnPopUpMenu(items.data(), Fl::event_x() + 14, Fl::event_y() - 10);
     return tnMenuPick(entries, items, picked);
 }
@@ -54,15 +55,15 @@ void tnCopyF12Macro(const HostItem* itm)
 
 void tnEditItem(HostItem* itm)
 {
-    if (tnOpeners().itemOptions)
-        tnOpeners().itemOptions(itm);
+    if (tnWindowOpeners().itemOptions)
+        tnWindowOpeners().itemOptions(itm);
 }
 
 void tnRunPickedCommand(const HostItem* itm, TNMenuAction action)
 {
     std::string label, command;
-    if (tnCommandOfAction(*itm, action, &label, &command) && tnOpeners().runCommand)
-        tnOpeners().runCommand(label, command);
+    if (tnCommandOfAction(*itm, action, &label, &command) && tnWindowOpeners().runCommand)
+        tnWindowOpeners().runCommand(label, command);
 }
 
 // Menu of a host that is neither connected, connecting, being disconnected nor listening.
@@ -324,16 +325,16 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
         if (line < app->hostList->size())
             tnMoveSelectedLine(line, line + 1);
     } else if (button == app->btnHelp) {
-        if (tnOpeners().aboutHelp)
-            tnOpeners().aboutHelp();
+        if (tnWindowOpeners().help)
+            tnWindowOpeners().help();
     } else if (button == app->btnListen) {
         tnListen();
     } else if (button == app->btnAdd) {
-        if (tnOpeners().itemOptions)
-            tnOpeners().itemOptions(nullptr);
+        if (tnWindowOpeners().itemOptions)
+            tnWindowOpeners().itemOptions(nullptr);
     } else if (button == app->btnOptions) {
-        if (tnOpeners().appOptions)
-            tnOpeners().appOptions();
+        if (tnWindowOpeners().appOptions)
+            tnWindowOpeners().appOptions();
     }
     // btnScan gets its action with scan mode.
 }

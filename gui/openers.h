@@ -1,17 +1,26 @@
-// What the host list opens or starts that lives in a higher layer (the dialogs, the custom
-// command runner). Start-up installs the functions; a null one does nothing.
+// The windows of the dialogs layer that the main window opens, and the custom command
+// runner that the host list starts: start-up installs the openers, so that nothing here
+// depends on the dialogs or the commands. An opener that is not installed does nothing.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class HostItem;
 
-struct TNOpeners {
+struct TNWindowOpeners {
+    // The About/Help window.
+    std::function<void()> help;
     // The connection options window for a host, or for a new host (null).
-    void (*itemOptions)(HostItem* itm) = nullptr;
-    void (*appOptions)() = nullptr;
-    void (*aboutHelp)() = nullptr;
+    std::function<void(HostItem*)> itemOptions;
+    // The application options window.
+    std::function<void()> appOptions;
     // Runs a host's custom command (label, command line).
-    void (*runCommand)(const std::string& label, const std::string& command) = nullptr;
+    std::function<void(const std::string& label, const std::string& command)> runCommand;
 };
-TNOpeners& tnOpeners();
+
+inline TNWindowOpeners& tnWindowOpeners()
+{
+    static TNWindowOpeners openers;
+    return openers;
+}

@@ -44,7 +44,7 @@ TEST_F(OptionsWithConnections, DeletingAConnectedHostEndsItsConnectionFirst)
     EXPECT_EQ(lineOf(itm), 0);
     EXPECT_FALSE(itm->isConnected);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
-    EXPECT_EQ(app->activeConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 0);
     EXPECT_EQ(countOf(logText(), "Manually disconnected from 'office' - 127.0.0.1\n"), 1);
     EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; })) << "the server still has the client";
 }

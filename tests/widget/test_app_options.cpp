@@ -3,6 +3,7 @@
 // next start corrects.
 #include "dialogs/app_options.h"
 #include "main_window_fixture.h"
+#include "core/options.h"
 
 // After gtest: these pull in X headers, which define names such as None.
 #include <FL/Fl_Button.H>
@@ -36,7 +37,7 @@ protected:
         tnTestFocusWindow(app->childWindow);
     }
     static Fl_Input* fieldOf(Fl_Spinner* spinner) { return dynamic_cast<Fl_Input*>(spinner->child(0)); }
-    std::string file() const { return tnTestReadFile(app->configPathAndFile); }
+    std::string file() const { return tnTestReadFile(appOptions.configPathAndFile); }
     bool fileHasLine(const std::string& line) const { return ("\n" + file()).find("\n" + line + "\n") != std::string::npos; }
 
     std::vector<std::string> messages;
@@ -44,8 +45,8 @@ protected:
 
 TEST_F(AppOptionsTest, OpensWithTheCurrentOptions)
 {
-    app->scanTimeout = 7;
-    app->appFontSize = 13;
+    appOptions.scanTimeout = 7;
+    appOptions.appFontSize = 13;
     open();
     Fl_Window* window = app->childWindow;
     EXPECT_STREQ(window->label(), "Application Options");
@@ -94,17 +95,17 @@ TEST_F(AppOptionsTest, SaveAppliesAndWritesEveryValue)
     tnTestPressKey(app->childWindow, FL_Enter, "\r");
 
     EXPECT_EQ(app->childWindow, nullptr);
-    EXPECT_EQ(app->scanTimeout, 9);
-    EXPECT_EQ(app->startingLocalPort, 16000);
-    EXPECT_EQ(app->sshCommand, "/usr/bin/ssh -4");
-    EXPECT_TRUE(app->logToFile);
-    EXPECT_EQ(app->appFontSize, 14);
-    EXPECT_EQ(app->listFont, "Lucida Sans");
-    EXPECT_EQ(app->listFontSize, 15);
-    EXPECT_EQ(app->hostListWidth, 300);
-    EXPECT_TRUE(app->colorBlindIcons);
-    EXPECT_FALSE(app->showTooltips);
-    EXPECT_FALSE(app->showReverseConnect);
+    EXPECT_EQ(appOptions.scanTimeout, 9);
+    EXPECT_EQ(appOptions.startingLocalPort, 16000);
+    EXPECT_EQ(appOptions.sshCommand, "/usr/bin/ssh -4");
+    EXPECT_TRUE(appOptions.logToFile);
+    EXPECT_EQ(appOptions.appFontSize, 14);
+    EXPECT_EQ(appOptions.listFont, "Lucida Sans");
+    EXPECT_EQ(appOptions.listFontSize, 15);
+    EXPECT_EQ(appOptions.hostListWidth, 300);
+    EXPECT_TRUE(appOptions.colorBlindIcons);
+    EXPECT_FALSE(appOptions.showTooltips);
+    EXPECT_FALSE(appOptions.showReverseConnect);
     for (const char* line :
          {"scantimeout=9", "startinglocalport=16000", "sshcommand=/usr/bin/ssh -4", "logtofile=true", "appfontsize=14",
           "listfont=Lucida Sans", "listfontsize=15", "hostlistwidth=300", "colorblindicons=true",
@@ -123,7 +124,7 @@ TEST_F(AppOptionsTest, SaveAppliesAndWritesEveryValue)
 
 TEST_F(AppOptionsTest, TooltipsSwitchBackOnAtOnce)
 {
-    app->showTooltips = false;
+    appOptions.showTooltips = false;
     Fl_Tooltip::enable(0);
     open();
     AppOpts.showTooltipsCheck->value(1);
@@ -147,10 +148,10 @@ TEST_F(AppOptionsTest, CancelAndEscapeChangeNothing)
         else
             tnTestClick(app->childWindow, AppOpts.cancelButton);
         EXPECT_EQ(app->childWindow, nullptr);
-        EXPECT_EQ(app->scanTimeout, 2);
+        EXPECT_EQ(appOptions.scanTimeout, 2);
         EXPECT_NE(app->hostList->w(), 400);
-        EXPECT_TRUE(app->showTooltips);
-        EXPECT_FALSE(app->colorBlindIcons);
+        EXPECT_TRUE(appOptions.showTooltips);
+        EXPECT_FALSE(appOptions.colorBlindIcons);
         EXPECT_EQ(file(), before);
     }
 }
@@ -166,8 +167,8 @@ TEST_F(AppOptionsTest, SpinnersKeepToTheirRanges)
     EXPECT_STREQ(scan->value(), "70000") << "typed into the spinner's field";
     fieldOf(AppOpts.sshPortSpinner)->value("70000");
     tnTestPressKey(app->childWindow, FL_Enter, "\r");
-    EXPECT_EQ(app->scanTimeout, 65535);
-    EXPECT_EQ(app->startingLocalPort, 65436);
+    EXPECT_EQ(appOptions.scanTimeout, 65535);
+    EXPECT_EQ(appOptions.startingLocalPort, 65436);
     EXPECT_TRUE(fileHasLine("scantimeout=65535"));
     EXPECT_TRUE(fileHasLine("startinglocalport=65436"));
 
@@ -175,8 +176,8 @@ TEST_F(AppOptionsTest, SpinnersKeepToTheirRanges)
     fieldOf(AppOpts.scanWaitSpinner)->value("0");
     fieldOf(AppOpts.sshPortSpinner)->value("-3");
     tnTestPressKey(app->childWindow, FL_Enter, "\r");
-    EXPECT_EQ(app->scanTimeout, 1);
-    EXPECT_EQ(app->startingLocalPort, 1);
+    EXPECT_EQ(appOptions.scanTimeout, 1);
+    EXPECT_EQ(appOptions.startingLocalPort, 1);
 }
 
 // The running program keeps what was typed; the next start corrects it.
@@ -187,13 +188,13 @@ TEST_F(AppOptionsTest, TheNextStartCorrectsAnEmptySshCommandAndANonNumericWidth)
     AppOpts.listWidthInput->value("wide");
     AppOpts.appFontSizeInput->value("0");
     tnTestPressKey(app->childWindow, FL_Enter, "\r");
-    EXPECT_EQ(app->sshCommand, "");
-    EXPECT_EQ(app->appFontSize, 0);
+    EXPECT_EQ(appOptions.sshCommand, "");
+    EXPECT_EQ(appOptions.appFontSize, 0);
     // No digits give 0, which the layout turns into the button strip's width at once.
-    EXPECT_EQ(app->hostListWidth, 160);
+    EXPECT_EQ(appOptions.hostListWidth, 160);
     EXPECT_EQ(app->hostList->w(), 160);
 
-    AppState next;
+    AppOptions next;
     std::istringstream in(file());
     for (const TNConfigLine& line : tnConfigParse(in, next))
         delete line.item;

@@ -4,6 +4,7 @@
 // About).
 #include "dialogs/connection_options.h"
 #include "main_window_fixture.h"
+#include "core/options.h"
 
 // After gtest: these pull in X headers, which define names such as None.
 #include <FL/Fl_Box.H>
@@ -65,7 +66,7 @@ protected:
     }
     void save() { tnTestPressKey(app->childWindow, FL_Enter, "\r"); }
     void cancel() { tnTestPressKey(app->childWindow, FL_Escape, "\x1b"); }
-    std::string file() const { return tnTestReadFile(app->configPathAndFile); }
+    std::string file() const { return tnTestReadFile(appOptions.configPathAndFile); }
     bool fileHasLine(const std::string& line) const { return ("\n" + file()).find("\n" + line + "\n") != std::string::npos; }
 
     HostItem* alpha = nullptr;

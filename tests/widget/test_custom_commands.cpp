@@ -2,6 +2,7 @@
 // runs, failures are told, the window never waits for a command.
 #include "commands/custom_command.h"
 #include "main_window_fixture.h"
+#include "connection/vnc_object.h"
 
 // After gtest: these pull in X headers, which define names such as None.
 #include <FL/Fl_Box.H>
@@ -139,11 +140,11 @@ TEST_F(CustomCommandTest, LongCommandsDoNotBlockTheWindow)
 // Once the program shuts down, a failure no longer opens a box (which would hold up the end).
 TEST_F(CustomCommandTest, NoFailureBoxOnceShuttingDown)
 {
-    app->isShuttingDown = true;
+    engine.isShuttingDown = true;
     tnRunCommand("Late", touch("late") + "; exit 4");
     ASSERT_TRUE(tnTestPumpUntil([&] { return exists("late"); }, 10.0));
     tnTestPump(0.5);
-    app->isShuttingDown = false;
+    engine.isShuttingDown = false;
     EXPECT_TRUE(messages.empty());
 }
 

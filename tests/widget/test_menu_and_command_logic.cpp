@@ -1,6 +1,5 @@
-// The logic of the options windows, the host menus and the custom command runner that
-// needs no widgets: the level and spinner rules, menu entries and picks, failure texts and
-// running a command line through the shell.
+// The host menus and the custom command runner without widgets: menu entries, labels and
+// picks, failure texts, and running a command line through the shell.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -11,58 +10,10 @@
 #include <vector>
 
 #include "commands/custom_command.h"
-#include "config/config.h"
 #include "config/host_item.h"
-#include "dialogs/app_options.h"
 #include "gui/host_menu.h"
 
 namespace {
-
-TEST(LevelFromText, ReadsLikeAtoiKeepsEightBitsAndCapsAtNine)
-{
-    struct Case {
-        const char* text;
-        unsigned level;
-    };
-    const Case cases[] = {
-        {"7", 7},    {" 7", 7},   {"+3", 3}, {"5x", 5},   {"9", 9},   {"12", 9},  {"-1", 9},
-        {"256", 0},  {"264", 8},  {"265", 9}, {"", 0},    {"abc", 0}, {"x5", 0},  {"99999999999", 9},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(tnConfigLevelFromText(c.text), c.level) << '"' << c.text << '"';
-}
-
-TEST(SpinnerValueFromText, TruncatesAndKeepsToTheRange)
-{
-    struct Case {
-        const char* text;
-        int min, max, current, value;
-    };
-    const Case cases[] = {
-        {"70000", tnScanWaitMin, tnScanWaitMax, 2, 65535},
-        {"65535", tnScanWaitMin, tnScanWaitMax, 2, 65535},
-        {"0", tnScanWaitMin, tnScanWaitMax, 2, 1},
-        {"-5", tnScanWaitMin, tnScanWaitMax, 2, 1},
-        {"12.9", tnScanWaitMin, tnScanWaitMax, 2, 12},
-        {" 30s", tnScanWaitMin, tnScanWaitMax, 2, 30},
-        {"", tnScanWaitMin, tnScanWaitMax, 7, 7},
-        {"abc", tnScanWaitMin, tnScanWaitMax, 7, 7},
-        {"70000", tnLocalPortMin, tnLocalPortMax, 15000, 65436},
-        {"65436", tnLocalPortMin, tnLocalPortMax, 15000, 65436},
-        {"65437", tnLocalPortMin, tnLocalPortMax, 15000, 65436},
-        {"1e9", tnLocalPortMin, tnLocalPortMax, 15000, 65436},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(tnSpinnerValueFromText(c.text, c.min, c.max, c.current), c.value) << '"' << c.text << '"';
-}
-
-TEST(IntegerFromText, ReadsLikeAtoi)
-{
-    EXPECT_EQ(tnIntegerFromText("abc"), 0);
-    EXPECT_EQ(tnIntegerFromText(" 42px"), 42);
-    EXPECT_EQ(tnIntegerFromText("-3"), -3);
-    EXPECT_EQ(tnIntegerFromText(""), 0);
-}
 
 TEST(MenuLabel, ShowsTheTextAsTyped)
 {

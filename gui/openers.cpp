@@ -1,7 +1,0 @@
-#include "gui/openers.h"
-
-TNOpeners& tnOpeners()
-{
-    static TNOpeners openers;
-    return openers;
-}
