@@ -24,6 +24,7 @@
 #include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
+#include "gui/quick_info.h"
 #include "viewer/vnc_viewer.h"
 
 TNItmOptsWidgets ItmOpts;
@@ -281,6 +282,9 @@ void tnSaveItemOptions(HostItem* itm)
         newHost = nullptr;
     }
     tnUpdateHostListItemText();
+    // The panel under the list shows the saved values of the selected host at once.
+    if (itm == tnItemFromLine(app->hostList->value()))
+        tnQuickInfoSetLabelAndText(itm);
     // Connection values are copied when an attempt starts, so they apply at the next one;
     // how the picture is laid out applies now.
     VncViewer* viewer = app->vncViewer;

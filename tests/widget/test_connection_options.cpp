@@ -252,8 +252,9 @@ TEST_F(ItemOptionsTest, SaveStoresEveryFieldInTheRecordAndTheFile)
         EXPECT_TRUE(f.stored(*beta)) << f.fileLine;
         EXPECT_TRUE(fileHasLine(f.fileLine)) << f.fileLine;
     }
-    // The renamed line shows its new name at once.
+    // The renamed line and the panel of the selected line show the new name at once.
     EXPECT_STREQ(app->hostList->text(2), "Beta 2");
+    EXPECT_STREQ(app->quickInfoName->label(), "Beta 2");
     EXPECT_TRUE(messages.empty());
 }
 
