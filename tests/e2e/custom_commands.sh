@@ -25,7 +25,7 @@ customcommand1label=Make file
 customcommand1=touch '$E2E_TMP/made'
 customcommand2enabled=true
 customcommand2label=Sleep
-customcommand2=sleep 4; touch '$E2E_TMP/slept'
+customcommand2=sleep 8; touch '$E2E_TMP/slept'
 customcommand3enabled=true
 customcommand3label=Fail & tell
 customcommand3=sleep 1; exit 3
@@ -51,9 +51,9 @@ wait_for 50 test -e "$E2E_TMP/made" || fail "the command did not create its file
 # While "Sleep" runs, the second host connects: the window answers.
 pick 6
 xdotool mousemove --window "$APP_WIN" 40 28 click --repeat 2 --delay 80 1
-wait_for 30 grep -q "Connected to 'other' - 127.0.0.1" "$(log_file)" || fail "the window did not answer while a command ran"
+wait_for 60 grep -q "Connected to 'other' - 127.0.0.1" "$(log_file)" || fail "the window did not answer while a command ran"
 [ -e "$E2E_TMP/slept" ] && fail "the sleeping command had already ended: nothing was shown"
-wait_for 100 test -e "$E2E_TMP/slept" || fail "the sleeping command did not finish"
+wait_for 150 test -e "$E2E_TMP/slept" || fail "the sleeping command did not finish"
 
 # A failure is told in a box, which Return closes.
 pick 7
