@@ -37,7 +37,6 @@ bool tnIsConnectedOrConnecting(const HostItem* itm)
     return itm->isConnected || itm->isConnecting;
 }
 
-
 // Deletes the line of a record wherever it stands now (a menu's nested event loop may
 // have moved it).
 void tnDeleteLineOf(const HostItem* itm)
