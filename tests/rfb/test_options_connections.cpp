@@ -115,6 +115,33 @@ std::string descriptorTarget(int fd)
     return length > 0 ? std::string(target, static_cast<size_t>(length)) : "";
 }
 
+// "socket:[inode]" of the socket listening on TCP `port` (from /proc/net/tcp), or "".
+std::string listeningSocketOnPort(int port)
+{
+    std::istringstream table(tnTestReadFile("/proc/net/tcp"));
+    std::string line;
+    std::getline(table, line);  // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+        fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+        const size_t colon = local.find(':');
+        if (state == "0A" && colon != std::string::npos && strtol(local.c_str() + colon + 1, nullptr, 16) == port)
+            return "socket:[" + inode + "]";
+    }
+    return "";
+}
+
+// This process's descriptor whose target is `target`, or -1.
+int descriptorOf(const std::string& target)
+{
+    for (int fd = 0; fd < 1024; fd++) {
+        if (descriptorTarget(fd) == target)
+            return fd;
+    }
+    return -1;
+}
+
 class CommandsBesidePort5500 : public OptionsWithConnections {
 protected:
     void SetUp() override
@@ -138,13 +165,16 @@ TEST_F(CommandsBesidePort5500, RunningCommandHoldsNoConnectionNorTheListeningPor
     tnHandleHostListButtons(app->btnListen, nullptr);
     HostItem* listener = tnItemFromLine(app->hostList->size());
     ASSERT_TRUE(listener && listener->isListener);
-    ASSERT_TRUE(waitFor([listener] { return listener->vnc && listener->vnc->vncClient->listenSock >= 0; }));
+    // The listening worker owns its client: the socket is found from the outside.
+    std::string listeningTarget;
+    ASSERT_TRUE(waitFor([&] { return !(listeningTarget = listeningSocketOnPort(tnListenPort)).empty(); }));
+    const int listening = descriptorOf(listeningTarget);
+    ASSERT_GE(listening, 0);
 
     const int connection = itm->vnc->vncClient->sock;
-    const int listening = listener->vnc->vncClient->listenSock;
     EXPECT_TRUE(tnIsCloseOnExec(connection));
     EXPECT_TRUE(tnIsCloseOnExec(listening));
-    const std::set<std::string> ours = {descriptorTarget(connection), descriptorTarget(listening)};
+    const std::set<std::string> ours = {descriptorTarget(connection), listeningTarget};
     ASSERT_EQ(ours.size(), 2u);
 
     const std::string out = dir + "/fds.txt";
