@@ -16,6 +16,8 @@
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
+#include "connection/ssh_connection.h"
+#include "connection/ssh_tunnel.h"
 #include "core/display_text.h"
 #include "core/log.h"
 #include "core/modal.h"
@@ -43,22 +45,20 @@ void tnSetIcon(HostItem* itm, TNHostIcon icon)
     tnFrontEnd().hostIconChanged(itm, icon);
 }
 
-// ---- SSH tunnels --------------------------------------------------------------------
-// This build has no SSH tunnel: an attempt of a type-'s' host fails right away with a
-// clear error text. Returns false when the attempt must not go on.
+// ---- SSH tunnels (connection/ssh_tunnel.cpp) ------------------------------------------
+// Prepares the tunnel of a type-'s' host's attempt; false when the attempt must not go on.
 bool tnStartSSHTunnel(HostItem* itm)
 {
-    tnDebugLog("tnCreateVNCObject - Host is SSH type");
-    itm->isConnecting = false;
-    itm->hasCouldntConnect = true;
-    itm->hasAborted = true;
-    itm->setLastError("SSH support unavailable");
-    tnLogToFile("ERROR - SSH support unavailable for " + tnConnectionLogSuffix(itm));
-    return false;
+    return tnPrepareSSHTunnel(itm, itm->vnc);
 }
 
-void tnStopSSHTunnel(HostItem*) {}
+void tnStopSSHTunnel(HostItem* itm)
+{
+    tnCloseSSHConnection(itm, itm->vnc);
+}
 // -------------------------------------------------------------------------------------
+
+void tnNothingToDo(void*) {}
 
 // The worker's outcome when no handshake could be tried.
 void tnWorkerAborted(HostItem* itm)
@@ -271,6 +271,9 @@ void tnUnwatchShownSocket(VncObject* vnc)
 
 VncObject::~VncObject()
 {
+    // Normally closed when the connection ended; closing again does nothing.
+    if (sshTunnel)
+        sshTunnel->close();
     tnUnwatchShownSocket(this);
     tnCountedObjects().erase(this);
     delete cursorImage;
@@ -417,6 +420,10 @@ void VncObject::createVNCObject(HostItem* itm)
     tnDebugLog("tnCreateVNCObject - Creating and running itm->threadRFB");
     // From here on the worker reads its own copy of the host; the host stays editable.
     vnc->handshakeHost = tnHandshakeHostOf(*itm);
+    // The toolkit makes the lock of its awake queue at the queue's first use, unguarded: that
+    // first use is here, on the main thread, and not two workers handing in results at once.
+    static const bool awakeQueueMade = (Fl::awake(tnNothingToDo, nullptr), true);
+    (void)awakeQueueMade;
     itm->isWorkerRunning = true;
     if (pthread_create(&itm->threadRFB, nullptr, initVNCConnection, itm) != 0) {
         itm->isWorkerRunning = false;
@@ -449,6 +456,19 @@ void* VncObject::initVNCConnection(void* data)
         tnWorkerAborted(itm);
     } else if (vnc->handshakeHost.isListener) {
         tnListenAndHandshake(vnc);
+    } else if (vnc->handshakeHost.hostType == 's') {
+        if (tnCreateSSHConnection(vnc)) {
+            // The tunnel's own port, given as such: the library reads a number below 5900
+            // in "host:port" as a display number.
+            rfbClient* client = vnc->vncClient;
+            free(client->serverHost);
+            client->serverHost = strdup("127.0.0.1");
+            client->serverPort = vnc->sshTunnel->localPort();
+            char* argv[] = {tnProgramName, nullptr};
+            tnHandshake(vnc, 1, argv);
+        } else {
+            tnWorkerAborted(itm);
+        }
     } else if (vnc->handshakeHost.connectAddress.size() > 6) {
         char* address = strdup(vnc->handshakeHost.connectAddress.c_str());
         char* argv[] = {tnProgramName, address, nullptr};
@@ -487,7 +507,7 @@ void VncObject::endViewer()
     tnUncountActiveConnection(this);
     host->isConnected = false;
     host->hasDisconnectRequest = false;
-    if (host->hostType == 's')
+    if (host->hostType == 's' || sshTunnel)
         tnStopSSHTunnel(host);
     if (host->isWorkerRunning) {
         // The handshake (or the wait of a listening line) is still running or its result

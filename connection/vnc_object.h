@@ -10,11 +10,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class HostItem;
 class Fl_RGB_Image;
+class TNSSHTunnel;
 
 // Seconds a read from a server may stall in the middle of a message before the
 // connection is given up (the library's default would wait forever). Read on the main
@@ -91,6 +93,8 @@ public:
     std::string refusal;
     // The host as it was when the attempt started; the worker reads only this of it.
     TNHandshakeHost handshakeHost;
+    // The SSH tunnel of a type-'s' host's attempt (connection/ssh_tunnel.h), or null.
+    std::shared_ptr<TNSSHTunnel> sshTunnel;
 
     ~VncObject();
 
