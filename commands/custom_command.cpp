@@ -69,7 +69,7 @@ std::string tnCommandFailureText(const std::string& label, int exitCode)
     return text;
 }
 
-int tnRunShellCommand(const std::string& command)
+int tnRunCommandThroughShell(const std::string& command)
 {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
@@ -137,7 +137,7 @@ void* tnRunCommandHelper(void* data)
         tnReportCommandFailure("Command or command label is NULL");
         return nullptr;
     }
-    const int exitCode = tnRunShellCommand(job->command);
+    const int exitCode = tnRunCommandThroughShell(job->command);
     if (exitCode != 0)
         tnReportCommandFailure(tnCommandFailureText(job->label, exitCode));
     delete job;

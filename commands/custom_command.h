@@ -20,7 +20,7 @@ void* tnRunCommandHelper(void* job);
 // host connection, no listening socket, no pipe), with the default action for every signal.
 // Returns the shell's exit status when it ended normally, otherwise the raw wait status
 // (127 when the shell could not be started). Any thread.
-int tnRunShellCommand(const std::string& command);
+int tnRunCommandThroughShell(const std::string& command);
 
 // The message of a failed command: "Command failed: '<label>'\n\nExit code: <code>\n",
 // cut to 1022 characters.

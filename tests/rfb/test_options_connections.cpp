@@ -83,6 +83,28 @@ TEST_F(OptionsWithConnections, SavingAConnectedHostAppliesViewValuesAtOnce)
     EXPECT_EQ(itm->vnc->handshakeHost.connectAddress, "127.0.0.1:" + std::to_string(server->port()));
 }
 
+// A plain VNC host saved as "VNC through SSH" while connected keeps its connection: the
+// watcher (which looks while any attempt is pending) does not take it for a lost tunnel.
+TEST_F(OptionsWithConnections, TypeSavedAsSshLeavesAPlainConnectionUp)
+{
+    TNTestServer* server = startServer();
+    HostItem* itm = addHost("plain", server->port());
+    ASSERT_TRUE(connectAndWait(itm));
+    openOptions(itm);
+    ItmOpts.vncSshRadio->setonly();
+    save();
+    ASSERT_EQ(itm->hostType, 's');
+
+    TNSilentServer silent;
+    HostItem* waiting = addHost("waiting", silent.port);
+    VncObject::createVNCObject(waiting);
+    ASSERT_GT(engine.pendingConnectionCount, 0);
+    tnTestPump(2.5);  // two passes of the one-second watcher
+    EXPECT_TRUE(itm->isConnected);
+    EXPECT_EQ(countOf(logText(), "disconnected from 'plain'"), 0);
+    silent.close();
+}
+
 // A host edited while its handshake runs: the attempt goes on with the values it started
 // with, the next one takes the new ones.
 TEST_F(OptionsWithConnections, SavingAConnectingHostChangesOnlyTheNextAttempt)

@@ -132,29 +132,29 @@ TEST(CommandFailureText, NamesTheLabelAndTheExitCodeAndIsCut)
     EXPECT_EQ(tnCommandFailureText(std::string(2000, 'x'), 3).size(), 1022u);
 }
 
-TEST(RunShellCommand, GivesTheExitStatusOrTheRawWaitStatus)
+TEST(RunCommandThroughShell, GivesTheExitStatusOrTheRawWaitStatus)
 {
-    EXPECT_EQ(tnRunShellCommand("true"), 0);
-    EXPECT_EQ(tnRunShellCommand("exit 3"), 3);
-    EXPECT_EQ(tnRunShellCommand("no-such-command-here 2>/dev/null"), 127);
-    EXPECT_EQ(tnRunShellCommand("kill -9 $$"), SIGKILL);
+    EXPECT_EQ(tnRunCommandThroughShell("true"), 0);
+    EXPECT_EQ(tnRunCommandThroughShell("exit 3"), 3);
+    EXPECT_EQ(tnRunCommandThroughShell("no-such-command-here 2>/dev/null"), 127);
+    EXPECT_EQ(tnRunCommandThroughShell("kill -9 $$"), SIGKILL);
 }
 
 // The command inherits no descriptor beyond the standard streams and does not ignore
 // SIGPIPE (the program itself ignores it).
-TEST(RunShellCommand, StartsCleanOfTheProgramsDescriptorsAndSignalDispositions)
+TEST(RunCommandThroughShell, StartsCleanOfTheProgramsDescriptorsAndSignalDispositions)
 {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);  // without close-on-exec
     const std::string check = "test ! -e /proc/$$/fd/" + std::to_string(fds[0]) + " && test ! -e /proc/$$/fd/" +
                               std::to_string(fds[1]);
-    EXPECT_EQ(tnRunShellCommand(check), 0);
+    EXPECT_EQ(tnRunCommandThroughShell(check), 0);
     close(fds[0]);
     close(fds[1]);
 
     signal(SIGPIPE, SIG_IGN);
     // Bit 13 of the shell's ignored-signal mask is SIGPIPE.
-    EXPECT_EQ(tnRunShellCommand("test $(( 0x$(sed -n 's/^SigIgn:\\t//p' /proc/$$/status) & 0x1000 )) -eq 0"), 0);
+    EXPECT_EQ(tnRunCommandThroughShell("test $(( 0x$(sed -n 's/^SigIgn:\\t//p' /proc/$$/status) & 0x1000 )) -eq 0"), 0);
     signal(SIGPIPE, SIG_DFL);
 }
 
