@@ -1,6 +1,7 @@
 // The configuration file: application options and the host list.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <string>
 #include <vector>
@@ -18,7 +19,22 @@ struct TNConfigLine {
     HostItem* item = nullptr;
 };
 
+// Upper bounds of two options: the scan wait is a 16-bit number of seconds, and a tunnel
+// searches 99 ports from the starting one, which must all be TCP ports.
+constexpr int tnMaxScanTimeout = 65535;
+constexpr int tnMaxStartingLocalPort = 65436;
+
 // --- Pure text functions (no widgets) ---
+// A compression or quality level typed or stored as text: read as atoi reads it, its low
+// 8 bits, then at most 9 ("12" 9, "256" 0, "-1" 9, " 7" 7, no digits 0).
+uint8_t tnConfigLevelFromText(const std::string& text);
+// A whole number typed or stored as text, read as atoi reads it (no digits give 0), kept
+// within int.
+int tnIntegerFromText(const std::string& text);
+// The value of a number field with a range (a spinner) whose text is `text`: the number
+// read from its start, truncated toward zero and kept within [min, max]; `current` when
+// the text holds no number.
+int tnSpinnerValueFromText(const std::string& text, int min, int max, int current);
 std::string tnGetConfigProperty(const char* line);
 std::string tnGetConfigValue(const char* line);
 bool tnConvertStringToBoolean(const std::string& text);

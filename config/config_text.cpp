@@ -1,6 +1,7 @@
 // The configuration text: key/value lines, value conversions, the whole-file reader and writer.
 #include <cctype>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <cstdlib>
 #include <string_view>
@@ -44,11 +45,9 @@ int readInteger(const std::string& text)
     return static_cast<int>(value);
 }
 
-// Compression and quality: the low 8 bits of the number, at most 9.
 uint8_t readLevel(const std::string& text)
 {
-    const uint8_t level = static_cast<uint8_t>(static_cast<unsigned>(readInteger(text)) & 0xffu);
-    return level > 9 ? 9 : level;
+    return tnConfigLevelFromText(text);
 }
 
 std::string decodeBase64Field(const std::string& text)
@@ -101,13 +100,13 @@ const TNAppKey kAppKeys[] = {
     {"scantimeout",
      [](AppOptions& a, const std::string& v) {
          const int seconds = readInteger(v);
-         a.scanTimeout = seconds < 2 ? 1 : (seconds > 65535 ? 65535 : static_cast<uint16_t>(seconds));
+         a.scanTimeout = seconds < 2 ? 1 : (seconds > tnMaxScanTimeout ? tnMaxScanTimeout : static_cast<uint16_t>(seconds));
      },
      [](const AppOptions& a, std::string& out) { out += std::to_string(static_cast<unsigned>(a.scanTimeout)); }},
     {"startinglocalport",
      [](AppOptions& a, const std::string& v) {
          const int port = readInteger(v);
-         a.startingLocalPort = port <= 0 ? 15000 : port;
+         a.startingLocalPort = port <= 0 ? 15000 : (port > tnMaxStartingLocalPort ? tnMaxStartingLocalPort : port);
      },
      [](const AppOptions& a, std::string& out) { out += std::to_string(a.startingLocalPort); }},
     {"sshcommand", [](AppOptions& a, const std::string& v) { a.sshCommand = v.empty() ? "ssh" : v; },
@@ -266,6 +265,31 @@ const char kFileHeader[] =
     "# program options\n";
 
 } // namespace
+
+int tnIntegerFromText(const std::string& text)
+{
+    return readInteger(text);
+}
+
+int tnSpinnerValueFromText(const std::string& text, int min, int max, int current)
+{
+    const char* start = text.c_str();
+    char* end = nullptr;
+    const double value = strtod(start, &end);
+    if (end == start || std::isnan(value))
+        return current;
+    if (value <= min)
+        return min;
+    if (value >= max)
+        return max;
+    return static_cast<int>(std::trunc(value));
+}
+
+uint8_t tnConfigLevelFromText(const std::string& text)
+{
+    const uint8_t level = static_cast<uint8_t>(static_cast<unsigned>(readInteger(text)) & 0xffu);
+    return level > 9 ? 9 : level;
+}
 
 std::string tnGetConfigProperty(const char* line)
 {

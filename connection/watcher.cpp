@@ -148,7 +148,8 @@ void tnConnectionWatcher(void*)
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
         for (HostItem* itm : tnFrontEnd().listedHosts()) {
             if (itm->vnc) {
-                if (itm->isConnected && itm->hostType == 's' && !itm->sshReady) {
+                // The type the attempt started with: a saved change applies at the next one.
+                if (itm->isConnected && itm->vnc->handshakeHost.hostType == 's' && !itm->sshReady) {
                     // pendingConnectionCount stays: this attempt's result has been counted
                     // off already (or, still queued, will be when the handler drops it), so
                     // taking one off here would leave other attempts uncounted.

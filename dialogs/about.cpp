@@ -10,6 +10,7 @@
 #include <FL/Fl_Window.H>
 
 #include "core/app.h"
+#include "core/child_window.h"
 #include "core/options.h"
 #include "core/version.h"
 #include "gui/main_window.h"
@@ -86,15 +87,12 @@ std::string tnAboutHelpText()
 
 void tnShowAboutHelp()
 {
-    if (app->childWindowVisible)
+    if (!tnClaimChildWindow())
         return;
-    app->childWindowVisible = true;
 
     Fl_Group::current(nullptr);
-    Fl_Window* window = new Fl_Window(app->mainWin->w() / 2 - 382, app->mainWin->h() / 2 - 297, 765, 595,
-                                      "About Tandrel-FLTK / Help");
-    window->set_modal();
-    window->callback(tnCloseChildWindow, window);
+    Fl_Window* window = new TNChildWindow(app->mainWin->w() / 2 - 382, app->mainWin->h() / 2 - 297, 765, 595,
+                                          "About Tandrel-FLTK / Help", nullptr);
 
     Fl_Help_View* view = new Fl_Help_View(10, 10, 745, 525);
     view->color(FL_BACKGROUND2_COLOR);

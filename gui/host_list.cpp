@@ -17,52 +17,24 @@
 #include "core/options.h"
 #include "core/display_text.h"
 #include "core/modal.h"
+#include "gui/host_menu.h"
 #include "gui/openers.h"
 #include "gui/quick_info.h"
 
 namespace {
 
-Fl_Menu_Item tnMenuEntry(const char* text, int flags = 0)
+// Pops a menu up next to the mouse; returns the action of the picked entry.
+TNMenuAction tnPopUpHostMenu(const std::vector<TNMenuEntry>& entries)
 {
-    Fl_Menu_Item entry{};
-    entry.text = text;
-    entry.flags = flags;
-    entry.labeltype_ = FL_NORMAL_LABEL;
-    entry.labelfont_ = FL_HELVETICA;
-    entry.labelsize_ = appOptions.menuFontSize;
-    entry.labelcolor_ = FL_FOREGROUND_COLOR;
-    return entry;
-}
-
-// Pops a menu up next to the mouse; returns the chosen entry's text, "" when none was chosen.
-std::string tnPopUpHostMenu(const Fl_Menu_Item* menu)
-{
-    const Fl_Menu_Item* chosen = tnPopUpMenu(menu, Fl::event_x() + 14, Fl::event_y() - 10);
-    return chosen && chosen->label() ? chosen->label() : "";
+    std::vector<std::string> labels;
+    const std::vector<Fl_Menu_Item> items = tnMenuItems(entries, appOptions.menuFontSize, labels);
+    const Fl_Menu_Item* picked = tnPopUpMenu(items.data(), Fl::event_x() + 14, Fl::event_y() - 10);
+    return tnMenuPick(entries, items, picked);
 }
 
 bool tnIsConnectedOrConnecting(const HostItem* itm)
 {
     return itm->isConnected || itm->isConnecting;
-}
-
-// Ends the connection (or the wait of a listening line) of a host whose line is going away,
-// as a manual disconnect, so that no connection is left running without a line.
-void tnEndConnectionOfDeletedItem(HostItem* itm)
-{
-    if (itm->vnc && (tnIsConnectedOrConnecting(itm) || itm->isWaitingToShow)) {
-        itm->hasDisconnectRequest = true;
-        itm->vnc->endViewer();
-    }
-}
-
-void tnRemoveItemLine(HostItem* itm)
-{
-    const int line = tnItemNumFromItm(itm);
-    if (line > 0)
-        tnRemoveHostLine(line);
-    app->hostList->redraw();
-    tnQuickInfoSetToEmpty();
 }
 
 // Deletes the line of a record wherever it stands now (a menu's nested event loop may
@@ -80,57 +52,74 @@ void tnCopyF12Macro(const HostItem* itm)
     app->f12MacroClipboard = itm->f12Macro;
 }
 
+void tnEditItem(HostItem* itm)
+{
+    if (tnWindowOpeners().itemOptions)
+        tnWindowOpeners().itemOptions(itm);
+}
+
+void tnRunPickedCommand(const HostItem* itm, TNMenuAction action)
+{
+    std::string label, command;
+    if (tnCommandOfAction(*itm, action, &label, &command) && tnWindowOpeners().runCommand)
+        tnWindowOpeners().runCommand(label, command);
+}
+
 // Menu of a host that is neither connected, connecting, being disconnected nor listening.
 void tnShowHostMenu(HostItem* itm)
 {
-    // "Edit" (after "Connect") and the custom commands (after "Delete...", which then gets
-    // a divider) join this menu with the connection options window and the command runner.
-    const Fl_Menu_Item menu[] = {
-        tnMenuEntry("Connect"),
-        tnMenuEntry("Copy F12 macro", itm->f12Macro.empty() ? FL_MENU_INACTIVE : 0),
-        tnMenuEntry("Delete..."),
-        {},
-    };
-    const std::string chosen = tnPopUpHostMenu(menu);
-    if (chosen == "Connect")
+    switch (const TNMenuAction picked = tnPopUpHostMenu(tnIdleHostMenu(*itm))) {
+    case TNMenuAction::Connect:
         VncObject::createVNCObject(itm);
-    if (chosen == "Copy F12 macro")
+        break;
+    case TNMenuAction::Edit:
+        tnEditItem(itm);
+        break;
+    case TNMenuAction::CopyF12Macro:
         tnCopyF12Macro(itm);
-    if (chosen == "Delete...")
+        break;
+    case TNMenuAction::Delete:
         tnDeleteLineOf(itm);
+        break;
+    case TNMenuAction::Command1:
+    case TNMenuAction::Command2:
+    case TNMenuAction::Command3:
+        tnRunPickedCommand(itm, picked);
+        break;
+    default:
+        break;
+    }
 }
 
 // Menu of a listening line that holds a connection.
 void tnShowListenerConnectedMenu(HostItem* itm)
 {
-    // "Edit" joins this menu, after "Disconnect", with the connection options window.
-    const Fl_Menu_Item menu[] = {
-        tnMenuEntry("Disconnect"),
-        tnMenuEntry("Paste F12 macro", app->f12MacroClipboard.empty() ? FL_MENU_INACTIVE : 0),
-        tnMenuEntry("Clear F12 macro", itm->f12Macro.empty() ? FL_MENU_INACTIVE : 0),
-        {},
-    };
-    const std::string chosen = tnPopUpHostMenu(menu);
-    if (chosen == "Disconnect") {
+    switch (tnPopUpHostMenu(tnListenerConnectedMenu(*itm, !app->f12MacroClipboard.empty()))) {
+    case TNMenuAction::Disconnect:
         itm->hasDisconnectRequest = true;
         if (itm->vnc)
             itm->vnc->endViewer();
         tnDeleteLineOf(itm);
-        return;
-    }
-    if (chosen == "Paste F12 macro") {
+        break;
+    case TNMenuAction::Edit:
+        tnEditItem(itm);
+        break;
+    case TNMenuAction::PasteF12Macro:
         itm->f12Macro = app->f12MacroClipboard;
         app->f12MacroClipboard.clear();
-    }
-    if (chosen == "Clear F12 macro")
+        break;
+    case TNMenuAction::ClearF12Macro:
         itm->f12Macro.clear();
+        break;
+    default:
+        break;
+    }
 }
 
 // Menu of a listening line still waiting for a server.
 void tnShowListenerWaitingMenu(HostItem* itm)
 {
-    const Fl_Menu_Item menu[] = {tnMenuEntry("Delete"), {}};
-    if (tnPopUpHostMenu(menu) == "Delete")
+    if (tnPopUpHostMenu(tnListenerWaitingMenu()) == TNMenuAction::Delete)
         tnDeleteLineOf(itm);
 }
 
@@ -203,6 +192,23 @@ void tnListen()
 }
 
 } // namespace
+
+void tnEndConnectionOfDeletedItem(HostItem* itm)
+{
+    if (itm->vnc && (tnIsConnectedOrConnecting(itm) || itm->isWaitingToShow)) {
+        itm->hasDisconnectRequest = true;
+        itm->vnc->endViewer();
+    }
+}
+
+void tnRemoveItemLine(HostItem* itm)
+{
+    const int line = tnItemNumFromItm(itm);
+    if (line > 0)
+        tnRemoveHostLine(line);
+    app->hostList->redraw();
+    tnQuickInfoSetToEmpty();
+}
 
 HostItem* tnItemFromLine(int line)
 {
@@ -322,9 +328,14 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
             tnWindowOpeners().help();
     } else if (button == app->btnListen) {
         tnListen();
+    } else if (button == app->btnAdd) {
+        if (tnWindowOpeners().itemOptions)
+            tnWindowOpeners().itemOptions(nullptr);
+    } else if (button == app->btnOptions) {
+        if (tnWindowOpeners().appOptions)
+            tnWindowOpeners().appOptions();
     }
-    // btnAdd, btnOptions and btnScan get their actions with the connection options window,
-    // the application options window and scan mode.
+    // btnScan gets its action with scan mode.
 }
 
 void tnRemoveHostLine(int line)

@@ -21,3 +21,8 @@ HostItem* tnItemFromLine(int line);
 // Removes a line from the host list. Its record is detached, not freed: records live as
 // long as the program, since a worker thread may still hold one.
 void tnRemoveHostLine(int line);
+// Ends the connection (or the handshake, or the wait of a listening line) of a host whose
+// line is going away, as a manual disconnect, so that no connection runs on without a line.
+void tnEndConnectionOfDeletedItem(HostItem* itm);
+// Removes the line of a record (if it has one), redraws the list and empties the panel.
+void tnRemoveItemLine(HostItem* itm);

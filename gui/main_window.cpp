@@ -307,7 +307,13 @@ void tnHandleMainWindowEvents(Fl_Widget*, void*)
 }
 void tnCloseChildWindow(Fl_Widget*, void* window)
 {
-    if (window)
-        static_cast<Fl_Window*>(window)->hide();
+    // A TNChildWindow (core/child_window.h) does the rest of the closing in its hide().
+    auto* closing = static_cast<Fl_Window*>(window);
+    if (closing)
+        closing->hide();
+    if (closing && app->childWindow == closing) {
+        app->childWindow = nullptr;
+        app->itmBeingEdited = nullptr;
+    }
     app->childWindowVisible = false;
 }

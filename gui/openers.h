@@ -1,12 +1,22 @@
-// The windows of the dialogs layer that the main window opens (Help and the like): start-up
-// installs the openers, so that nothing here depends on the dialogs.
+// The windows of the dialogs layer that the main window opens, and the custom command
+// runner that the host list starts: start-up installs the openers, so that nothing here
+// depends on the dialogs or the commands. An opener that is not installed does nothing.
 #pragma once
 
 #include <functional>
+#include <string>
+
+class HostItem;
 
 struct TNWindowOpeners {
     // The About/Help window.
     std::function<void()> help;
+    // The connection options window for a host, or for a new host (null).
+    std::function<void(HostItem*)> itemOptions;
+    // The application options window.
+    std::function<void()> appOptions;
+    // Runs a host's custom command (label, command line).
+    std::function<void(const std::string& label, const std::string& command)> runCommand;
 };
 
 inline TNWindowOpeners& tnWindowOpeners()

@@ -16,7 +16,11 @@
 #include "core/environment.h"
 #include "core/modal.h"
 #include "core/options.h"
+#include "commands/custom_command.h"
+#include "core/descriptors.h"
 #include "dialogs/about.h"
+#include "dialogs/app_options.h"
+#include "dialogs/connection_options.h"
 #include "gui/config_io.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
@@ -45,7 +49,11 @@ void tnStartUp(int argc, char** argv)
 {
     tnMarkMainThread();
     tnSetFrontEnd(&tnGuiFrontEnd());
-    tnWindowOpeners().help = tnShowAboutHelp;
+    TNWindowOpeners& openers = tnWindowOpeners();
+    openers.help = tnShowAboutHelp;
+    openers.itemOptions = tnShowItemOptions;
+    openers.appOptions = tnShowAppOptions;
+    openers.runCommand = tnRunCommand;
     // The main thread keeps the toolkit lock from here on (taken once per process).
     static bool haveLock = false;
     if (!haveLock) {
@@ -77,6 +85,9 @@ void tnStartUp(int argc, char** argv)
     Fl::focus(app->hostList);
     app->hostList->clear_visible_focus();
     signal(SIGPIPE, SIG_IGN);
+    // The toolkit's own descriptors (its wake-up pipe, the display) exist now: no program
+    // started from here (a custom command, an ssh client) inherits them.
+    tnMarkDescriptorsCloseOnExec();
     Fl::add_timeout(1.0, tnConnectionWatcher);
     Fl::add_clipboard_notify(tnHandleLocalClipboard);
     tnResizeScroller();

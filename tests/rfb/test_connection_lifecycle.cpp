@@ -349,8 +349,10 @@ TEST_F(ConnectionLifecycle, WatcherEndsAConnectedHostWhoseTunnelIsGone)
     TNTestServer* server = startServer();
     HostItem* itm = addHost("tunnelled", server->port());
     ASSERT_TRUE(connectAndWait(itm));
-    // Connected as an SSH host whose tunnel command has ended.
+    // Connected as an SSH host whose tunnel command has ended (the watcher goes by the type
+    // the attempt started with).
     itm->hostType = 's';
+    itm->vnc->handshakeHost.hostType = 's';
     itm->sshReady = false;
 
     // The watcher looks at the list only while an attempt is pending.

@@ -580,3 +580,29 @@ TEST(ConfigFileWrite, NothingButARegularFileIsReplaced)
     EXPECT_FALSE(tnWriteFileAtomically(dir.path + "missing/tandrel-fltk.conf", "text\n", &reason));
     EXPECT_EQ(reason, "No such file or directory");
 }
+
+// The upper bounds of the scan wait and the starting local port; their low ends are kept.
+TEST(ConfigUpperClamps, ScanWaitAndStartingLocalPort)
+{
+    struct Case {
+        const char* line;
+        int scanTimeout;
+        int startingLocalPort;
+    };
+    const Case cases[] = {
+        {"scantimeout=70000", 65535, 15000},
+        {"scantimeout=65535", 65535, 15000},
+        {"scantimeout=0", 1, 15000},
+        {"startinglocalport=70000", 2, 65436},
+        {"startinglocalport=65436", 2, 65436},
+        {"startinglocalport=65437", 2, 65436},
+        {"startinglocalport=-5", 2, 15000},
+    };
+    for (const Case& c : cases) {
+        AppOptions options;
+        std::istringstream in(std::string(c.line) + "\n");
+        tnConfigParse(in, options);
+        EXPECT_EQ(options.scanTimeout, c.scanTimeout) << c.line;
+        EXPECT_EQ(options.startingLocalPort, c.startingLocalPort) << c.line;
+    }
+}

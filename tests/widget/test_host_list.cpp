@@ -65,14 +65,14 @@ TEST_F(HostListTest, RightClickMenuOfAnIdleHostGreysAnEmptyMacro)
     tnAnswerMenus(seen, "");
     tnClickHostLine(3, 3);  // beta: no macro
     ASSERT_EQ(seen.shown, 1);
-    EXPECT_EQ(seen.labels, (std::vector<std::string>{"Connect", "Copy F12 macro", "Delete..."}));
-    EXPECT_EQ(seen.flags, (std::vector<int>{0, FL_MENU_INACTIVE, 0}));
-    EXPECT_EQ(seen.sizes, (std::vector<int>{14, 14, 14}));
+    EXPECT_EQ(seen.labels, (std::vector<std::string>{"Connect", "Edit", "Copy F12 macro", "Delete..."}));
+    EXPECT_EQ(seen.flags, (std::vector<int>{0, 0, FL_MENU_INACTIVE, 0}));
+    EXPECT_EQ(seen.sizes, (std::vector<int>{14, 14, 14, 14}));
     EXPECT_STREQ(app->quickInfoName->label(), "beta");
 
     tnClickHostLine(1, 3);  // alpha has one
     ASSERT_EQ(seen.shown, 2);
-    EXPECT_EQ(seen.flags, (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(seen.flags, (std::vector<int>{0, 0, 0, 0}));
     // Closing the menu without a choice did nothing.
     EXPECT_EQ(app->hostList->size(), 6);
     EXPECT_TRUE(messages.empty());
@@ -112,14 +112,14 @@ TEST_F(HostListTest, CopyF12MacroFillsTheClipboardAndTheListenersPaste)
     const int line = app->hostList->size();
     tnAnswerMenus(seen, "Paste F12 macro");
     tnClickHostLine(line, 3);
-    EXPECT_EQ(seen.labels, (std::vector<std::string>{"Disconnect", "Paste F12 macro", "Clear F12 macro"}));
-    EXPECT_EQ(seen.flags, (std::vector<int>{0, 0, FL_MENU_INACTIVE}));
+    EXPECT_EQ(seen.labels, (std::vector<std::string>{"Disconnect", "Edit", "Paste F12 macro", "Clear F12 macro"}));
+    EXPECT_EQ(seen.flags, (std::vector<int>{0, 0, 0, FL_MENU_INACTIVE}));
     EXPECT_EQ(listener->f12Macro, "ls -l");
     EXPECT_TRUE(app->f12MacroClipboard.empty());
 
     tnAnswerMenus(seen, "Clear F12 macro");
     tnClickHostLine(line, 3);
-    EXPECT_EQ(seen.flags, (std::vector<int>{0, FL_MENU_INACTIVE, 0}));
+    EXPECT_EQ(seen.flags, (std::vector<int>{0, 0, FL_MENU_INACTIVE, 0}));
     EXPECT_TRUE(listener->f12Macro.empty());
     EXPECT_EQ(app->hostList->size(), line);
 }
