@@ -17,8 +17,10 @@
 #include "core/log.h"
 #include "core/modal.h"
 #include "dialogs/about.h"
+#include "dialogs/remote_actions.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"
+#include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -89,6 +91,7 @@ void tnStartUp(int argc, char** argv)
     tnCreateGUI();
     tnConfigReadCreateHostList();
     tnSetAppTooltips();
+    tnRemoteActionsOpener = tnShowF8Window;
     if (app->hostList->size() == 0) {
         tnInsertEmptyItem();
         app->hostList->resize(app->hostList->x(), app->hostList->y(), 170, app->hostList->h());

@@ -18,6 +18,7 @@
 #include "core/modal.h"
 #include "dialogs/about.h"
 #include "gui/quick_info.h"
+#include "gui/scan.h"
 
 namespace {
 
@@ -320,9 +321,11 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
         tnShowAboutHelp();
     } else if (button == app->btnListen) {
         tnListen();
+    } else if (button == app->btnScan) {
+        tnHandleScanButton();
     }
-    // btnAdd, btnOptions and btnScan get their actions with the connection options window,
-    // the application options window and scan mode.
+    // btnAdd and btnOptions get their actions with the connection options window and the
+    // application options window.
 }
 
 void tnRemoveHostLine(int line)
