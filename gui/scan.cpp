@@ -88,6 +88,9 @@ void tnHandleScanButton()
 void tnScanTimer(void*)
 {
     Fl::remove_timeout(tnScanTimer);
+    // Closing the program has ended every connection: no step and no message any more.
+    if (app->isShuttingDown)
+        return;
     if (!app->isScanning || app->hostList->size() == 0 || !tnThereAreConnectedItems()) {
         tnStopScan();
         return;

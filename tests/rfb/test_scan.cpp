@@ -82,8 +82,11 @@ protected:
         server->clearRecords();
     }
 
+    // Forgets what the servers received so far, once the requests of connecting have
+    // arrived.
     void clearAll()
     {
+        tnTestPump(0.3);
         for (auto& server : servers)
             server->clearRecords();
     }
@@ -203,6 +206,19 @@ TEST_F(Scan, LastHostDisconnectingStopsTheScanWithTheMessage)
     pressScanButton();
     expectStopped();
     EXPECT_EQ(messages, message);
+
+    // A step due while the program closes (its connections ended) shows no message.
+    messages.clear();
+    HostItem* other = connectedHost("other").first;
+    pressScanButton();
+    expectScanning();
+    app->isShuttingDown = true;
+    other->hasDisconnectRequest = true;
+    other->vnc->endViewer();
+    tnScanTimer(nullptr);
+    app->isShuttingDown = false;
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(Fl::has_timeout(tnScanTimer));
 }
 
 } // namespace
