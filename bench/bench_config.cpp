@@ -11,7 +11,7 @@
 #include "config/base64.h"
 #include "config/config.h"
 #include "config/host_item.h"
-#include "core/app.h"
+#include "core/options.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr int kHosts = 65000;
 const std::string& bigConfigText()
 {
     static const std::string text = [] {
-        AppState options;
+        AppOptions options;
         std::vector<HostItem*> items;
         items.reserve(kHosts);
         const std::string password = "secret12";
@@ -44,14 +44,13 @@ const std::string& bigConfigText()
         std::string made = tnConfigSerialize(options, hosts);
         for (HostItem* item : items)
             delete item;
-        free(options.libVncTag);
         return made;
     }();
     return text;
 }
 
 struct ParsedConfig {
-    AppState options;
+    AppOptions options;
     std::vector<TNConfigLine> lines;
     std::vector<const HostItem*> hosts;
 
@@ -67,7 +66,6 @@ struct ParsedConfig {
     {
         for (const TNConfigLine& line : lines)
             delete line.item;
-        free(options.libVncTag);
     }
 };
 
@@ -76,7 +74,7 @@ void BM_ConfigParse65000Hosts(benchmark::State& state)
     const std::string& text = bigConfigText();
     size_t hosts = 0;
     for (auto _ : state) {
-        AppState options;
+        AppOptions options;
         std::istringstream in(text);
         std::vector<TNConfigLine> lines = tnConfigParse(in, options);
         state.PauseTiming();
@@ -85,7 +83,6 @@ void BM_ConfigParse65000Hosts(benchmark::State& state)
             hosts += line.item != nullptr;
             delete line.item;
         }
-        free(options.libVncTag);
         state.ResumeTiming();
     }
     if (hosts != kHosts)

@@ -43,6 +43,8 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "gui/main_window.h"
+#include "startup/startup.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -487,7 +489,7 @@ bool allConnected()
 
 void endLoop(void*)
 {
-    app->isShuttingDown = true;
+    engine.isShuttingDown = true;
 }
 
 // The program with `hosts` hosts on `port`. layout: "full" (the first one shown 1:1 in a
@@ -497,6 +499,7 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
 {
     static char name[] = "tandrel";
     static char* argv[] = {name, nullptr};
+    tnSetUpState();
     tnStartUp(1, argv);
     Fl::remove_timeout(tnRestoreWindowSizePosition);
     const long startRss = residentKilobytes();

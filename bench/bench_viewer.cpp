@@ -75,6 +75,8 @@ struct DrawFixture {
     {
         if (!getenv("DISPLAY"))
             return;
+        if (!app)
+            app = new AppState();
         app->mainWin = new Fl_Double_Window(kViewerW + 163 + 3, kViewerH, "bench");
         app->hostList = new Fl_Hold_Browser(0, 0, 163, kViewerH);
         app->scroller = new Fl_Scroll(166, 0, kViewerW, kViewerH);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-class AppState;
+struct AppOptions;
 class HostItem;
 
 // The two separator texts of the host list.
@@ -26,9 +26,9 @@ std::string tnConvertBooleanToString(bool value);
 
 // Reads a whole configuration text: applies application keys to `options` and returns
 // the host-list lines (new HostItems, separators) in order.
-std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppState& options);
+std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppOptions& options);
 // The whole file text for the given options and hosts (listening items are skipped).
-std::string tnConfigSerialize(const AppState& options, const std::vector<const HostItem*>& hosts);
+std::string tnConfigSerialize(const AppOptions& options, const std::vector<const HostItem*>& hosts);
 // Writes `text` to `path` safely: temporary file in the same directory (mode 0600),
 // fsync, rename over the old file. Returns false (old file untouched) on any failure,
 // also when an existing file at `path` may not be written by this process or is not a
@@ -46,7 +46,6 @@ struct TNConfigFileText {
 // case of no file at all (ENOENT).
 TNConfigFileText tnReadConfigFile(const std::string& path);
 
-// --- The program's operations on app and its host list ---
-void tnConfigReadCreateHostList();
-void tnConfigWrite();
+// Makes the configuration directory (appOptions.configPath, mode 0700) when it is missing;
+// says so in a box and exits with status 255 when it cannot.
 void tnConfigCreateNewDir();

@@ -1,5 +1,4 @@
-// The configuration file on disk: reading it into app and the host list, writing it back.
-#include <FL/Fl_Hold_Browser.H>
+// The configuration file on disk: reading its text, replacing it safely.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,9 +12,8 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
-#include "core/app.h"
-#include "core/log.h"
-#include "gui/host_list.h"
+#include "core/modal.h"
+#include "core/options.h"
 
 namespace {
 
@@ -127,83 +125,15 @@ TNConfigFileText tnReadConfigFile(const std::string& path)
 void tnConfigCreateNewDir()
 {
     struct stat status;
-    if (stat(app->configPath.c_str(), &status) == 0)
+    if (stat(appOptions.configPath.c_str(), &status) == 0)
         return;
-    if (mkdir(app->configPath.c_str(), 0700) != 0) {
+    if (mkdir(appOptions.configPath.c_str(), 0700) != 0) {
         const std::string reason = strerror(errno);
         fputs("Tandrel - ERROR - Cannot create config file directory\n", stdout);
         fflush(stdout);
-        tnMessageWindow("Could not create the configuration directory\n" + app->configPath + "\n(" + reason +
+        tnMessageWindow("Could not create the configuration directory\n" + appOptions.configPath + "\n(" + reason +
                             ").\n\nExiting",
                         "Tandrel - FLTK");
         exit(255);
     }
-}
-
-void tnConfigReadCreateHostList()
-{
-    app->hostList->clear();
-    const TNConfigFileText file = tnReadConfigFile(app->configPathAndFile);
-    if (file.status == TNConfigReadStatus::Missing) {
-        fputs("Tandrel - Could not open config file.  Using defaults\n", stdout);
-        fflush(stdout);
-        tnConfigCreateNewDir();
-        return;
-    }
-    if (file.status == TNConfigReadStatus::Failed) {
-        // Whatever the file holds is still there; a save would replace it with an empty list.
-        app->configFileUnread = true;
-        fputs("Tandrel - Could not read config file.  Using defaults, not saving\n", stdout);
-        fflush(stdout);
-        tnMessageWindow("Could not read the configuration file\n" + app->configPathAndFile + "\n(" + file.reason +
-                            ").\n\nTandrel starts without the hosts of that file and does not write it until it is "
-                            "started again, so that nothing in it is lost.",
-                        "Tandrel - FLTK");
-        return;
-    }
-    std::istringstream in(file.text);
-    for (const TNConfigLine& line : tnConfigParse(in, *app))
-        app->hostList->add(line.item ? tnHostLineText(line.item).c_str() : line.text.c_str(), line.item);
-    tnLogToFile("--- Program started up ---");
-}
-
-void tnConfigWrite()
-{
-    // A save requested while one is under way (a dialog callback during the write) is dropped.
-    static bool isWriting = false;
-    if (isWriting)
-        return;
-    if (app->configFileUnread) {
-        fputs("Tandrel ERROR - Not writing the config file, it could not be read at start-up\n", stdout);
-        fflush(stdout);
-        return;
-    }
-    isWriting = true;
-
-    std::vector<const HostItem*> hosts;
-    if (app->hostList) {
-        const int lineCount = app->hostList->size();
-        hosts.reserve(static_cast<size_t>(lineCount));
-        for (int line = 1; line <= lineCount; ++line) {
-            const HostItem* item = static_cast<const HostItem*>(app->hostList->data(line));
-            if (item && !item->isListener)
-                hosts.push_back(item);
-        }
-    }
-    std::string reason;
-    const bool written = tnWriteFileAtomically(app->configPathAndFile, tnConfigSerialize(*app, hosts), &reason);
-    isWriting = false;
-    if (written) {
-        app->saveFailureTold = false;
-        return;
-    }
-    fputs("Tandrel ERROR - Could not open config file for writing\n", stdout);
-    fflush(stdout);
-    // Told once until a save succeeds again, and always by the last save before the program ends.
-    if (app->saveFailureTold && !app->isShuttingDown)
-        return;
-    app->saveFailureTold = true;
-    tnMessageWindow("Could not save the configuration file\n" + app->configPathAndFile + "\n(" + reason +
-                        ").\n\nThe changes since the last save are not stored; the file keeps what it held before.",
-                    "Tandrel - FLTK");
 }

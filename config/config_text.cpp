@@ -9,7 +9,7 @@
 #include "config/base64.h"
 #include "config/config.h"
 #include "config/host_item.h"
-#include "core/app.h"
+#include "core/options.h"
 #include "core/version.h"
 
 const char* const tnSeparatorFirst = " ";
@@ -86,83 +86,83 @@ struct TNConfigKey {
     void (*write)(const Record&, std::string&);
 };
 
-using TNAppKey = TNConfigKey<AppState>;
+using TNAppKey = TNConfigKey<AppOptions>;
 using TNHostKey = TNConfigKey<HostItem>;
 
 const TNAppKey kAppKeys[] = {
     {"hostlistwidth",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int width = readInteger(v);
          a.hostListWidth = width < 11 ? 10 : width;
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(a.hostListWidth); }},
-    {"colorblindicons", [](AppState& a, const std::string& v) { a.colorBlindIcons = tnConvertStringToBoolean(v); },
-     [](const AppState& a, std::string& out) { appendBoolean(out, a.colorBlindIcons); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(a.hostListWidth); }},
+    {"colorblindicons", [](AppOptions& a, const std::string& v) { a.colorBlindIcons = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.colorBlindIcons); }},
     {"scantimeout",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int seconds = readInteger(v);
          a.scanTimeout = seconds < 2 ? 1 : (seconds > 65535 ? 65535 : static_cast<uint16_t>(seconds));
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(static_cast<unsigned>(a.scanTimeout)); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(static_cast<unsigned>(a.scanTimeout)); }},
     {"startinglocalport",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int port = readInteger(v);
          a.startingLocalPort = port <= 0 ? 15000 : port;
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(a.startingLocalPort); }},
-    {"sshcommand", [](AppState& a, const std::string& v) { a.sshCommand = v.empty() ? "ssh" : v; },
-     [](const AppState& a, std::string& out) { appendText(out, a.sshCommand); }},
-    {"showtooltips", [](AppState& a, const std::string& v) { a.showTooltips = tnConvertStringToBoolean(v); },
-     [](const AppState& a, std::string& out) { appendBoolean(out, a.showTooltips); }},
-    {"logtofile", [](AppState& a, const std::string& v) { a.logToFile = tnConvertStringToBoolean(v); },
-     [](const AppState& a, std::string& out) { appendBoolean(out, a.logToFile); }},
-    {"debugmode", [](AppState& a, const std::string& v) { a.debugMode = tnConvertStringToBoolean(v); },
-     [](const AppState& a, std::string& out) { appendBoolean(out, a.debugMode); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(a.startingLocalPort); }},
+    {"sshcommand", [](AppOptions& a, const std::string& v) { a.sshCommand = v.empty() ? "ssh" : v; },
+     [](const AppOptions& a, std::string& out) { appendText(out, a.sshCommand); }},
+    {"showtooltips", [](AppOptions& a, const std::string& v) { a.showTooltips = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.showTooltips); }},
+    {"logtofile", [](AppOptions& a, const std::string& v) { a.logToFile = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.logToFile); }},
+    {"debugmode", [](AppOptions& a, const std::string& v) { a.debugMode = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.debugMode); }},
     {"showreverseconnect",
-     [](AppState& a, const std::string& v) { a.showReverseConnect = tnConvertStringToBoolean(v); },
-     [](const AppState& a, std::string& out) { appendBoolean(out, a.showReverseConnect); }},
+     [](AppOptions& a, const std::string& v) { a.showReverseConnect = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.showReverseConnect); }},
     {"appfontsize",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int size = readInteger(v);
          a.appFontSize = size <= 0 ? 12 : size;
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(a.appFontSize); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(a.appFontSize); }},
     {"listfont",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          if (!v.empty())
              a.listFont = v;
      },
-     [](const AppState& a, std::string& out) { appendText(out, a.listFont); }},
+     [](const AppOptions& a, std::string& out) { appendText(out, a.listFont); }},
     {"listfontsize",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int size = readInteger(v);
          a.listFontSize = size <= 0 ? 12 : size;
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(a.listFontSize); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(a.listFontSize); }},
     {"savedx",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int x = readInteger(v);
          a.savedX = x <= 0 ? 0 : x;
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(a.savedX); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(a.savedX); }},
     {"savedy",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int y = readInteger(v);
          a.savedY = y <= 0 ? 0 : y;
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(a.savedY); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(a.savedY); }},
     {"savedw",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int w = readInteger(v);
          a.savedW = w <= 0 ? 800 : w;
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(a.savedW); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(a.savedW); }},
     {"savedh",
-     [](AppState& a, const std::string& v) {
+     [](AppOptions& a, const std::string& v) {
          const int h = readInteger(v);
          a.savedH = h <= 0 ? 600 : h;
      },
-     [](const AppState& a, std::string& out) { out += std::to_string(a.savedH); }},
+     [](const AppOptions& a, std::string& out) { out += std::to_string(a.savedH); }},
 };
 
 // `host` and `group` are also handled by the reader itself (new entry, group separators).
@@ -291,7 +291,7 @@ std::string tnConvertBooleanToString(bool value)
     return value ? "true" : "false";
 }
 
-std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppState& options)
+std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppOptions& options)
 {
     std::vector<TNConfigLine> lines;
     HostItem* current = nullptr;
@@ -350,7 +350,7 @@ std::vector<TNConfigLine> tnConfigParse(std::istream& in, AppState& options)
     return lines;
 }
 
-std::string tnConfigSerialize(const AppState& options, const std::vector<const HostItem*>& hosts)
+std::string tnConfigSerialize(const AppOptions& options, const std::vector<const HostItem*>& hosts)
 {
     std::string out;
     out.reserve(1024 + hosts.size() * 640);

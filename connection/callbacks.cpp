@@ -1,9 +1,6 @@
 // The library's hooks: password and credential requests, finished updates, the remote
-// cursor, the library's log lines, and the text shown for a failed handshake.
-#include <FL/Fl.H>
-#include <FL/Fl_Double_Window.H>
-#include <FL/Fl_RGB_Image.H>
-
+// cursor and cut text (handed to the front end), the library's log lines, and the text
+// shown for a failed handshake.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -11,17 +8,17 @@
 
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
+#include "connection/front_end.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
 #include "core/log.h"
-#include "viewer/vnc_viewer.h"
-
-namespace {
+#include "core/options.h"
 
 VncObject* tnObjectOfClient(rfbClient* client)
 {
-    return static_cast<VncObject*>(rfbClientGetClientData(client, app->libVncTag));
+    return client ? static_cast<VncObject*>(rfbClientGetClientData(client, tnLibVncTag)) : nullptr;
 }
+
+namespace {
 
 // A malloc'ed copy of at most `limit` characters of `text`, in a buffer of `size` bytes.
 char* tnMallocCopy(const std::string& text, size_t limit, size_t size)
@@ -157,7 +154,7 @@ void tnReportConnectionError(HostItem* itm, const std::string& text)
         return;
     tnLogConnectionError(itm->name, itm->hostAddress, text);
     itm->setLastError(text);
-    tnShowLastErrorIfSelected(itm);
+    tnFrontEnd().lastErrorChanged(itm);
 }
 
 char* VncObject::handlePassword(rfbClient* client)
@@ -218,64 +215,28 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
 
 void VncObject::handleFrameBufferUpdate(rfbClient* client)
 {
-    if (!client)
-        return;
-    VncObject* vnc = tnObjectOfClient(client);
-    if (vnc && vnc->isVisible && app->vncViewer)
-        app->vncViewer->redraw();
+    if (VncObject* vnc = tnObjectOfClient(client))
+        tnFrontEnd().frameUpdated(vnc);
 }
 
 void VncObject::handleCursorShapeChange(rfbClient* client, int xhot, int yhot, int width, int height,
                                         int bytesPerPixel)
 {
-    if (!client)
-        return;
-    VncObject* vnc = tnObjectOfClient(client);
-    // A shape that arrives while the pointer is elsewhere is dropped.
-    if (!vnc || !app->vncViewer || Fl::belowmouse() != app->vncViewer || !vnc->isVisible)
-        return;
-    if (!client->rcSource || width <= 0 || height <= 0)
-        return;
-    if ((bytesPerPixel == 4 || bytesPerPixel == 2) && client->rcMask) {
-        // The pixel's last byte carries no colour: it becomes the mask's alpha.
-        const long pixels = static_cast<long>(width) * height;
-        for (long i = 0; i < pixels; i++)
-            client->rcSource[i * bytesPerPixel + bytesPerPixel - 1] = client->rcMask[i] ? 255 : 0;
-    }
-    Fl_RGB_Image wrapped(client->rcSource, width, height, bytesPerPixel);
-    delete vnc->cursorImage;
-    vnc->cursorImage = static_cast<Fl_RGB_Image*>(wrapped.copy(width, height));
-    if (!vnc->cursorImage)
-        return;
-    vnc->cursorHotX = xhot;
-    vnc->cursorHotY = yhot;
-    Fl::awake(tnHandleThreadCursorChange, nullptr);
+    if (VncObject* vnc = tnObjectOfClient(client))
+        tnFrontEnd().cursorShapeChanged(vnc, xhot, yhot, width, height, bytesPerPixel);
 }
 
-void tnHandleThreadCursorChange(void* restoreDefault)
+void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, int len)
 {
-    if (!app->mainWin)
-        return;
-    if (restoreDefault) {
-        app->mainWin->cursor(FL_CURSOR_DEFAULT);
-        return;
-    }
-    if (!app->vncViewer || !app->vncViewer->vnc)
-        return;
-    const VncObject* vnc = app->vncViewer->vnc;
-    if (vnc->cursorImage) {
-        app->mainWin->cursor(vnc->cursorImage, vnc->cursorHotX, vnc->cursorHotY);
-        // Shows the new cursor now, without waiting here for the next event.
-        Fl::flush();
-    } else {
-        app->mainWin->cursor(FL_CURSOR_DEFAULT);
-    }
+    VncObject* vnc = tnObjectOfClient(client);
+    if (vnc && text && len >= 0)
+        tnFrontEnd().cutTextReceived(vnc, text, len);
 }
 
 void VncObject::libVncLogging(const char* format, ...)
 {
     VncObject* target = messageTarget;
-    const bool debug = app->debugMode;
+    const bool debug = appOptions.debugMode;
     if ((!debug && !target) || !format)
         return;
     char buffer[2048] = {0};

@@ -23,9 +23,6 @@ void tnReleaseVncObject(HostItem* itm);
 // The object's worker stops counting in activeConnectionCount (does nothing the second time).
 void tnUncountActiveConnection(VncObject* vnc);
 
-// Shows the host's last error in the quick-info panel when its line is selected.
-void tnShowLastErrorIfSelected(const HostItem* itm);
-
 // Hands an attempt that failed on the main thread to the result handler at once.
 void tnDeliverResultNow(HostItem* itm);
 

@@ -3,9 +3,6 @@
 #include "connection/vnc_object.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Hold_Browser.H>
-#include <FL/Fl_Multiline_Output.H>
-#include <FL/Fl_Pixmap.H>
 #include <FL/Fl_RGB_Image.H>
 #include <pthread.h>
 
@@ -18,14 +15,13 @@
 
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
-#include "core/app.h"
+#include "connection/front_end.h"
 #include "core/display_text.h"
 #include "core/log.h"
 #include "core/modal.h"
-#include "gui/host_list.h"
-#include "viewer/vnc_viewer.h"
 
 int tnConnectTimeoutSeconds = 30;
+TNEngineState engine;
 
 namespace {
 
@@ -42,10 +38,9 @@ std::unordered_set<const VncObject*>& tnCountedObjects()
 // The one object whose socket is registered with the toolkit.
 VncObject* watchedObject = nullptr;
 
-void tnSetIcon(HostItem* itm, Fl_Pixmap* icon)
+void tnSetIcon(HostItem* itm, TNHostIcon icon)
 {
-    itm->icon = icon;
-    Fl::awake(tnHandleListItemIconChange, nullptr);
+    tnFrontEnd().hostIconChanged(itm, icon);
 }
 
 // ---- SSH tunnels --------------------------------------------------------------------
@@ -223,7 +218,7 @@ std::string tnConnectionLogSuffix(const HostItem* itm)
 void tnUncountActiveConnection(VncObject* vnc)
 {
     if (tnCountedObjects().erase(vnc) > 0)
-        app->activeConnectionCount--;
+        engine.activeConnectionCount--;
 }
 
 void tnReleaseVncObject(HostItem* itm)
@@ -231,11 +226,8 @@ void tnReleaseVncObject(HostItem* itm)
     VncObject* vnc = itm ? itm->vnc : nullptr;
     if (!vnc)
         return;
-    if (app->vncViewer && app->vncViewer->vnc == vnc) {
-        VncObject::hideMainViewer();
-        if (app->vncViewer->vnc == vnc)
-            app->vncViewer->vnc = nullptr;
-    }
+    if (tnFrontEnd().shownConnection() == vnc)
+        tnFrontEnd().hideShownConnection();
     tnUncountActiveConnection(vnc);
     auto& items = tnItemsWithObjects();
     items.erase(std::remove(items.begin(), items.end(), itm), items.end());
@@ -314,14 +306,20 @@ static rfbBool tnMallocFrameBuffer(rfbClient* client)
         const size_t size = static_cast<size_t>(client->width) * static_cast<size_t>(client->height) *
                             static_cast<size_t>(bytesPerPixel);
         client->frameBuffer = static_cast<uint8_t*>(calloc(1, size));
-        if (client->frameBuffer)
+        if (client->frameBuffer) {
+            // A new size during the connection (the handshake's first one is on the worker,
+            // before anything shows the connection).
+            VncObject* vnc = tnObjectOfClient(client);
+            if (vnc && tnIsMainThread())
+                tnFrontEnd().desktopResized(vnc);
             return TRUE;
+        }
         refusal = "Not enough memory for the remote screen: " + std::to_string(client->width) + "x" +
                   std::to_string(client->height);
     }
     client->width = 0;
     client->height = 0;
-    if (VncObject* vnc = static_cast<VncObject*>(rfbClientGetClientData(client, app->libVncTag)))
+    if (VncObject* vnc = tnObjectOfClient(client))
         vnc->refusal = refusal;
     rfbClientErr("%s\n", refusal.c_str());
     return FALSE;
@@ -391,10 +389,9 @@ void VncObject::createVNCObject(HostItem* itm)
     itm->hasAborted = false;
     itm->hasDisconnectRequest = false;
     itm->setLastError("");
-    if (app->quickInfoLastError)
-        app->quickInfoLastError->value("");
+    tnFrontEnd().lastErrorChanged(itm);
 
-    rfbClientSetClientData(client, app->libVncTag, vnc);
+    rfbClientSetClientData(client, tnLibVncTag, vnc);
     client->appData.useRemoteCursor = itm->showRemoteCursor ? TRUE : FALSE;
     if (itm->showRemoteCursor)
         client->GotCursorShape = handleCursorShapeChange;
@@ -408,9 +405,9 @@ void VncObject::createVNCObject(HostItem* itm)
     }
 
     itm->connectAddress = itm->hostAddress + ":" + itm->vncPort;
-    app->pendingConnectionCount++;
+    engine.pendingConnectionCount++;
     tnLogToFile("Attempting to connect to " + tnConnectionLogSuffix(itm));
-    tnSetIcon(itm, app->iconConnecting);
+    tnSetIcon(itm, TNHostIcon::Connecting);
 
     if (itm->hostType == 's' && !tnStartSSHTunnel(itm)) {
         tnDeliverResultNow(itm);
@@ -431,7 +428,7 @@ void VncObject::createVNCObject(HostItem* itm)
         return;
     }
     tnCountedObjects().insert(vnc);
-    app->activeConnectionCount++;
+    engine.activeConnectionCount++;
 }
 
 void* VncObject::initVNCConnection(void* data)
@@ -472,22 +469,17 @@ void VncObject::endViewer()
     // Already ended while its handshake ran; the worker's result releases it.
     if (host->isAbandoned)
         return;
-    VncViewer* viewer = app->vncViewer;
-    if (viewer && viewer->vnc && viewer->vnc->itm == host) {
-        if (viewer->isFullScreen)
-            VncViewer::unsetFullScreen();
-        hideMainViewer();
-    }
+    tnFrontEnd().connectionEnding(this);
     tnUnwatchShownSocket(this);
 
     const bool wasConnected = host->isConnected;
     const bool wasConnecting = host->isConnecting;
     if (wasConnected && !host->hasDisconnectRequest) {
-        tnSetIcon(host, app->iconDisconnectedError);
+        tnSetIcon(host, TNHostIcon::DisconnectedError);
         tnLogToFile("Unexpectedly disconnected from " + tnConnectionLogSuffix(host));
     } else if ((wasConnected || wasConnecting) && host->hasDisconnectRequest) {
-        tnSetIcon(host, app->iconDisconnected);
-        if (app->isShuttingDown)
+        tnSetIcon(host, TNHostIcon::Disconnected);
+        if (engine.isShuttingDown)
             tnLogToFile("Automatically disconnecting.  Program is shutting down " + tnConnectionLogSuffix(host));
         else
             tnLogToFile("Manually disconnected from " + tnConnectionLogSuffix(host));
@@ -511,12 +503,8 @@ void VncObject::endViewer()
 
 void VncObject::endAllViewers()
 {
-    if (!app->hostList)
-        return;
-    const int size = app->hostList->size();
-    for (uint16_t line = 1; line != 0 && line <= size; line++) {
-        HostItem* itm = tnItemFromLine(line);
-        if (!itm || !itm->vnc)
+    for (HostItem* itm : tnFrontEnd().listedHosts()) {
+        if (!itm->vnc)
             continue;
         if (itm->isConnected || itm->isConnecting || itm->isWaitingToShow) {
             itm->hasDisconnectRequest = true;
@@ -538,12 +526,12 @@ void VncObject::cleanupVNCObject(HostItem* itm)
 
 void VncObject::masterMessageLoop()
 {
-    while (!app->isShuttingDown) {
-        if (app->activeConnectionCount == 0) {
+    while (!engine.isShuttingDown) {
+        if (engine.activeConnectionCount == 0) {
             Fl::wait(0.7);
             continue;
         }
-        VncObject* shown = app->vncViewer ? app->vncViewer->vnc : nullptr;
+        VncObject* shown = tnFrontEnd().shownConnection();
         // The shown connection's socket (registered when it was shown) wakes the wait below.
         if (shown && shown->itm && shown->vncClient)
             checkVNCMessages(shown);
@@ -557,6 +545,22 @@ void VncObject::checkVNCMessages(VncObject* vnc)
         Fl::check();
 }
 
+// The viewer's part of the connection, handed to the front end.
+void VncObject::setObjectVisible()
+{
+    tnFrontEnd().showConnection(this);
+}
+
+void VncObject::hideMainViewer()
+{
+    tnFrontEnd().hideShownConnection();
+}
+
+bool VncObject::fitsScroller() const
+{
+    return tnFrontEnd().fitsViewer(this);
+}
+
 void VncObject::createVNCListener()
 {
     auto* itm = new HostItem();
@@ -564,13 +568,6 @@ void VncObject::createVNCListener()
     itm->scaling = 'f';
     itm->showRemoteCursor = true;
     itm->isListener = true;
-    itm->icon = app->iconDisconnected;
-    if (app->hostList) {
-        app->hostList->add(itm->name.c_str(), itm);
-        const int last = app->hostList->size();
-        app->hostList->icon(last, itm->icon);
-        app->hostList->bottomline(last);
-        app->hostList->redraw();
-    }
+    tnFrontEnd().addListeningLine(itm);
     createVNCObject(itm);
 }

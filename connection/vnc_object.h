@@ -47,6 +47,20 @@ struct TNHandshakeHost {
 // The copy of `itm` for an attempt that starts now (main thread).
 TNHandshakeHost tnHandshakeHostOf(const HostItem& itm);
 
+// The engine's counters and its shut-down switch (main thread).
+struct TNEngineState {
+    // Attempts whose result has not been handled yet: the watcher looks while any are.
+    int pendingConnectionCount = 0;
+    // Handshake workers started, and connections not ended since.
+    int activeConnectionCount = 0;
+    // The program is ending: the main loop stops, the log says why connections end.
+    bool isShuttingDown = false;
+};
+extern TNEngineState engine;
+
+// The key under which each library client keeps its VncObject.
+inline char tnLibVncTag[] = "VncObject";
+
 class VncObject {
 public:
     rfbClient* vncClient = nullptr;
@@ -89,7 +103,8 @@ public:
     static void masterMessageLoop();
     static void checkVNCMessages(VncObject* vnc);
 
-    // Viewer side (the viewer module implements these).
+    // The viewer's side, handed to the front end: show this connection, hide the shown
+    // one, does this picture fit the viewer area.
     void setObjectVisible();
     static void hideMainViewer();
     bool fitsScroller() const;
@@ -140,7 +155,8 @@ private:
 // text in the quick-info panel when the host's line is selected (main thread).
 void tnReportConnectionError(HostItem* itm, const std::string& text);
 
-void tnHandleThreadCursorChange(void* restoreDefault);
+// The connection of a library client, or null.
+VncObject* tnObjectOfClient(rfbClient* client);
 
 // The main loop's wait wakes when the shown connection's socket becomes readable:
 // setObjectVisible registers the socket of the connection it shows, hideMainViewer
@@ -151,5 +167,4 @@ void tnUnwatchShownSocket(VncObject* vnc);
 // Connection results and the one-second watcher.
 void tnConnectionWatcher(void*);
 void tnHandleThreadConnection(void* item);
-void tnHandleListItemIconChange(void*);
 bool tnThereAreConnectedItems();

@@ -1,50 +1,25 @@
-// Connection results on the main thread, the one-second connection watcher and the
-// refresh of the host list's icons.
+// Connection results on the main thread and the one-second connection watcher.
 #include <FL/Fl.H>
-#include <FL/Fl_Hold_Browser.H>
-#include <FL/Fl_Multiline_Output.H>
-#include <FL/Fl_Pixmap.H>
 
 #include <cstdio>
 #include <vector>
 
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
+#include "connection/front_end.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
 #include "core/log.h"
-#include "gui/host_list.h"
-#include "gui/quick_info.h"
+#include "core/modal.h"
+#include "core/options.h"
 
 namespace {
-
-// Gives every line its host's icon and marks the list for drawing; the drawing itself
-// happens when the toolkit next waits, so no other callback runs in here.
-void tnRefreshListIcons()
-{
-    Fl_Hold_Browser* list = app->hostList;
-    if (!list)
-        return;
-    const int size = list->size();
-    for (int line = 1; line <= size; line++) {
-        const HostItem* itm = tnItemFromLine(line);
-        if (itm && itm->icon)
-            list->icon(line, itm->icon);
-    }
-    list->redraw();
-}
-
-bool tnIsSelectedLine(uint16_t line)
-{
-    return app->hostList && app->hostList->value() == line;
-}
 
 // A result whose connection was ended meanwhile, or whose line was deleted: nothing is
 // shown, the object goes at once.
 void tnReleaseUnwantedResult(HostItem* itm)
 {
     tnDebugLog("tnConnectionWatcher - itm was ended during its handshake, releasing it");
-    app->pendingConnectionCount--;
+    engine.pendingConnectionCount--;
     itm->isAbandoned = false;
     itm->isWaitingToShow = false;
     itm->isConnected = false;
@@ -53,19 +28,18 @@ void tnReleaseUnwantedResult(HostItem* itm)
     tnReleaseVncObject(itm);
 }
 
-void tnHandleSuccess(HostItem* itm, VncObject* vnc, uint16_t line)
+void tnHandleSuccess(HostItem* itm, VncObject* vnc)
 {
+    TNFrontEnd& frontEnd = tnFrontEnd();
     tnDebugLog("tnConnectionWatcher - itm changing from 'isWaitingToShow' to 'isConnected'");
     itm->isWaitingToShow = false;
-    app->pendingConnectionCount--;
-    itm->icon = app->iconConnected;
-    tnRefreshListIcons();
+    engine.pendingConnectionCount--;
+    frontEnd.hostIconChanged(itm, TNHostIcon::Connected);
     itm->lastConnectedTime = tnMakeTimeStamp(false);
-    if (tnIsSelectedLine(line))
-        tnQuickInfoSetLabelAndText(itm);
+    frontEnd.hostConnected(itm);
     tnLogToFile("Connected to " + tnConnectionLogSuffix(itm));
 
-    if (tnIsSelectedLine(line) && !itm->isListener) {
+    if (frontEnd.isSelected(itm) && !itm->isListener) {
         tnDebugLog("tnConnectionWatcher - Showing viewer because it's selected");
         vnc->setObjectVisible();
     }
@@ -74,11 +48,11 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc, uint16_t line)
     // A server has just connected to this listening line.
     const char* desktop = vnc->vncClient ? vnc->vncClient->desktopName : nullptr;
     itm->name = std::string("Listening - ") + (desktop ? desktop : "");
-    app->hostList->text(line, tnHostLineText(itm).c_str());
+    frontEnd.hostNameChanged(itm);
     tnDebugLog("tnConnectionWatcher - Creating Listener object");
     VncObject::createVNCListener();
     // The box runs an event loop of its own: it comes last, once this result is handled.
-    if (app->showReverseConnect)
+    if (appOptions.showReverseConnect)
         tnMessageWindow("A remote VNC host has just reverse-connected\n\nClick the 'Listen' item(s) in the host list to view",
                         "Tandrel");
 }
@@ -87,17 +61,16 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
 {
     tnDebugLog("tnConnectionWatcher - itm changing from 'hasCouldntConnect' to 'isConnected = false'");
     itm->isConnected = false;
-    app->pendingConnectionCount--;
+    engine.pendingConnectionCount--;
     // A failed attempt never gets to endViewer, which would otherwise stop counting it.
     tnUncountActiveConnection(vnc);
     const std::string error = itm->lastError();
     if (!error.empty()) {
-        itm->icon = app->iconDisconnectedBigError;
-        tnShowLastErrorIfSelected(itm);
+        tnFrontEnd().hostIconChanged(itm, TNHostIcon::DisconnectedBigError);
+        tnFrontEnd().lastErrorChanged(itm);
     } else {
-        itm->icon = app->iconNoConnect;
+        tnFrontEnd().hostIconChanged(itm, TNHostIcon::NoConnect);
     }
-    tnRefreshListIcons();
 
     if (itm->isListener) {
         if (itm->hasAborted) {
@@ -112,13 +85,11 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
         const std::string message =
             tnMakeTimeStamp(true) + " - Tandrel-FLTK - Error: Incoming reverse VNC connection failed.  Attempting to recover";
         tnLogToFile(message);
-        if (!app->logToFile) {
+        if (!appOptions.logToFile) {
             fputs((message + "\n").c_str(), stdout);
             fflush(stdout);
         }
-        const uint16_t line = tnItemNumFromItm(itm);
-        if (line > 0)
-            tnRemoveHostLine(line);
+        tnFrontEnd().removeLine(itm);
         itm->needsCleanup = false;
         tnReleaseVncObject(itm);
         VncObject::createVNCListener();
@@ -129,25 +100,10 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
 
 } // namespace
 
-void tnShowLastErrorIfSelected(const HostItem* itm)
-{
-    if (itm && app->quickInfoLastError && tnIsSelectedLine(tnItemNumFromItm(itm)))
-        app->quickInfoLastError->value(itm->lastError().c_str());
-}
-
-void tnHandleListItemIconChange(void*)
-{
-    tnRefreshListIcons();
-}
-
 bool tnThereAreConnectedItems()
 {
-    if (!app->hostList)
-        return false;
-    const int size = app->hostList->size();
-    for (uint16_t line = 1; line != 0 && line <= size; line++) {
-        const HostItem* itm = tnItemFromLine(line);
-        if (itm && itm->isConnected)
+    for (const HostItem* itm : tnFrontEnd().listedHosts()) {
+        if (itm->isConnected)
             return true;
     }
     return false;
@@ -170,25 +126,22 @@ void tnHandleThreadConnection(void* data)
     if (vnc && vnc->isClientFreedByLibrary)
         vnc->vncClient = nullptr;
 
-    const uint16_t line = tnItemNumFromItm(itm);
-    if (!vnc || itm->isAbandoned || line == 0) {
+    if (!vnc || itm->isAbandoned || !tnFrontEnd().isListed(itm)) {
         tnReleaseUnwantedResult(itm);
         return;
     }
     if (succeeded)
-        tnHandleSuccess(itm, vnc, line);
+        tnHandleSuccess(itm, vnc);
     else
         tnHandleFailure(itm, vnc);
 }
 
 void tnConnectionWatcher(void*)
 {
-    if (app->pendingConnectionCount > 0 && app->hostList) {
+    if (engine.pendingConnectionCount > 0) {
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
-        const int size = app->hostList->size();
-        for (uint16_t line = 0; line <= size; line++) {
-            HostItem* itm = tnItemFromLine(line);
-            if (itm && itm->vnc) {
+        for (HostItem* itm : tnFrontEnd().listedHosts()) {
+            if (itm->vnc) {
                 if (itm->isConnected && itm->hostType == 's' && !itm->sshReady) {
                     // pendingConnectionCount stays: this attempt's result has been counted
                     // off already (or, still queued, will be when the handler drops it), so
@@ -199,15 +152,13 @@ void tnConnectionWatcher(void*)
                 if (itm->needsCleanup)
                     VncObject::cleanupVNCObject(itm);
             }
-            if (line == UINT16_MAX)
-                break;
         }
     }
     // Ended connections whose line has been deleted are released on every pass: no walk
     // of the list would ever find them again.
     std::vector<HostItem*> detached;
     for (HostItem* itm : tnItemsWithObjects()) {
-        if (itm->needsCleanup && tnItemNumFromItm(itm) == 0)
+        if (itm->needsCleanup && !tnFrontEnd().isListed(itm))
             detached.push_back(itm);
     }
     for (HostItem* itm : detached)

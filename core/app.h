@@ -1,10 +1,7 @@
-// The one application state object, start-up and shut-down.
+// The program's widgets and the front end's run-time state. The options are plain values
+// of their own (core/options.h); start-up makes this object (startup/startup.h).
 #pragma once
 
-#include <pthread.h>
-
-#include <atomic>
-#include <cstdint>
 #include <string>
 
 class Fl_Double_Window;
@@ -26,8 +23,6 @@ class TNQuickNoteInput;
 
 class AppState {
 public:
-    AppState();
-
     Fl_Double_Window* mainWin = nullptr;
     Fl_Hold_Browser* hostList = nullptr;
     Fl_Scroll* scroller = nullptr;
@@ -39,14 +34,6 @@ public:
     Fl_Pixmap* iconConnected = nullptr;
     Fl_Pixmap* iconNoConnect = nullptr;
     Fl_Pixmap* iconConnecting = nullptr;
-    char* libVncTag = nullptr;
-    // Set by start-up and not changed afterwards: handshake workers read it for the log.
-    std::string configPath;
-    std::string configPathAndFile;
-    int hostListWidth = 170;
-    int pendingConnectionCount = 0;
-    bool colorBlindIcons = false;
-    bool isShuttingDown = false;
     bool childWindowVisible = false;
     Fl_Button* btnAdd = nullptr;
     Fl_Button* btnDelete = nullptr;
@@ -60,26 +47,8 @@ public:
     HostItem* itmBeingEdited = nullptr;
     bool isScanning = false;
     int scanIndex = 0;
-    uint16_t scanTimeout = 2;
-    int startingLocalPort = 15000;
-    bool showTooltips = true;
-    // The log switches: any thread reads them, the options window may switch them while
-    // connections run.
-    std::atomic<bool> logToFile{false};
-    std::atomic<bool> debugMode{false};
-    int appFontSize = 10;
-    std::string listFont = "Sans";
-    int listFontSize = 10;
-    int menuFontSize = 11;
     bool clipboardBusy = false;
-    bool showReverseConnect = true;
-    int savedX = 64;
-    int savedY = 64;
-    int savedW = 800;
-    int savedH = 600;
-    int activeConnectionCount = 0;
     std::string f12MacroClipboard;
-    std::string sshCommand = "ssh";
     Fl_Pack* quickInfoPack = nullptr;
     Fl_Box* quickInfoName = nullptr;
     Fl_Box* quickInfoLastConnectedLabel = nullptr;
@@ -94,29 +63,7 @@ public:
     bool configFileUnread = false;
     // A failed save has been told in a message box; cleared by the next successful save.
     bool saveFailureTold = false;
-
-    // The thread that runs main(); message boxes take the toolkit lock only on other threads.
-    pthread_t mainThread;
 };
 
+// Made by start-up; null before.
 extern AppState* app;
-
-// Login name from USER, LOGNAME, USERNAME (the first set and non-empty); "" when none is.
-std::string tnLoginNameFromEnvironment();
-// Configuration directory, with a trailing slash: $HOME/.tandrel/ when HOME is set,
-// non-empty and absolute, else /home/<login>/.tandrel/.
-std::string tnConfigDirFromEnvironment(const std::string& loginName);
-
-// Start-up steps 1-15 (everything main() does before it enters the message loop).
-void tnStartUp(int argc, char** argv);
-
-// Shut-down steps 1-5 (flag, end connections, log, geometry, write the file).
-void tnPrepareShutDown();
-void tnHandleMainWindowEvents(Fl_Widget*, void*);
-void tnRestoreWindowSizePosition(void*);
-// Modal message box, callable from any thread.
-void tnMessageWindow(const std::string& message, const std::string& title);
-void tnCloseChildWindow(Fl_Widget*, void* window);
-
-// True on the thread that runs main().
-bool tnIsMainThread();

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/app.h"
+#include "core/options.h"
 
 std::string tnMakeTimeStamp(bool forLog)
 {
@@ -22,7 +22,7 @@ std::string tnMakeTimeStamp(bool forLog)
 std::string tnLogFilePath()
 {
     char path[2048];
-    snprintf(path, sizeof(path), "%s/tandrel-fltk.log", app->configPath.c_str());
+    snprintf(path, sizeof(path), "%s/tandrel-fltk.log", appOptions.configPath.c_str());
     return path;
 }
 
@@ -36,7 +36,7 @@ std::string tnFormatLogLine(const std::string& stamp, const std::string& message
 
 void tnLogToFile(const std::string& message)
 {
-    if (!app->logToFile || message.empty())
+    if (!appOptions.logToFile || message.empty())
         return;
     // Only a regular file is written: O_NONBLOCK keeps the open of a FIFO from waiting for a
     // reader for ever, and whatever else stands in the file's place is left alone.
@@ -67,6 +67,6 @@ void tnLogToFile(const std::string& message)
 
 void tnDebugLog(const std::string& message)
 {
-    if (app->debugMode)
+    if (appOptions.debugMode)
         tnLogToFile("DEBUG - " + message);
 }

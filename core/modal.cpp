@@ -5,7 +5,37 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/fl_ask.H>
 
+#include <pthread.h>
+
 #include "core/display_text.h"
+
+namespace {
+
+pthread_t mainThread = pthread_self();
+
+} // namespace
+
+void tnMarkMainThread()
+{
+    mainThread = pthread_self();
+}
+
+bool tnIsMainThread()
+{
+    return pthread_equal(pthread_self(), mainThread) != 0;
+}
+
+void tnMessageWindow(const std::string& message, const std::string& title)
+{
+    // The main thread already holds the toolkit lock; taking it a second time would keep
+    // every worker waiting for the lock until the box is closed.
+    const bool otherThread = !tnIsMainThread();
+    if (otherThread)
+        Fl::lock();
+    tnShowMessageBox(title, message);
+    if (otherThread)
+        Fl::unlock();
+}
 
 TNModalHooks& tnModalHooks()
 {

@@ -10,7 +10,9 @@
 #include <FL/Fl_Window.H>
 
 #include "core/app.h"
+#include "core/options.h"
 #include "core/version.h"
+#include "gui/main_window.h"
 #include "gui/quick_info.h"
 
 void tnSetAppTooltips()
@@ -35,7 +37,7 @@ void tnSetAppTooltips()
 
 void tnEnableDisableTooltips()
 {
-    Fl::option(Fl::OPTION_SHOW_TOOLTIPS, app->showTooltips);
+    Fl::option(Fl::OPTION_SHOW_TOOLTIPS, appOptions.showTooltips);
 }
 
 std::string tnAboutHelpText()
@@ -96,7 +98,7 @@ void tnShowAboutHelp()
 
     Fl_Help_View* view = new Fl_Help_View(10, 10, 745, 525);
     view->color(FL_BACKGROUND2_COLOR);
-    view->textsize(app->appFontSize);
+    view->textsize(appOptions.appFontSize);
     view->textfont(FL_HELVETICA);
     view->value(tnAboutHelpText().c_str());
 

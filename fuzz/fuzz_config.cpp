@@ -9,14 +9,14 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
-#include "core/app.h"
+#include "core/options.h"
 
 namespace {
 
 // Reads `text` into a fresh state and returns the file text the writer makes of it.
 std::string readAndWrite(const std::string& text)
 {
-    AppState options;
+    AppOptions options;
     std::istringstream in(text);
     const std::vector<TNConfigLine> lines = tnConfigParse(in, options);
     std::vector<const HostItem*> hosts;
@@ -29,7 +29,6 @@ std::string readAndWrite(const std::string& text)
     std::string written = tnConfigSerialize(options, hosts);
     for (const TNConfigLine& line : lines)
         delete line.item;
-    free(options.libVncTag);
     return written;
 }
 

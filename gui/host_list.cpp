@@ -14,9 +14,10 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/options.h"
 #include "core/display_text.h"
 #include "core/modal.h"
-#include "dialogs/about.h"
+#include "gui/openers.h"
 #include "gui/quick_info.h"
 #include "gui/scan.h"
 
@@ -29,7 +30,7 @@ Fl_Menu_Item tnMenuEntry(const char* text, int flags = 0)
     entry.flags = flags;
     entry.labeltype_ = FL_NORMAL_LABEL;
     entry.labelfont_ = FL_HELVETICA;
-    entry.labelsize_ = app->menuFontSize;
+    entry.labelsize_ = appOptions.menuFontSize;
     entry.labelcolor_ = FL_FOREGROUND_COLOR;
     return entry;
 }
@@ -318,7 +319,8 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
         if (line < app->hostList->size())
             tnMoveSelectedLine(line, line + 1);
     } else if (button == app->btnHelp) {
-        tnShowAboutHelp();
+        if (tnWindowOpeners().help)
+            tnWindowOpeners().help();
     } else if (button == app->btnListen) {
         tnListen();
     } else if (button == app->btnScan) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/app.h"
+#include "core/options.h"
 #include "core/modal.h"
 
 int TNInput::handle(int event)
@@ -33,7 +34,7 @@ void tnPopUpEditMenu(Fl_Input_* input)
         return;
     editMenuOpen = true;
 
-    const Fl_Fontsize size = app->menuFontSize;
+    const Fl_Fontsize size = appOptions.menuFontSize;
     const Fl_Menu_Item menu[] = {
         {"Undo", 0, nullptr, nullptr, FL_MENU_DIVIDER, FL_NORMAL_LABEL, FL_HELVETICA, size, FL_FOREGROUND_COLOR},
         {"Cut", 0, nullptr, nullptr, 0, FL_NORMAL_LABEL, FL_HELVETICA, size, FL_FOREGROUND_COLOR},

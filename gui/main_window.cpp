@@ -13,6 +13,7 @@
 #include <FL/Fl_Pack.H>
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_Scroll.H>
+#include <FL/Fl_Window.H>
 
 #include <algorithm>
 #include <vector>
@@ -20,6 +21,8 @@
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
+#include "core/options.h"
+#include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/pixmaps/app_icon.h"
 #include "gui/pixmaps/list_buttons.h"
@@ -45,7 +48,7 @@ Fl_Button* tnCreateListButton()
 // grows when its text would no longer fit.
 void tnApplyPanelFontSizes()
 {
-    const int size = app->appFontSize;
+    const int size = appOptions.appFontSize;
     app->quickInfoName->labelsize(size + 2);
     app->quickInfoLastConnectedLabel->labelsize(size + 1);
     app->quickInfoLastConnected->labelsize(size + 1);
@@ -110,7 +113,7 @@ void tnCreateGUI()
     app->hostList->clear_visible_focus();
     app->hostList->callback(tnHandleHostListEvents);
 
-    const int size = app->appFontSize;
+    const int size = appOptions.appFontSize;
     app->quickInfoPack = new Fl_Pack(0, 551, 163, 197);
     app->quickInfoPack->type(Fl_Pack::VERTICAL);
 
@@ -202,7 +205,7 @@ void tnCreateAppIcons(bool keepLineIcons)
     app->iconApp = new Fl_RGB_Image(&appPixmap, FL_BACKGROUND_COLOR);
     Fl_Window::default_icon(app->iconApp);
 
-    const bool cb = app->colorBlindIcons;
+    const bool cb = appOptions.colorBlindIcons;
     app->iconDisconnected = new Fl_Pixmap(cb ? pmStatusDisconnectedCB : pmStatusDisconnected);
     app->iconDisconnectedError = new Fl_Pixmap(cb ? pmStatusDisconnectedErrorCB : pmStatusDisconnectedError);
     app->iconDisconnectedBigError =
@@ -237,7 +240,7 @@ void tnLayOutMainWindow()
     if (!win || !app->hostList || !app->quickInfoPack || !app->buttonPack || !app->scroller || !app->vncViewer)
         return;
     const TNWindowLayout layout =
-        tnMainWindowLayout(win->w(), win->h(), app->hostListWidth, app->vncViewer->isFullScreen);
+        tnMainWindowLayout(win->w(), win->h(), appOptions.hostListWidth, app->vncViewer->isFullScreen);
     const TNRect& list = layout.hostList;
     app->hostList->resize(list.x, list.y, list.w, list.h);
     tnLayOutQuickInfoPanel(layout.quickInfo);
@@ -260,9 +263,43 @@ void tnPositionWidgets()
 
     // The button strip is 170 wide until its first draw, then as wide as its buttons.
     const int rightEdge = app->buttonPack->x() + app->buttonPack->w();
-    if (app->hostListWidth < rightEdge - 25)
-        app->hostListWidth = rightEdge;
+    if (appOptions.hostListWidth < rightEdge - 25)
+        appOptions.hostListWidth = rightEdge;
     tnLayOutMainWindow();
     Fl::redraw();
     Fl::check();
+}
+
+void tnRestoreWindowSizePosition(void*)
+{
+    app->mainWin->resize(appOptions.savedX, appOptions.savedY, appOptions.savedW, appOptions.savedH);
+    app->mainWin->redraw();
+}
+
+void tnPrepareShutDown()
+{
+    engine.isShuttingDown = true;
+    VncObject::endAllViewers();
+    tnLogToFile("--- Program shutting down ---");
+    appOptions.savedX = app->mainWin->x();
+    appOptions.savedY = app->mainWin->y();
+    appOptions.savedW = app->mainWin->w();
+    appOptions.savedH = app->mainWin->h();
+    tnConfigWrite();
+}
+
+void tnHandleMainWindowEvents(Fl_Widget*, void*)
+{
+    // The toolkit also calls a window's callback for Escape; only a close request ends the program.
+    if (Fl::event() != FL_CLOSE)
+        return;
+    tnPrepareShutDown();
+    Fl::check();
+    exit(0);
+}
+void tnCloseChildWindow(Fl_Widget*, void* window)
+{
+    if (window)
+        static_cast<Fl_Window*>(window)->hide();
+    app->childWindowVisible = false;
 }

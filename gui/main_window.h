@@ -11,3 +11,14 @@ void tnPositionWidgets();
 // the host list takes up the change of height, and the viewer area and the shown connection
 // take the rest of the window.
 void tnLayOutMainWindow();
+
+class Fl_Widget;
+
+// After the window has appeared: puts it where it was when the program last ended.
+void tnRestoreWindowSizePosition(void*);
+// Shut-down steps 1-5 (flag, end connections, log, geometry, write the file).
+void tnPrepareShutDown();
+// The main window's callback: a close request ends the program.
+void tnHandleMainWindowEvents(Fl_Widget*, void*);
+// Callback of a child window's close button and of the window itself: hides it.
+void tnCloseChildWindow(Fl_Widget*, void* window);

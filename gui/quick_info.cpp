@@ -10,6 +10,8 @@
 #include "core/app.h"
 #include "core/display_text.h"
 #include "core/fltk_compat.h"
+#include "core/options.h"
+#include "gui/config_io.h"
 #include "gui/host_list.h"
 
 namespace {
@@ -159,7 +161,7 @@ void tnCreateQuickNoteEditWidgets()
     app->quickNotePack = new TNQuickNotePack(box->x(), box->y(), box->w(), box->h() - 3);
     app->quickNoteInput = new TNQuickNoteInput(0, 0, app->quickNotePack->w(), app->quickNotePack->h());
     app->quickNoteInput->type(FL_MULTILINE_INPUT_WRAP);
-    app->quickNoteInput->textsize(app->appFontSize + 2);
+    app->quickNoteInput->textsize(appOptions.appFontSize + 2);
     app->quickNoteInput->color(FL_WHITE);
     app->quickNoteInput->box(FL_THIN_DOWN_BOX);
     app->quickNotePack->end();

@@ -9,10 +9,13 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/modal.h"
+#include "core/options.h"
 #include "gui/host_list.h"
 #include "gui/pixmaps/list_buttons.h"
 #include "gui/quick_info.h"
 #include "viewer/remote_input.h"
+#include "viewer/scan_order.h"
 
 namespace {
 
@@ -53,19 +56,6 @@ void tnShowScannedHost(int line, HostItem* itm)
 
 } // namespace
 
-int tnNextScanLine(const std::vector<bool>& connected, int index)
-{
-    const int lines = static_cast<int>(connected.size());
-    if (index < 0 || index >= lines)
-        index = 0;
-    for (int step = 1; step <= lines; step++) {
-        const int line = (index + step - 1) % lines + 1;
-        if (connected[line - 1])
-            return line;
-    }
-    return 0;
-}
-
 void tnHandleScanButton()
 {
     // A step still pending means the window shows a scan, also one that the viewer has
@@ -89,7 +79,7 @@ void tnScanTimer(void*)
 {
     Fl::remove_timeout(tnScanTimer);
     // Closing the program has ended every connection: no step and no message any more.
-    if (app->isShuttingDown)
+    if (engine.isShuttingDown)
         return;
     if (!app->isScanning || app->hostList->size() == 0 || !tnThereAreConnectedItems()) {
         tnStopScan();
@@ -105,5 +95,5 @@ void tnScanTimer(void*)
     }
     app->scanIndex = line;
     tnShowScannedHost(line, tnItemFromLine(line));
-    Fl::add_timeout(app->scanTimeout, tnScanTimer);
+    Fl::add_timeout(appOptions.scanTimeout, tnScanTimer);
 }

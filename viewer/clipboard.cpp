@@ -3,7 +3,6 @@
 
 #include <FL/Fl.H>
 
-#include <cstdint>
 #include <vector>
 
 #include "connection/vnc_object.h"
@@ -22,43 +21,6 @@ void tnRequestClipboardFor(VncViewer* viewer)
     Fl::paste(*viewer, 1, Fl::clipboard_plain_text);
 }
 
-// Length of the UTF-8 sequence starting at `at` and its code point; 0 when the bytes there
-// are not a valid sequence (stray continuation byte, overlong form, surrogate, cut short).
-size_t tnDecodeUtf8(const std::string& text, size_t at, uint32_t* codePoint)
-{
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    size_t length;
-    uint32_t value;
-    if (lead < 0x80) {
-        *codePoint = lead;
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size())
-        return 0;
-    for (size_t i = 1; i < length; i++) {
-        if ((byte(at + i) & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (byte(at + i) & 0x3F);
-    }
-    static const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
-    *codePoint = value;
-    return length;
-}
-
 // Sends the local clipboard text `utf8` to `vnc` unless the host already has it.
 void tnSendCutText(VncObject* vnc, const std::string& utf8)
 {
@@ -73,36 +35,6 @@ void tnSendCutText(VncObject* vnc, const std::string& utf8)
 }
 
 } // namespace
-
-std::string tnUtf8ToLatin1(const std::string& utf8)
-{
-    std::string latin1;
-    latin1.reserve(utf8.size());
-    size_t at = 0;
-    while (at < utf8.size()) {
-        uint32_t codePoint = 0;
-        const size_t length = tnDecodeUtf8(utf8, at, &codePoint);
-        latin1 += codePoint <= 0xFF && length > 0 ? static_cast<char>(codePoint) : '?';
-        at += length > 0 ? length : 1;
-    }
-    return latin1;
-}
-
-std::string tnLatin1ToUtf8(const std::string& latin1)
-{
-    std::string utf8;
-    utf8.reserve(latin1.size() * 2);
-    for (const char c : latin1) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
-}
 
 void tnHandleLocalClipboard(int source, void*)
 {
@@ -138,15 +70,11 @@ void tnHandlePastedText(VncObject* vnc, const char* text, int length)
         tnSendCutText(vnc, std::string(text, static_cast<size_t>(length)));
 }
 
-void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, int len)
+void tnReceiveCutText(VncObject* vnc, const char* text, int len)
 {
-    if (!client)
+    if (!vnc || !vnc->vncClient || len <= 0 || !text)
         return;
-    auto* vnc = static_cast<VncObject*>(rfbClientGetClientData(client, app->libVncTag));
-    if (!vnc)
-        return;
-    if (len <= 0 || !text)
-        return;
+    rfbClient* client = vnc->vncClient;
     // The host has this text now, whether or not it is taken here.
     vnc->lastCutText.assign(text, static_cast<size_t>(len));
     VncViewer* viewer = app->vncViewer;

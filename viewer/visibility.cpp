@@ -1,12 +1,14 @@
-// Making a connection the shown one, hiding it again, and the fit test.
+// Making a connection the shown one, hiding it again, the fit test and the remote cursor.
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Scroll.H>
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/modal.h"
 #include "viewer/layout.h"
 #include "viewer/viewer_internal.h"
 #include "viewer/vnc_viewer.h"
@@ -24,32 +26,32 @@ bool tnViewerLayoutIsStale(const VncObject* vnc)
     return vnc && vnc->vncClient && (vnc->vncClient->width != laidOutW || vnc->vncClient->height != laidOutH);
 }
 
-bool VncObject::fitsScroller() const
+bool tnFitsViewer(const VncObject* vnc)
 {
     if (app->vncViewer && app->vncViewer->isFullScreen)
         return true;
-    if (!itm || !vncClient || !app->scroller)
+    if (!vnc || !vnc->itm || !vnc->vncClient || !app->scroller)
         return false;
-    return vncClient->width <= app->scroller->w() && vncClient->height <= app->scroller->h();
+    return vnc->vncClient->width <= app->scroller->w() && vnc->vncClient->height <= app->scroller->h();
 }
 
-void VncObject::setObjectVisible()
+void tnShowConnection(VncObject* vnc)
 {
     VncViewer* viewer = app->vncViewer;
-    if (!itm || !vncClient || !viewer || !app->scroller || !app->mainWin || !app->hostList)
+    if (!vnc || !vnc->itm || !vnc->vncClient || !viewer || !app->scroller || !app->mainWin || !app->hostList)
         return;
     // Only one connection is shown (and its socket watched) at a time.
-    if (viewer->vnc && viewer->vnc != this)
-        hideMainViewer();
-    viewer->vnc = this;
+    if (viewer->vnc && viewer->vnc != vnc)
+        tnHideShownConnection();
+    viewer->vnc = vnc;
 
-    rfbClient* client = vncClient;
+    rfbClient* client = vnc->vncClient;
     // Hidden connections are not read, so this frame buffer may be old.
     SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
 
-    isVisible = true;
+    vnc->isVisible = true;
     tnLayOutViewer();
-    tnWatchShownSocket(this);
+    tnWatchShownSocket(vnc);
 }
 
 void tnLayOutViewer()
@@ -83,7 +85,7 @@ void tnLayOutViewer()
     scroller->redraw();
 }
 
-void VncObject::hideMainViewer()
+void tnHideShownConnection()
 {
     VncViewer* viewer = app->vncViewer;
     if (!viewer || !viewer->vnc)
@@ -109,4 +111,48 @@ void VncObject::hideMainViewer()
     }
     if (otherThread)
         Fl::unlock();
+}
+
+void tnTakeCursorShape(VncObject* vnc, int xhot, int yhot, int width, int height, int bytesPerPixel)
+{
+    rfbClient* client = vnc ? vnc->vncClient : nullptr;
+    // A shape that arrives while the pointer is elsewhere is dropped.
+    if (!client || !app->vncViewer || Fl::belowmouse() != app->vncViewer || !vnc->isVisible)
+        return;
+    if (!client->rcSource || width <= 0 || height <= 0)
+        return;
+    if ((bytesPerPixel == 4 || bytesPerPixel == 2) && client->rcMask) {
+        // The pixel's last byte carries no colour: it becomes the mask's alpha.
+        const long pixels = static_cast<long>(width) * height;
+        for (long i = 0; i < pixels; i++)
+            client->rcSource[i * bytesPerPixel + bytesPerPixel - 1] = client->rcMask[i] ? 255 : 0;
+    }
+    Fl_RGB_Image wrapped(client->rcSource, width, height, bytesPerPixel);
+    delete vnc->cursorImage;
+    vnc->cursorImage = static_cast<Fl_RGB_Image*>(wrapped.copy(width, height));
+    if (!vnc->cursorImage)
+        return;
+    vnc->cursorHotX = xhot;
+    vnc->cursorHotY = yhot;
+    Fl::awake(tnHandleThreadCursorChange, nullptr);
+}
+
+void tnHandleThreadCursorChange(void* restoreDefault)
+{
+    if (!app->mainWin)
+        return;
+    if (restoreDefault) {
+        app->mainWin->cursor(FL_CURSOR_DEFAULT);
+        return;
+    }
+    if (!app->vncViewer || !app->vncViewer->vnc)
+        return;
+    const VncObject* vnc = app->vncViewer->vnc;
+    if (vnc->cursorImage) {
+        app->mainWin->cursor(vnc->cursorImage, vnc->cursorHotX, vnc->cursorHotY);
+        // Shows the new cursor now, without waiting here for the next event.
+        Fl::flush();
+    } else {
+        app->mainWin->cursor(FL_CURSOR_DEFAULT);
+    }
 }

@@ -20,6 +20,7 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/options.h"
 #include "core/fltk_compat.h"
 #include "core/log.h"
 
@@ -42,7 +43,7 @@ void relayoutShown(void*)
 {
     VncViewer* viewer = app->vncViewer;
     if (viewer && viewer->vnc && viewer->vnc->isVisible)
-        viewer->vnc->setObjectVisible();
+        tnShowConnection(viewer->vnc);
 }
 
 int bytesPerPixel(const rfbClient* client)
@@ -106,7 +107,7 @@ void VncViewer::draw()
         Fl::add_timeout(0.0, relayoutShown);
     }
 
-    switch (tnChooseLayout(shown->itm->scaling, shown->fitsScroller())) {
+    switch (tnChooseLayout(shown->itm->scaling, tnFitsViewer(shown))) {
     case TNLayout::Scroll: {
         shown->scrollX = scroller->xposition();
         shown->scrollY = scroller->yposition();
@@ -155,7 +156,7 @@ int VncViewer::handle(int event)
         return 0;
     rfbClient* client = shown->vncClient;
     HostItem* itm = shown->itm;
-    const TNLayout layout = tnChooseLayout(itm->scaling, shown->fitsScroller());
+    const TNLayout layout = tnChooseLayout(itm->scaling, tnFitsViewer(shown));
     int remoteX = 0, remoteY = 0;
     remotePointer(this, shown, layout, &remoteX, &remoteY);
 
@@ -261,7 +262,7 @@ void VncViewer::setFullScreen()
     app->scroller->redraw();
     viewer->size(app->scroller->w(), app->scroller->h());
     if (viewer->vnc)
-        viewer->vnc->setObjectVisible();
+        tnShowConnection(viewer->vnc);
     viewer->set_visible_focus();
     Fl::redraw();
     Fl::check();
@@ -276,13 +277,13 @@ void VncViewer::unsetFullScreen()
         return;
     viewer->isFullScreen = false;
     Fl_Hold_Browser* list = app->hostList;
-    list->resize(0, list->y(), app->hostListWidth, list->h());
+    list->resize(0, list->y(), appOptions.hostListWidth, list->h());
     list->redraw();
     app->scroller->resize(list->x() + list->w() + 3, app->scroller->y(), app->mainWin->w(), app->mainWin->h());
     app->scroller->redraw();
     tnResizeScroller();
     if (viewer->vnc)
-        viewer->vnc->setObjectVisible();
+        tnShowConnection(viewer->vnc);
     viewer->set_visible_focus();
     Fl::redraw();
     Fl::check();

@@ -33,8 +33,24 @@ void tnResizeScroller();
 // group fitted (outside full screen), the layout chosen again, the viewer sized and the
 // scroll position kept inside the picture. Pure geometry: nothing goes to the server, so
 // it can run at every step of a window resize. Showing a connection
-// (VncObject::setObjectVisible) does this and also asks the server for a full update.
+// (tnShowConnection) does this and also asks the server for a full update.
 void tnLayOutViewer();
+// Makes `vnc` the shown connection (hiding another one), lays it out, asks the server for
+// a full picture and watches its socket.
+void tnShowConnection(VncObject* vnc);
+// Hides the shown connection: held keys released, socket no longer watched, viewer empty.
+void tnHideShownConnection();
+// Whether `vnc`'s remote screen fits the viewer area without scrolling (always in full screen).
+bool tnFitsViewer(const VncObject* vnc);
+// A new cursor shape of `vnc` from the library's rcSource/rcMask: taken while the pointer
+// is over the viewer showing `vnc`, then set on the main window.
+void tnTakeCursorShape(VncObject* vnc, int xhot, int yhot, int width, int height, int bytesPerPixel);
+// Sets the main window's cursor to the shown connection's shape (`restoreDefault` null) or
+// to the default one; queued with Fl::awake.
+void tnHandleThreadCursorChange(void* restoreDefault);
+// Cut text (Latin-1) that `vnc`'s server sent: remembered for the connection, and put on
+// the local clipboard when `vnc` is the shown one.
+void tnReceiveCutText(VncObject* vnc, const char* text, int len);
 
 // Sends each byte of `keys` (up to a NUL, line feeds skipped) as a press and release of
 // the key symbol of that value to the connection `vnc`.

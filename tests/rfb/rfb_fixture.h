@@ -26,7 +26,9 @@
 #include "core/app.h"
 #include "core/log.h"
 #include "core/modal.h"
+#include "core/options.h"
 #include "gui/host_list.h"
+#include "gui/main_window.h"
 #include "support/app_fixture.h"
 #include "support/gui_events.h"
 #include "support/test_server.h"
@@ -138,7 +140,7 @@ protected:
         dir = tnTestMakeTempDir();
         ASSERT_FALSE(dir.empty());
         tnTestStartApp(dir);
-        app->logToFile = true;
+        appOptions.logToFile = true;
         tnModalHooks().message = [this](const std::string& title, const std::string& text) {
             messages.emplace_back(title, text);
         };
@@ -170,8 +172,8 @@ protected:
             VncObject::cleanupVNCObject(itm);
         EXPECT_TRUE(tnItemsWithObjects().empty());
         // Every attempt resolved, every worker uncounted.
-        EXPECT_EQ(app->pendingConnectionCount, 0);
-        EXPECT_EQ(app->activeConnectionCount, 0);
+        EXPECT_EQ(engine.pendingConnectionCount, 0);
+        EXPECT_EQ(engine.activeConnectionCount, 0);
         servers.clear();
         tnModalHooks() = TNModalHooks();
         tnTestRemoveDir(dir);
@@ -230,7 +232,7 @@ protected:
             static void run(void*)
             {
                 if ((*condition)() || std::chrono::steady_clock::now() >= deadline)
-                    app->isShuttingDown = true;
+                    engine.isShuttingDown = true;
                 else
                     Fl::repeat_timeout(0.02, run);
             }
@@ -241,7 +243,7 @@ protected:
         Fl::add_timeout(0.02, Tick::run);
         VncObject::masterMessageLoop();
         Fl::remove_timeout(Tick::run);
-        app->isShuttingDown = false;
+        engine.isShuttingDown = false;
         return done();
     }
 

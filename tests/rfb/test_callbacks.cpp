@@ -48,7 +48,7 @@ protected:
         client = rfbGetClient(8, 3, 4);
         vnc->vncClient = client;
         vnc->itm = &host;
-        rfbClientSetClientData(client, app->libVncTag, vnc);
+        rfbClientSetClientData(client, tnLibVncTag, vnc);
     }
 
     void TearDown() override
@@ -157,7 +157,7 @@ TEST_F(LibraryLog, ReachesTheLogOnlyInDebugMode)
     TNTestServer* server = startServer();
     for (const bool debug : {false, true}) {
         SCOPED_TRACE(debug ? "debug" : "no debug");
-        app->debugMode = debug;
+        appOptions.debugMode = debug;
         tnTestWriteFile(tnLogFilePath(), "");
         HostItem* itm = addHost(debug ? "debug" : "quiet", server->port());
         ASSERT_TRUE(connectAndWait(itm));
@@ -169,7 +169,7 @@ TEST_F(LibraryLog, ReachesTheLogOnlyInDebugMode)
         itm->hasDisconnectRequest = true;
         itm->vnc->endViewer();
     }
-    app->debugMode = false;
+    appOptions.debugMode = false;
 }
 
 } // namespace

@@ -25,8 +25,8 @@ TEST_F(ConnectionLifecycle, ConnectsAndRefusesASecondAttempt)
     EXPECT_TRUE(itm->isClientInitialized);
     EXPECT_TRUE(std::regex_match(itm->lastConnectedTime, std::regex(R"(\d{4}-\d\d-\d\d  \d\d:\d\d:\d\d)")))
         << itm->lastConnectedTime;
-    EXPECT_EQ(app->pendingConnectionCount, 0);
-    EXPECT_EQ(app->activeConnectionCount, 1);
+    EXPECT_EQ(engine.pendingConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 1);
     EXPECT_EQ(app->hostList->icon(lineOf(itm)), app->iconConnected);
     // The line is not selected, so nothing has been read into the new frame buffer yet:
     // it starts black, not with whatever the memory held before.
@@ -46,8 +46,8 @@ TEST_F(ConnectionLifecycle, ConnectsAndRefusesASecondAttempt)
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(itm->vnc, before);
     EXPECT_TRUE(itm->isConnected);
-    EXPECT_EQ(app->activeConnectionCount, 1);
-    EXPECT_EQ(app->pendingConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 1);
+    EXPECT_EQ(engine.pendingConnectionCount, 0);
 }
 
 struct AttemptCase {
@@ -118,10 +118,10 @@ TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
         ASSERT_TRUE(waitFor([itm] { return itm->icon != app->iconConnecting; }, 10));
         EXPECT_EQ(itm->isConnected, c.connects);
         EXPECT_FALSE(itm->isConnecting);
-        EXPECT_EQ(app->pendingConnectionCount, 0);
+        EXPECT_EQ(engine.pendingConnectionCount, 0);
         if (c.connects) {
             EXPECT_EQ(itm->icon, app->iconConnected);
-            EXPECT_EQ(app->activeConnectionCount, 1);
+            EXPECT_EQ(engine.activeConnectionCount, 1);
             itm->hasDisconnectRequest = true;
             itm->vnc->endViewer();
         } else {
@@ -137,7 +137,7 @@ TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
                 EXPECT_NE(logText().find("[Error] '" + std::string(c.name) + "' - 127.0.0.1: "), std::string::npos);
             }
         }
-        EXPECT_EQ(app->activeConnectionCount, 0);
+        EXPECT_EQ(engine.activeConnectionCount, 0);
     }
 }
 
@@ -202,8 +202,8 @@ TEST_F(ConnectionLifecycle, HostStartedAgainRightAfterItsFailureKeepsTheNewConne
     EXPECT_EQ(itm->hostType, 'v');
     // The new connection is not marked for release by the old attempt's failure.
     EXPECT_FALSE(itm->needsCleanup);
-    EXPECT_EQ(app->pendingConnectionCount, 0);
-    EXPECT_EQ(app->activeConnectionCount, 1);
+    EXPECT_EQ(engine.pendingConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 1);
     tnClickHostLine(lineOf(itm), 1);
     EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
 }
@@ -218,7 +218,7 @@ TEST_F(ConnectionLifecycle, EmptyAddressIsRefusedWithoutAnyChange)
     EXPECT_EQ(itm->vnc, nullptr);
     EXPECT_FALSE(itm->isConnecting);
     EXPECT_EQ(itm->icon, nullptr);
-    EXPECT_EQ(app->pendingConnectionCount, 0);
+    EXPECT_EQ(engine.pendingConnectionCount, 0);
     EXPECT_EQ(logText().find("Attempting to connect"), std::string::npos);
 }
 
@@ -236,7 +236,7 @@ TEST_F(ConnectionLifecycle, ServerDroppingTheShownConnection)
     EXPECT_NE(logText().find("Unexpectedly disconnected from 'dropped' - 127.0.0.1\n"), std::string::npos);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_TRUE(itm->needsCleanup);
-    EXPECT_EQ(app->activeConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 0);
 }
 
 TEST_F(ConnectionLifecycle, DroppedHiddenConnectionIsNoticedWhenShown)
@@ -262,7 +262,7 @@ TEST_F(ConnectionLifecycle, DroppedHiddenConnectionIsNoticedWhenShown)
     EXPECT_EQ(hidden->icon, app->iconDisconnectedError);
     EXPECT_EQ(countOf(logText(), "Unexpectedly disconnected from 'hidden' - 127.0.0.1\n"), 1);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
-    EXPECT_EQ(app->activeConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 0);
 }
 
 TEST_F(ConnectionLifecycle, StalledServerEndsAfterTheReadTimeOut)
@@ -324,15 +324,15 @@ TEST_F(ConnectionLifecycle, ShutDownEndsConnectedAndConnectingHosts)
         EXPECT_FALSE(itm->isConnecting);
         EXPECT_EQ(itm->icon, app->iconDisconnected);
     }
-    EXPECT_EQ(app->activeConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 0);
 
     // The waiting handshake ends later; its result is dropped, not shown.
     silent.close();
     ASSERT_TRUE(waitFor([waiting] { return !waiting->isWorkerRunning; }));
     EXPECT_EQ(waiting->vnc, nullptr);
-    EXPECT_EQ(app->pendingConnectionCount, 0);
+    EXPECT_EQ(engine.pendingConnectionCount, 0);
     EXPECT_EQ(countOf(logText(), "Automatically disconnecting"), 3);
-    app->isShuttingDown = false;
+    engine.isShuttingDown = false;
 }
 
 TEST_F(ConnectionLifecycle, WatcherEndsAConnectedHostWhoseTunnelIsGone)
@@ -359,8 +359,8 @@ TEST_F(ConnectionLifecycle, WatcherEndsAConnectedHostWhoseTunnelIsGone)
     EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
     // The other attempt is still counted as pending, and only its worker as active.
     EXPECT_TRUE(waiting->isConnecting);
-    EXPECT_EQ(app->pendingConnectionCount, 1);
-    EXPECT_EQ(app->activeConnectionCount, 1);
+    EXPECT_EQ(engine.pendingConnectionCount, 1);
+    EXPECT_EQ(engine.activeConnectionCount, 1);
     itm->hostType = 'v';
 }
 

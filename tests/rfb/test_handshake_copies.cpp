@@ -47,12 +47,12 @@ TEST_F(HandshakeCopies, HostEditedAndLogSwitchedDuringTheHandshake)
             itm->vncPassword = c.passwordEdited;
             itm->vncLoginUser = edited;
             itm->vncLoginPassword = edited;
-            app->logToFile = pass % 2 == 0;
-            app->debugMode = pass % 3 == 0;
+            appOptions.logToFile = pass % 2 == 0;
+            appOptions.debugMode = pass % 3 == 0;
             tnTestPump(0.005);
         }
-        app->logToFile = true;
-        app->debugMode = false;
+        appOptions.logToFile = true;
+        appOptions.debugMode = false;
         ASSERT_FALSE(itm->isWorkerRunning) << "the handshake did not end";
 
         if (c.connects) {

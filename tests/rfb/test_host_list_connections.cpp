@@ -2,6 +2,7 @@
 // and connections ended while their handshake still runs.
 #include <FL/Fl_Button.H>
 
+#include "connection/front_end.h"
 #include "rfb_fixture.h"
 
 namespace {
@@ -38,21 +39,20 @@ TEST_F(HostListConnections, ConnectionWhoseLineIsSelectedIsShownWhenItArrives)
     EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
 }
 
-// Connection results refresh the icons; the refresh gives every line its host's icon and
-// lets no other callback run in the middle of the result's handling.
+// Connection results change the icons through the front end; the change gives the host's
+// line its icon and lets no other callback run in the middle of the result's handling.
 TEST_F(HostListConnections, IconRefreshMarksEveryLineAndRunsNoOtherCallback)
 {
     HostItem* connected = addHost("connected", 5999);
     HostItem* failed = addHost("failed", 5999);
-    connected->icon = app->iconConnected;
-    failed->icon = app->iconNoConnect;
     static int dueRuns;
     dueRuns = 0;
     struct Due {
         static void run(void*) { dueRuns++; }
     };
     Fl::add_timeout(0.0, Due::run);
-    tnHandleListItemIconChange(nullptr);
+    tnFrontEnd().hostIconChanged(connected, TNHostIcon::Connected);
+    tnFrontEnd().hostIconChanged(failed, TNHostIcon::NoConnect);
     EXPECT_EQ(dueRuns, 0);
     EXPECT_EQ(app->hostList->icon(lineOf(connected)), app->iconConnected);
     EXPECT_EQ(app->hostList->icon(lineOf(failed)), app->iconNoConnect);
@@ -72,7 +72,7 @@ TEST_F(HostListConnections, RightClickDisconnectsAConnectedHost)
     EXPECT_TRUE(itm->needsCleanup);
     EXPECT_EQ(itm->icon, app->iconDisconnected);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
-    EXPECT_EQ(app->activeConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 0);
     EXPECT_EQ(countOf(logText(), "Manually disconnected from 'office' - 127.0.0.1\n"), 1);
 
     // Released with the next attempt of the host, which connects again.
@@ -122,8 +122,8 @@ TEST_F(HostListConnections, ConnectionEndedDuringItsHandshakeIsNeverShown)
     EXPECT_EQ(itm->icon, app->iconDisconnected);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_EQ(logText().find("Connected to 'hasty'"), std::string::npos);
-    EXPECT_EQ(app->pendingConnectionCount, 0);
-    EXPECT_EQ(app->activeConnectionCount, 0);
+    EXPECT_EQ(engine.pendingConnectionCount, 0);
+    EXPECT_EQ(engine.activeConnectionCount, 0);
     EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
 
     // Afterwards it connects as usual.

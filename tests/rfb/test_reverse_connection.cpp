@@ -37,7 +37,7 @@ TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
     for (const bool showNotice : {true, false}) {
         SCOPED_TRACE(showNotice ? "with notice" : "without notice");
         messages.clear();
-        app->showReverseConnect = showNotice;
+        appOptions.showReverseConnect = showNotice;
         const int linesBefore = app->hostList->size();
         TNTestServerOptions options;
         options.desktopName = showNotice ? "far-away desk" : "other desk";
@@ -71,7 +71,7 @@ TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
                              "A remote VNC host has just reverse-connected\n\nClick the 'Listen' item(s) in the host "
                              "list to view"),
                   showNotice);
-        EXPECT_EQ(app->pendingConnectionCount, 1) << "the new listener waits";
+        EXPECT_EQ(engine.pendingConnectionCount, 1) << "the new listener waits";
 
         // Selecting the line shows the reverse connection.
         tnClickHostLine(line, 1);
@@ -184,7 +184,7 @@ TEST_F(ReverseConnectionOnPort5500, FailedReverseHandshakeReplacesTheListeningLi
 
     for (const bool logging : {true, false}) {
         SCOPED_TRACE(logging ? "log on" : "log off");
-        app->logToFile = logging;
+        appOptions.logToFile = logging;
         HostItem* listener = lastItem();
         ASSERT_TRUE(listener->isListener);
         ::testing::internal::CaptureStdout();
@@ -198,8 +198,8 @@ TEST_F(ReverseConnectionOnPort5500, FailedReverseHandshakeReplacesTheListeningLi
         EXPECT_NE(next, listener);
         EXPECT_TRUE(next->isListener && next->isConnecting);
         EXPECT_STREQ(app->hostList->text(app->hostList->size()), "Listening");
-        EXPECT_EQ(app->pendingConnectionCount, 1);
-        EXPECT_EQ(app->activeConnectionCount, 1);
+        EXPECT_EQ(engine.pendingConnectionCount, 1);
+        EXPECT_EQ(engine.activeConnectionCount, 1);
         EXPECT_EQ(logText().find("Connected to 'Listening"), std::string::npos);
         // Logged, or printed when there is no log.
         EXPECT_EQ(countOf(logText(), notice), 1);

@@ -19,7 +19,7 @@ protected:
         // Without the blank host that start-up put into the empty list.
         app->hostList->clear();
         // Steps run when the test says so, unless a test shortens this.
-        app->scanTimeout = 600;
+        appOptions.scanTimeout = 600;
     }
 
     // A connected host on a server large enough for the whole pointer nudge.
@@ -124,7 +124,7 @@ TEST_F(Scan, ShowsConnectedLinesInListOrderSkippingSeparatorsAndOthers)
     }
 
     // The timer steps on by itself every scanTimeout seconds.
-    app->scanTimeout = 1;
+    appOptions.scanTimeout = 1;
     tnScanTimer(nullptr);
     expectShown(fifth);
     EXPECT_TRUE(waitFor([second = second] { return app->vncViewer->vnc == second->vnc; }, 3.0));
@@ -212,11 +212,11 @@ TEST_F(Scan, LastHostDisconnectingStopsTheScanWithTheMessage)
     HostItem* other = connectedHost("other").first;
     pressScanButton();
     expectScanning();
-    app->isShuttingDown = true;
+    engine.isShuttingDown = true;
     other->hasDisconnectRequest = true;
     other->vnc->endViewer();
     tnScanTimer(nullptr);
-    app->isShuttingDown = false;
+    engine.isShuttingDown = false;
     EXPECT_TRUE(messages.empty());
     EXPECT_FALSE(Fl::has_timeout(tnScanTimer));
 }

@@ -120,8 +120,8 @@ TEST_F(ViewerKeys, KeysTypedIntoTheQuickNoteNeverReachTheHost)
     EXPECT_TRUE(settledKeys().empty());
     EXPECT_FALSE(app->quickNotePack->visible());
     EXPECT_EQ(itm->quickNote, "Hello Admin");
-    EXPECT_NE(tnTestReadFile(app->configPathAndFile).find("quicknote=SGVsbG8gQWRtaW4="), std::string::npos)
-        << tnTestReadFile(app->configPathAndFile);
+    EXPECT_NE(tnTestReadFile(appOptions.configPathAndFile).find("quicknote=SGVsbG8gQWRtaW4="), std::string::npos)
+        << tnTestReadFile(appOptions.configPathAndFile);
 
     // A click into the viewer gives it the keyboard, and keys go to the host again.
     click(app->vncViewer->x() + 5, app->vncViewer->y() + 5, 1);

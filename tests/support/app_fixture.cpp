@@ -15,6 +15,9 @@
 #include "core/app.h"
 #include "connection/vnc_object.h"
 #include "core/modal.h"
+#include "core/options.h"
+#include "gui/main_window.h"
+#include "startup/startup.h"
 
 std::string tnTestMakeTempDir()
 {
@@ -42,12 +45,13 @@ void tnTestFreshApp(const std::string& configDir)
     static std::vector<AppState*>& earlierStates = *new std::vector<AppState*>();
     if (app)
         earlierStates.push_back(app);
-    AppState* state = new AppState();
-    state->configPath = configDir;
-    if (state->configPath.empty() || state->configPath.back() != '/')
-        state->configPath += '/';
-    state->configPathAndFile = state->configPath + "tandrel-fltk.conf";
-    app = state;
+    app = new AppState();
+    appOptions = AppOptions();
+    appOptions.configPath = configDir;
+    if (appOptions.configPath.empty() || appOptions.configPath.back() != '/')
+        appOptions.configPath += '/';
+    appOptions.configPathAndFile = appOptions.configPath + "tandrel-fltk.conf";
+    engine = TNEngineState();
     tnModalHooks() = TNModalHooks();
 }
 
@@ -55,7 +59,7 @@ void tnTestStartApp(const std::string& configDir, const std::string* configText)
 {
     tnTestFreshApp(configDir);
     if (configText)
-        tnTestWriteFile(app->configPathAndFile, *configText);
+        tnTestWriteFile(appOptions.configPathAndFile, *configText);
     static char name[] = "tandrel";
     static char* argv[] = {name, nullptr};
     tnStartUp(1, argv);

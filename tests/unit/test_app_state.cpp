@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/app.h"
+#include "core/environment.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
-#include "core/app.h"
+#include "core/options.h"
 #include "core/modal.h"
 #include "core/version.h"
 
@@ -22,14 +22,13 @@ namespace {
 
 // The result of reading one configuration text; owns the host items it made.
 struct Parsed {
-    AppState options;
+    AppOptions options;
     std::vector<TNConfigLine> lines;
 
     ~Parsed()
     {
         for (const TNConfigLine& line : lines)
             delete line.item;
-        free(options.libVncTag);
     }
     std::vector<const HostItem*> hosts() const
     {
@@ -478,9 +477,8 @@ TEST(ConfigFileWrite, AFileThisUserMayNotWriteIsKept)
 TEST(ConfigDirectory, CreatedWithMode0700WhenMissing)
 {
     TempDir dir;
-    AppState* saved = app;
-    AppState state;
-    app = &state;
+    const AppOptions saved = appOptions;
+    AppOptions& state = appOptions;
 
     state.configPath = dir.path + ".tandrel/";
     tnConfigCreateNewDir();
@@ -509,8 +507,7 @@ TEST(ConfigDirectory, CreatedWithMode0700WhenMissing)
         "Tandrel - ERROR - Cannot create config file directory\n(.|\n)*box Tandrel - FLTK: Could not create the "
         "configuration directory\n.*no/such/.tandrel/\n\\(No such file or directory\\)");
 
-    app = saved;
-    free(state.libVncTag);
+    appOptions = saved;
 }
 
 TEST(ConfigFileRead, OnlyARegularFileIsReadAndNothingWaits)

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "core/app.h"
+#include "core/options.h"
 #include "core/log.h"
 
 namespace {
 
-// Points `app` at a fresh state whose configuration directory is a new temporary one.
+// Points the options at a configuration directory that is a new temporary one.
 class EventLog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -25,16 +25,13 @@ protected:
         char pattern[] = "/tmp/tandrel-log-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = std::string(pattern) + "/";
-        saved = app;
-        app = new AppState();
-        app->configPath = dir;
-        app->logToFile = true;
+        saved = appOptions;
+        appOptions.configPath = dir;
+        appOptions.logToFile = true;
     }
     void TearDown() override
     {
-        free(app->libVncTag);
-        delete app;
-        app = saved;
+        appOptions = saved;
         std::filesystem::remove_all(dir);
     }
     std::string logText() const
@@ -47,7 +44,7 @@ protected:
     bool logExists() const { return std::filesystem::exists(dir + "tandrel-fltk.log"); }
 
     std::string dir;
-    AppState* saved = nullptr;
+    AppOptions saved;
 };
 
 const std::string kStamp = "[0-9]{4}-[0-9]{2}-[0-9]{2}--[0-9]{2}:[0-9]{2}:[0-9]{2}";
@@ -90,19 +87,19 @@ TEST_F(EventLog, AppendsStampedLinesToTheFileInTheConfigDirectory)
 
 TEST_F(EventLog, DebugLinesNeedBothOptions)
 {
-    app->debugMode = false;
+    appOptions.debugMode = false;
     tnDebugLog("tnQuiet - not written");
     EXPECT_FALSE(logExists());
 
-    app->debugMode = true;
+    appOptions.debugMode = true;
     tnDebugLog("tnResizeScroller");
     EXPECT_TRUE(std::regex_match(logText(), std::regex(kStamp + "- DEBUG - tnResizeScroller\n"))) << logText();
 }
 
 TEST_F(EventLog, LoggingOffCreatesNoFile)
 {
-    app->logToFile = false;
-    app->debugMode = true;
+    appOptions.logToFile = false;
+    appOptions.debugMode = true;
     tnLogToFile("--- Program started up ---");
     tnDebugLog("tnSomething - step");
     EXPECT_FALSE(logExists());
@@ -110,7 +107,7 @@ TEST_F(EventLog, LoggingOffCreatesNoFile)
 
 TEST_F(EventLog, UnwritableLogIsReportedOnStandardOutput)
 {
-    app->configPath = dir + "missing/";
+    appOptions.configPath = dir + "missing/";
     testing::internal::CaptureStdout();
     tnLogToFile("lost");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Tandrel ERROR - Could not open log file for writing\n");

@@ -13,9 +13,14 @@
 #include <vector>
 
 #include "config/host_item.h"
+#include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/options.h"
 #include "core/modal.h"
+#include "gui/config_io.h"
 #include "gui/host_list.h"
+#include "gui/main_window.h"
+#include "startup/startup.h"
 #include "support/app_fixture.h"
 #include "support/gui_events.h"
 

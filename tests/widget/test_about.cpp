@@ -25,7 +25,7 @@ TEST_F(AboutTest, TooltipsFollowTheOption)
         SCOPED_TRACE(c.config);
         startWith(c.config + tnHostBlock("alpha"));
         EXPECT_EQ(Fl_Tooltip::enabled() != 0, c.shown);
-        app->showTooltips = !c.shown;
+        appOptions.showTooltips = !c.shown;
         tnEnableDisableTooltips();
         EXPECT_EQ(Fl_Tooltip::enabled() != 0, !c.shown);
         TearDown();

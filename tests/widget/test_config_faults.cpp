@@ -39,7 +39,7 @@ TEST_F(ConfigFaultsTest, AFileThatCannotBeReadIsToldAndNeverWritten)
         SCOPED_TRACE(c.what);
         dir = tnTestMakeTempDir();
         tnTestFreshApp(dir);
-        ASSERT_EQ(c.make(app->configPathAndFile.c_str()), 0);
+        ASSERT_EQ(c.make(appOptions.configPathAndFile.c_str()), 0);
         // The start waited for ever on a FIFO; the alarm ends a hang as a failure.
         alarm(30);
         tnTestFreshApp(dir);
@@ -54,7 +54,7 @@ TEST_F(ConfigFaultsTest, AFileThatCannotBeReadIsToldAndNeverWritten)
         alarm(0);
         tnTestPump(0.1);
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0], "Tandrel - FLTK: Could not read the configuration file\n" + app->configPathAndFile +
+        EXPECT_EQ(boxes[0], "Tandrel - FLTK: Could not read the configuration file\n" + appOptions.configPathAndFile +
                                 "\n(it is not a regular file).\n\nTandrel starts without the hosts of that file "
                                 "and does not write it until it is started again, so that nothing in it is lost.");
         EXPECT_EQ(tnHostListTexts(), std::vector<std::string>{"(new connection)"});
@@ -67,7 +67,7 @@ TEST_F(ConfigFaultsTest, AFileThatCannotBeReadIsToldAndNeverWritten)
                       "Tandrel ERROR - Not writing the config file, it could not be read at start-up\n");
         EXPECT_EQ(boxes.size(), 1u) << "the start-up box already said so";
         struct stat status {};
-        ASSERT_EQ(lstat(app->configPathAndFile.c_str(), &status), 0);
+        ASSERT_EQ(lstat(appOptions.configPathAndFile.c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & S_IFMT, c.type);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1)
             << "nothing was written beside it";
@@ -80,16 +80,16 @@ TEST_F(ConfigFaultsTest, AFailedSaveIsToldOnceUntilASaveSucceedsAndAgainAtShutDo
 {
     startWith(tnHostBlock("alpha"));
     tellBoxes();
-    const std::string before = tnTestReadFile(app->configPathAndFile);
+    const std::string before = tnTestReadFile(appOptions.configPathAndFile);
     tnItemFromLine(1)->quickNote = std::string(20000, 'n');
 
     saveOnAFullDisk(tnConfigWrite);
     saveOnAFullDisk(tnConfigWrite);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "Tandrel - FLTK: Could not save the configuration file\n" + app->configPathAndFile +
+    EXPECT_EQ(boxes[0], "Tandrel - FLTK: Could not save the configuration file\n" + appOptions.configPathAndFile +
                             "\n(File too large).\n\nThe changes since the last save are not stored; the file keeps "
                             "what it held before.");
-    EXPECT_EQ(tnTestReadFile(app->configPathAndFile), before);
+    EXPECT_EQ(tnTestReadFile(appOptions.configPathAndFile), before);
 
     // A save that works ends the silence.
     tnConfigWrite();
@@ -107,7 +107,7 @@ TEST_F(ConfigFaultsTest, AFailedSaveIsToldOnceUntilASaveSucceedsAndAgainAtShutDo
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[2], boxes[0]);
     EXPECT_TRUE(windowShown);
-    EXPECT_NE(tnTestReadFile(app->configPathAndFile).find("\nquicknote=bm5ubm5u"), std::string::npos)
+    EXPECT_NE(tnTestReadFile(appOptions.configPathAndFile).find("\nquicknote=bm5ubm5u"), std::string::npos)
         << "the successful save stays";
 }
 

@@ -9,7 +9,9 @@
 #include "config/host_item.h"
 #include "core/app.h"
 #include "core/modal.h"
+#include "core/options.h"
 #include "core/version.h"
+#include "gui/config_io.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -95,7 +97,7 @@ protected:
 TEST_F(ConfigFile, ReadingFillsTheListAndLogsTheStart)
 {
     app->hostList->add("stale line");
-    tnTestWriteFile(app->configPathAndFile, kFile);
+    tnTestWriteFile(appOptions.configPathAndFile, kFile);
 
     tnConfigReadCreateHostList();
 
@@ -106,9 +108,9 @@ TEST_F(ConfigFile, ReadingFillsTheListAndLogsTheStart)
             EXPECT_STREQ(app->hostList->text(line), item->name.c_str());
         }
     }
-    EXPECT_EQ(app->hostListWidth, 200);
-    EXPECT_EQ(app->scanTimeout, 3);
-    EXPECT_NE(tnTestReadFile(app->configPath + "tandrel-fltk.log").find("- --- Program started up ---\n"),
+    EXPECT_EQ(appOptions.hostListWidth, 200);
+    EXPECT_EQ(appOptions.scanTimeout, 3);
+    EXPECT_NE(tnTestReadFile(appOptions.configPath + "tandrel-fltk.log").find("- --- Program started up ---\n"),
               std::string::npos);
 }
 
@@ -118,23 +120,23 @@ TEST_F(ConfigFile, MissingFileCreatesTheDirectoryAndKeepsDefaults)
     tnTestFreshApp(dir + ".tandrel/");
     app->hostList = list;
     app->hostList->add("stale line");
-    app->logToFile = true;
+    appOptions.logToFile = true;
 
     testing::internal::CaptureStdout();
     tnConfigReadCreateHostList();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Tandrel - Could not open config file.  Using defaults\n");
 
     EXPECT_EQ(app->hostList->size(), 0);
-    EXPECT_EQ(app->hostListWidth, 170);
+    EXPECT_EQ(appOptions.hostListWidth, 170);
     struct stat status {};
-    ASSERT_EQ(stat(app->configPath.c_str(), &status), 0);
+    ASSERT_EQ(stat(appOptions.configPath.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0700u);
-    EXPECT_EQ(tnTestReadFile(app->configPath + "tandrel-fltk.log"), "") << "nothing is logged without a file";
+    EXPECT_EQ(tnTestReadFile(appOptions.configPath + "tandrel-fltk.log"), "") << "nothing is logged without a file";
 }
 
 TEST_F(ConfigFile, WritingSkipsSeparatorsAndListenersAndReproducesTheFile)
 {
-    tnTestWriteFile(app->configPathAndFile, kFile);
+    tnTestWriteFile(appOptions.configPathAndFile, kFile);
     tnConfigReadCreateHostList();
 
     HostItem* listener = new HostItem();
@@ -145,15 +147,15 @@ TEST_F(ConfigFile, WritingSkipsSeparatorsAndListenersAndReproducesTheFile)
 
     tnConfigWrite();
 
-    EXPECT_EQ(tnTestReadFile(app->configPathAndFile), kFile);
+    EXPECT_EQ(tnTestReadFile(appOptions.configPathAndFile), kFile);
     struct stat status {};
-    ASSERT_EQ(stat(app->configPathAndFile.c_str(), &status), 0);
+    ASSERT_EQ(stat(appOptions.configPathAndFile.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0600u);
 }
 
 TEST_F(ConfigFile, FailedWriteReportsAndKeepsTheOldFile)
 {
-    tnTestWriteFile(app->configPathAndFile, kFile);
+    tnTestWriteFile(appOptions.configPathAndFile, kFile);
     tnConfigReadCreateHostList();
     // A note far larger than the file-size limit below makes the write fail half-way.
     HostItem* big = new HostItem();
@@ -167,9 +169,9 @@ TEST_F(ConfigFile, FailedWriteReportsAndKeepsTheOldFile)
 
     EXPECT_EQ(said, "Tandrel ERROR - Could not open config file for writing\n");
     EXPECT_EQ(boxes, 1);
-    EXPECT_EQ(tnTestReadFile(app->configPathAndFile), kFile);
+    EXPECT_EQ(tnTestReadFile(appOptions.configPathAndFile), kFile);
 
     // The next save tries again.
     tnConfigWrite();
-    EXPECT_NE(tnTestReadFile(app->configPathAndFile).find("host=big\n"), std::string::npos);
+    EXPECT_NE(tnTestReadFile(appOptions.configPathAndFile).find("host=big\n"), std::string::npos);
 }

@@ -61,7 +61,7 @@ protected:
 
 TEST_F(HostListTest, RightClickMenuOfAnIdleHostGreysAnEmptyMacro)
 {
-    app->menuFontSize = 14;
+    appOptions.menuFontSize = 14;
     tnAnswerMenus(seen, "");
     tnClickHostLine(3, 3);  // beta: no macro
     ASSERT_EQ(seen.shown, 1);
@@ -251,7 +251,7 @@ TEST_F(HostListTest, ClicksOnHostsThatCannotConnectChangeNothing)
         app->childWindowVisible = c.childWindow;
         tnClickHostLine(3, 1, 1);
         EXPECT_EQ(beta->vnc, nullptr);
-        EXPECT_EQ(app->pendingConnectionCount, 0);
+        EXPECT_EQ(engine.pendingConnectionCount, 0);
     }
 }
 
@@ -342,7 +342,7 @@ TEST_F(HostNamesTest, LongAndCodeLikeNamesAreDrawnAsTheyAreAndStoredWhole)
 
     // The file keeps every name whole.
     tnConfigWrite();
-    const std::string file = tnTestReadFile(app->configPathAndFile);
+    const std::string file = tnTestReadFile(appOptions.configPathAndFile);
     for (const std::string& name : {std::string("@home"), separator, longName})
         EXPECT_NE(file.find("\nhost=" + name + "\n"), std::string::npos) << name.substr(0, 20);
 }

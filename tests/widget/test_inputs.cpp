@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/app.h"
+#include "core/options.h"
 #include "core/modal.h"
 #include "gui/inputs.h"
 #include "main_window_fixture.h"
@@ -17,7 +18,7 @@ protected:
     void SetUp() override
     {
         tnModalHooks() = TNModalHooks();
-        savedMenuFontSize = app->menuFontSize;
+        savedMenuFontSize = appOptions.menuFontSize;
         Fl_Group::current(nullptr);
         window = std::make_unique<Fl_Window>(300, 120, "inputs");
         input = new TNInput(60, 10, 200, 30, "Text");
@@ -30,7 +31,7 @@ protected:
     void TearDown() override
     {
         tnModalHooks() = TNModalHooks();
-        app->menuFontSize = savedMenuFontSize;
+        appOptions.menuFontSize = savedMenuFontSize;
         window->hide();
     }
 
@@ -84,7 +85,7 @@ TEST_F(EditMenuTest, WithoutASelectionCutAndCopyDoNothing)
 
 TEST_F(EditMenuTest, BothInputsOfferTheSameMenuAndClosingItChangesNothing)
 {
-    app->menuFontSize = 13;
+    appOptions.menuFontSize = 13;
     for (Fl_Input_* field : {static_cast<Fl_Input_*>(input), static_cast<Fl_Input_*>(secret)}) {
         SCOPED_TRACE(field->label());
         field->value("secret12");

@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, StatusIconsComeFromTheChosenSet)
         // Switching the set leaves a line's image alone until its state changes...
         app->hostList->icon(1, app->iconConnected);
         Fl_Image* shownBefore = app->hostList->icon(1);
-        app->colorBlindIcons = !colorBlind;
+        appOptions.colorBlindIcons = !colorBlind;
         tnCreateAppIcons(true);
         EXPECT_EQ(app->hostList->icon(1), shownBefore);
         EXPECT_TRUE(showsXpm(app->iconConnected, colorBlind ? pmStatusConnected : pmStatusConnectedCB));
@@ -126,7 +126,7 @@ TEST_F(MainWindowTest, HostListWidthAtStartUpIsRaisedToTheButtonStrip)
     for (const Case c : {Case{10, 170}, Case{144, 170}, Case{145, 145}, Case{400, 400}}) {
         SCOPED_TRACE(c.configured);
         startWith("hostlistwidth=" + std::to_string(c.configured) + "\n" + tnHostBlock("alpha"));
-        EXPECT_EQ(app->hostListWidth, c.expected);
+        EXPECT_EQ(appOptions.hostListWidth, c.expected);
         EXPECT_EQ(app->hostList->w(), c.expected);
         EXPECT_EQ(app->quickInfoPack->w(), c.expected);
         EXPECT_EQ(app->quickNoteBox->w(), c.expected);
@@ -147,9 +147,9 @@ TEST_F(MainWindowTest, HostListWidthAfterFirstDrawUsesTheDrawnStrip)
     };
     for (const Case c : {Case{134, 160}, Case{135, 135}, Case{400, 400}}) {
         SCOPED_TRACE(c.requested);
-        app->hostListWidth = c.requested;
+        appOptions.hostListWidth = c.requested;
         tnPositionWidgets();
-        EXPECT_EQ(app->hostListWidth, c.expected);
+        EXPECT_EQ(appOptions.hostListWidth, c.expected);
         EXPECT_EQ(app->hostList->w(), c.expected);
         EXPECT_EQ(app->quickInfoPack->w(), c.expected);
         EXPECT_EQ(app->scroller->x(), c.expected + 3);
@@ -231,11 +231,11 @@ TEST_F(MainWindowTest, ListFontOptionsApplyToTheListAndItsMenus)
     startWith("listfont=Serif\nlistfontsize=13\n" + tnHostBlock("alpha"));
     EXPECT_EQ(app->hostList->textfont(), 31);
     EXPECT_EQ(app->hostList->textsize(), 13);
-    EXPECT_EQ(app->menuFontSize, 13);
+    EXPECT_EQ(appOptions.menuFontSize, 13);
     EXPECT_STREQ(Fl::get_font(31), "Serif");
     // The toolkit keeps the name it was given; a later change of the option (it takes effect
     // at the next start) must not change or free it under the toolkit.
-    app->listFont = "Mono";
+    appOptions.listFont = "Mono";
     EXPECT_STREQ(Fl::get_font(31), "Serif");
 }
 
@@ -246,11 +246,11 @@ TEST_F(MainWindowTest, ShutDownStoresTheWindowGeometryOfTheMomentInTheFile)
     app->mainWin->resize(30, 40, 900, 650);
     tnTestPump(0.1);
     tnPrepareShutDown();
-    EXPECT_TRUE(app->isShuttingDown);
-    const std::string file = tnTestReadFile(app->configPathAndFile);
+    EXPECT_TRUE(engine.isShuttingDown);
+    const std::string file = tnTestReadFile(appOptions.configPathAndFile);
     for (const char* line : {"\nsavedx=30\n", "\nsavedy=40\n", "\nsavedw=900\n", "\nsavedh=650\n", "\nhost=alpha\n"})
         EXPECT_NE(file.find(line), std::string::npos) << line + 1;
-    EXPECT_NE(tnTestReadFile(app->configPath + "tandrel-fltk.log").find("- --- Program shutting down ---\n"),
+    EXPECT_NE(tnTestReadFile(appOptions.configPath + "tandrel-fltk.log").find("- --- Program shutting down ---\n"),
               std::string::npos);
 }
 

@@ -117,7 +117,7 @@ TEST_F(QuickInfoTest, EnterStoresTheFirst256BytesAndRewritesTheFile)
     EXPECT_EQ(app->quickNoteBox->textfont(), FL_HELVETICA);
     const std::string encoded =
         base64Encode(reinterpret_cast<const unsigned char*>(stored.data()), static_cast<unsigned>(stored.size()));
-    EXPECT_NE(tnTestReadFile(app->configPathAndFile).find("quicknote=" + encoded + "\n"), std::string::npos);
+    EXPECT_NE(tnTestReadFile(appOptions.configPathAndFile).find("quicknote=" + encoded + "\n"), std::string::npos);
 }
 
 TEST_F(QuickInfoTest, EscapeDropsTheEditAndKeepsTheWindowOpen)
@@ -129,7 +129,7 @@ TEST_F(QuickInfoTest, EscapeDropsTheEditAndKeepsTheWindowOpen)
     EXPECT_FALSE(editorOpen());
     EXPECT_EQ(alpha->quickNote, "Call Bob");
     EXPECT_STREQ(app->quickNoteBox->value(), "Call Bob");
-    EXPECT_EQ(tnTestReadFile(app->configPathAndFile), configText);
+    EXPECT_EQ(tnTestReadFile(appOptions.configPathAndFile), configText);
     EXPECT_TRUE(app->mainWin->shown());
 
     clickNoteBox();
@@ -145,7 +145,7 @@ TEST_F(QuickInfoTest, EnterAfterTheSelectionWentKeepsTheEditorOpen)
     tnTestPressKey(app->mainWin, FL_Enter, "\r");
     EXPECT_TRUE(editorOpen());
     EXPECT_EQ(alpha->quickNote, "Call Bob");
-    EXPECT_EQ(tnTestReadFile(app->configPathAndFile), configText);
+    EXPECT_EQ(tnTestReadFile(appOptions.configPathAndFile), configText);
 }
 
 TEST_F(QuickInfoTest, ClickOpensNoEditorWithoutANamedSelectionOrWhileScanning)

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "gui/scan.h"
-#include "viewer/remote_input.h"
+#include "viewer/remote_keys.h"
+#include "viewer/scan_order.h"
 
 namespace {
 

@@ -1,0 +1,90 @@
+// Start-up: the program's state, the front end and window openers it installs, the main window.
+#include "startup/startup.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <list>
+
+#include "connection/front_end.h"
+#include "connection/vnc_object.h"
+#include "core/app.h"
+#include "core/environment.h"
+#include "core/modal.h"
+#include "core/options.h"
+#include "dialogs/about.h"
+#include "dialogs/remote_actions.h"
+#include "gui/config_io.h"
+#include "gui/front_end.h"
+#include "gui/host_list.h"
+#include "gui/main_window.h"
+#include "gui/openers.h"
+#include "viewer/remote_input.h"
+#include "viewer/vnc_viewer.h"
+
+AppState* app = nullptr;
+
+void tnSetUpState()
+{
+    if (!app)
+        app = new AppState();
+    const std::string login = tnLoginNameFromEnvironment();
+    if (login.empty()) {
+        fputs("Tandrel - FLTK: CRITICAL - Could not get user's login name from environment\n\nExiting\n", stdout);
+        fflush(stdout);
+        tnShowMessageBox("Tandrel - FLTK", "CRITICAL ERROR - Could not get user's login name from environment\n\nExiting\n");
+        exit(1);
+    }
+    appOptions.configPath = tnConfigDirFromEnvironment(login);
+    appOptions.configPathAndFile = appOptions.configPath + "tandrel-fltk.conf";
+}
+
+void tnStartUp(int argc, char** argv)
+{
+    tnMarkMainThread();
+    tnSetFrontEnd(&tnGuiFrontEnd());
+    tnWindowOpeners().help = tnShowAboutHelp;
+    tnRemoteActionsOpener = tnShowF8Window;
+    // The main thread keeps the toolkit lock from here on (taken once per process).
+    static bool haveLock = false;
+    if (!haveLock) {
+        Fl::lock();
+        haveLock = true;
+    }
+    Fl::visual(FL_DOUBLE);
+    tnCreateGUI();
+    tnConfigReadCreateHostList();
+    tnSetAppTooltips();
+    if (app->hostList->size() == 0) {
+        tnInsertEmptyItem();
+        app->hostList->resize(app->hostList->x(), app->hostList->y(), 170, app->hostList->h());
+    }
+    // The toolkit keeps the name's pointer, not a copy, and may read it whenever it opens the
+    // font at a new size; listFont itself can change later (the options window).
+    static std::list<std::string>& listFontNames = *new std::list<std::string>();
+    listFontNames.push_back(appOptions.listFont);
+    Fl::set_font(31, listFontNames.back().c_str());
+    app->hostList->textfont(31);
+    app->hostList->textsize(appOptions.listFontSize);
+    appOptions.menuFontSize = appOptions.listFontSize;
+    tnCreateAppIcons(false);
+    tnPositionWidgets();
+    app->mainWin->end();
+    app->mainWin->show(argc, argv);
+    // Fl::focus() refuses widgets without visible focus, which the host list is.
+    app->hostList->set_visible_focus();
+    Fl::focus(app->hostList);
+    app->hostList->clear_visible_focus();
+    signal(SIGPIPE, SIG_IGN);
+    Fl::add_timeout(1.0, tnConnectionWatcher);
+    Fl::add_clipboard_notify(tnHandleLocalClipboard);
+    tnResizeScroller();
+    Fl::redraw();
+    Fl::wait();
+    Fl::add_timeout(0.7, tnRestoreWindowSizePosition);
+}
+
