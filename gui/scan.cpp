@@ -21,10 +21,15 @@ namespace {
 
 void tnShowScanState(bool scanning)
 {
+    // The two images are made once; the one the main window gave the button goes, since
+    // nothing else shows it.
     static Fl_Pixmap* const imageOff = new Fl_Pixmap(pmListScan);
     static Fl_Pixmap* const imageOn = new Fl_Pixmap(pmListScanScanning);
     app->mainWin->label(scanning ? "Tandrel [Scanning]" : "Tandrel");
+    Fl_Image* previous = app->btnScan->image();
     app->btnScan->image(scanning ? imageOn : imageOff);
+    if (previous != imageOn && previous != imageOff)
+        delete previous;
     app->btnScan->redraw();
 }
 

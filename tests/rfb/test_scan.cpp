@@ -17,7 +17,8 @@ protected:
     {
         ViewerTest::SetUp();
         // Without the blank host that start-up put into the empty list.
-        app->hostList->clear();
+        while (app->hostList->size() > 0)
+            tnRemoveHostLine(1);
         // Steps run when the test says so, unless a test shortens this.
         appOptions.scanTimeout = 600;
     }
