@@ -66,7 +66,7 @@ fuzz-run: fuzz
 	done
 
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target tn_benchmarks tandrel tn_wm_close
+	cmake --build $(BUILD) -j $(JOBS) --target tn_benchmarks tandrel tn_wm_close tn_test_server
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; tests/with-xvfb.sh $$b || exit 1; done
 	@for s in bench/*.sh; do echo "== $$s"; tests/with-xvfb.sh bash $$s $(BUILD)/tandrel $(BUILD)/tests/tn_wm_close || exit 1; done
 

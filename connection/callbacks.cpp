@@ -213,24 +213,55 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
     return credential;
 }
 
+// The hooks below run on the connection's reader: they copy what the window's thread
+// needs and tell it, and never touch a widget.
+
+void VncObject::handleUpdateRect(rfbClient* client, int x, int y, int w, int h)
+{
+    if (VncObject* vnc = tnObjectOfClient(client))
+        tnReaderUpdateRect(vnc, x, y, w, h);
+}
+
 void VncObject::handleFrameBufferUpdate(rfbClient* client)
 {
     if (VncObject* vnc = tnObjectOfClient(client))
-        tnFrontEnd().frameUpdated(vnc);
+        tnReaderFinishedUpdate(vnc);
 }
 
 void VncObject::handleCursorShapeChange(rfbClient* client, int xhot, int yhot, int width, int height,
                                         int bytesPerPixel)
 {
-    if (VncObject* vnc = tnObjectOfClient(client))
-        tnFrontEnd().cursorShapeChanged(vnc, xhot, yhot, width, height, bytesPerPixel);
+    VncObject* vnc = tnObjectOfClient(client);
+    // The library frees rcSource and rcMask at the next shape: the window gets a copy.
+    if (!vnc || !client->rcSource || !client->rcMask || width <= 0 || height <= 0 || bytesPerPixel != 4)
+        return;
+    TNCursorShape shape;
+    shape.xhot = xhot;
+    shape.yhot = yhot;
+    shape.width = width;
+    shape.height = height;
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    shape.pixels.assign(client->rcSource, client->rcSource + pixels * 4);
+    // The pixel's last byte carries no colour: it becomes the mask's alpha.
+    for (size_t i = 0; i < pixels; i++)
+        shape.pixels[i * 4 + 3] = client->rcMask[i] ? 255 : 0;
+    {
+        std::lock_guard<std::mutex> hold(vnc->messageLock);
+        vnc->receivedCursor = std::move(shape);
+    }
+    tnPostReaderMessage(vnc, tnCursorChanged);
 }
 
 void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, int len)
 {
     VncObject* vnc = tnObjectOfClient(client);
-    if (vnc && text && len >= 0)
-        tnFrontEnd().cutTextReceived(vnc, text, len);
+    if (!vnc || !text || len <= 0)
+        return;
+    {
+        std::lock_guard<std::mutex> hold(vnc->messageLock);
+        vnc->receivedCutText.assign(text, static_cast<size_t>(len));
+    }
+    tnPostReaderMessage(vnc, tnCutText);
 }
 
 void VncObject::libVncLogging(const char* format, ...)

@@ -21,7 +21,7 @@ public:
     void connectionEnding(VncObject*) override {}
     void frameUpdated(VncObject*) override {}
     void desktopResized(VncObject*) override {}
-    void cursorShapeChanged(VncObject*, int, int, int, int, int) override {}
+    void cursorShapeChanged(VncObject*, const TNCursorShape&) override {}
     void cutTextReceived(VncObject*, const char*, int) override {}
 };
 

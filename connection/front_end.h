@@ -1,6 +1,7 @@
 // What the connection engine reports to the program's front end (the host list, the viewer,
 // the quick-info panel), and the little it asks of it. The engine includes no widget: the
-// front end installs its implementation at start-up. Every call comes on the main thread.
+// front end installs its implementation at start-up. Every call comes on the window's
+// thread (the readers' news reaches it as messages).
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 
 class HostItem;
 class VncObject;
+struct TNCursorShape;
 
 // The state a host's line shows.
 enum class TNHostIcon { Disconnected, DisconnectedError, DisconnectedBigError, Connected, NoConnect, Connecting };
@@ -50,8 +52,8 @@ public:
     // A frame buffer update of `vnc` is complete; its remote screen changed size.
     virtual void frameUpdated(VncObject* vnc) = 0;
     virtual void desktopResized(VncObject* vnc) = 0;
-    // The server sent a new cursor shape (the library's rcSource/rcMask of the client).
-    virtual void cursorShapeChanged(VncObject* vnc, int xhot, int yhot, int width, int height, int bytesPerPixel) = 0;
+    // The server sent a new cursor shape.
+    virtual void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) = 0;
     // The server sent cut text (Latin-1, `length` bytes).
     virtual void cutTextReceived(VncObject* vnc, const char* text, int length) = 0;
 };

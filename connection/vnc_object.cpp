@@ -5,9 +5,12 @@
 #include <FL/Fl.H>
 #include <FL/Fl_RGB_Image.H>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +19,8 @@
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
+#include "connection/ssh_connection.h"
+#include "connection/ssh_tunnel.h"
 #include "core/display_text.h"
 #include "core/log.h"
 #include "core/modal.h"
@@ -35,30 +40,32 @@ std::unordered_set<const VncObject*>& tnCountedObjects()
     return counted;
 }
 
-// The one object whose socket is registered with the toolkit.
-VncObject* watchedObject = nullptr;
+// Objects detached from their host whose worker has not ended yet.
+std::vector<VncObject*>& tnRetiredObjects()
+{
+    static std::vector<VncObject*> retired;
+    return retired;
+}
 
 void tnSetIcon(HostItem* itm, TNHostIcon icon)
 {
     tnFrontEnd().hostIconChanged(itm, icon);
 }
 
-// ---- SSH tunnels --------------------------------------------------------------------
-// This build has no SSH tunnel: an attempt of a type-'s' host fails right away with a
-// clear error text. Returns false when the attempt must not go on.
+// ---- SSH tunnels (connection/ssh_tunnel.cpp) ------------------------------------------
+// Prepares the tunnel of a type-'s' host's attempt; false when the attempt must not go on.
 bool tnStartSSHTunnel(HostItem* itm)
 {
-    tnDebugLog("tnCreateVNCObject - Host is SSH type");
-    itm->isConnecting = false;
-    itm->hasCouldntConnect = true;
-    itm->hasAborted = true;
-    itm->setLastError("SSH support unavailable");
-    tnLogToFile("ERROR - SSH support unavailable for " + tnConnectionLogSuffix(itm));
-    return false;
+    return tnPrepareSSHTunnel(itm, itm->vnc);
 }
 
-void tnStopSSHTunnel(HostItem*) {}
+void tnStopSSHTunnel(HostItem* itm)
+{
+    tnCloseSSHConnection(itm, itm->vnc);
+}
 // -------------------------------------------------------------------------------------
+
+void tnNothingToDo(void*) {}
 
 // The worker's outcome when no handshake could be tried.
 void tnWorkerAborted(HostItem* itm)
@@ -135,58 +142,6 @@ void tnListenAndHandshake(VncObject* vnc)
     tnHandshake(vnc, 1, argv);
 }
 
-// Ends a connection whose reading failed, with the reason in the host's last error and the
-// log: the program's own refusal (a screen too large) or the library's last word on it.
-void tnEndBrokenConnection(VncObject* vnc)
-{
-    std::string reason = vnc->refusal;
-    if (reason.empty() && !vnc->libraryMessages.empty())
-        reason = vnc->libraryMessages.back();
-    if (vnc->itm && vnc->itm->isConnected && !vnc->itm->hasDisconnectRequest)
-        tnReportConnectionError(vnc->itm, reason);
-    vnc->endViewer();
-}
-
-// Handles one waiting server message of the shown connection; false when there was none
-// or the connection has ended.
-bool tnServeConnection(VncObject* vnc)
-{
-    if (!vnc || !vnc->vncClient)
-        return false;
-    rfbClient* client = vnc->vncClient;
-    // Bytes the library has already read ahead are a message that the socket no longer shows.
-    TNLibraryMessageScope messages(vnc);
-    const int waiting = client->buffered > 0 ? 1 : WaitForMessage(client, 0);
-    if (waiting < 0) {
-        tnEndBrokenConnection(vnc);
-        return false;
-    }
-    if (waiting == 0)
-        return false;
-    // The library's hooks only mark what to draw and queue what to do: no event loop runs
-    // while the message is handled, so none can start handling a second one.
-    const bool handled = HandleRFBServerMessage(client);
-    if (!handled) {
-        tnEndBrokenConnection(vnc);
-        return false;
-    }
-    return true;
-}
-
-// The toolkit calls this when the shown connection's socket becomes readable.
-void tnHandleShownSocket(int, void* data)
-{
-    auto* vnc = static_cast<VncObject*>(data);
-    if (vnc != watchedObject)
-        return;
-    // Also what the first read brought along, so nothing is left waiting in the buffer
-    // for a socket event that will not come; bounded so the GUI gets its turn.
-    for (int count = 0; count < 16; count++) {
-        if (!tnServeConnection(vnc) || vnc != watchedObject || vnc->vncClient->buffered == 0)
-            break;
-    }
-}
-
 } // namespace
 
 std::vector<HostItem*>& tnItemsWithObjects()
@@ -207,6 +162,7 @@ TNHandshakeHost tnHandshakeHostOf(const HostItem& itm)
     host.hostType = itm.hostType;
     host.isListener = itm.isListener;
     host.connectTimeout = tnConnectTimeoutSeconds;
+    host.readTimeout = tnReadTimeoutSeconds;
     return host;
 }
 
@@ -232,7 +188,45 @@ void tnReleaseVncObject(HostItem* itm)
     auto& items = tnItemsWithObjects();
     items.erase(std::remove(items.begin(), items.end(), itm), items.end());
     itm->vnc = nullptr;
-    delete vnc;
+    vnc->stopReader();
+    // A reader ends within moments of being stopped; one that does not (a handshake still
+    // running) is freed later, never waited for.
+    for (int i = 0; i < 100 && vnc->workerAlive; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (vnc->workerAlive)
+        tnRetiredObjects().push_back(vnc);
+    else
+        delete vnc;
+}
+
+void tnReleaseRetiredObjects()
+{
+    auto& retired = tnRetiredObjects();
+    for (auto it = retired.begin(); it != retired.end();) {
+        if ((*it)->workerAlive) {
+            ++it;
+            continue;
+        }
+        delete *it;
+        it = retired.erase(it);
+    }
+}
+
+bool tnWaitForWorkers(double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        bool alive = false;
+        for (const HostItem* itm : tnItemsWithObjects())
+            alive = alive || (itm->vnc && itm->vnc->workerAlive);
+        for (const VncObject* vnc : tnRetiredObjects())
+            alive = alive || vnc->workerAlive;
+        if (!alive)
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 void tnDeliverResultNow(HostItem* itm)
@@ -242,37 +236,14 @@ void tnDeliverResultNow(HostItem* itm)
     tnHandleThreadConnection(itm);
 }
 
-void tnWatchShownSocket(VncObject* vnc)
-{
-    if (!vnc || !vnc->vncClient || vnc->isClientFreedByLibrary)
-        return;
-    const int sock = vnc->vncClient->sock;
-    if (sock < 0)
-        return;
-    if (watchedObject == vnc && vnc->watchedSocket == sock)
-        return;
-    if (watchedObject)
-        tnUnwatchShownSocket(watchedObject);
-    Fl::add_fd(sock, FL_READ, tnHandleShownSocket, vnc);
-    vnc->watchedSocket = sock;
-    watchedObject = vnc;
-}
-
-void tnUnwatchShownSocket(VncObject* vnc)
-{
-    if (!vnc)
-        return;
-    if (vnc->watchedSocket >= 0)
-        Fl::remove_fd(vnc->watchedSocket);
-    vnc->watchedSocket = -1;
-    if (watchedObject == vnc)
-        watchedObject = nullptr;
-}
-
 VncObject::~VncObject()
 {
-    tnUnwatchShownSocket(this);
+    // Normally closed when the connection ended; closing again does nothing.
+    if (sshTunnel)
+        sshTunnel->close();
     tnCountedObjects().erase(this);
+    if (wakeFd >= 0)
+        close(wakeFd);
     delete cursorImage;
     cursorImage = nullptr;
     // After a failed rfbInitClient the library has freed the client itself.
@@ -307,11 +278,13 @@ static rfbBool tnMallocFrameBuffer(rfbClient* client)
                             static_cast<size_t>(bytesPerPixel);
         client->frameBuffer = static_cast<uint8_t*>(calloc(1, size));
         if (client->frameBuffer) {
-            // A new size during the connection (the handshake's first one is on the worker,
-            // before anything shows the connection).
-            VncObject* vnc = tnObjectOfClient(client);
-            if (vnc && tnIsMainThread())
-                tnFrontEnd().desktopResized(vnc);
+            // The window draws from a picture of the same size (the handshake makes the
+            // first one; a reader tells the window of the new size).
+            if (VncObject* vnc = tnObjectOfClient(client)) {
+                tnReaderNewFrameBuffer(vnc, client->width, client->height);
+                if (vnc->readerSocket >= 0)
+                    tnPostReaderMessage(vnc, tnResized);
+            }
             return TRUE;
         }
         refusal = "Not enough memory for the remote screen: " + std::to_string(client->width) + "x" +
@@ -349,6 +322,7 @@ void VncObject::createVNCObject(HostItem* itm)
     itm->isAbandoned = false;
 
     VncObject* vnc = new VncObject();
+    vnc->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     rfbClient* client = rfbGetClient(8, 3, 4);
     vnc->vncClient = client;
     itm->vnc = vnc;
@@ -372,12 +346,13 @@ void VncObject::createVNCObject(HostItem* itm)
     client->listen6Port = -1;
     client->GetCredential = handleCredential;
     client->GetPassword = handlePassword;
+    client->GotFrameBufferUpdate = handleUpdateRect;
     client->FinishedFrameBufferUpdate = handleFrameBufferUpdate;
     client->GotCursorShape = nullptr;
     client->GotXCutText = handleRemoteClipboardProc;
     client->connectTimeout = tnConnectTimeoutSeconds;
     // A server that stops in the middle of a message would otherwise block the reader forever.
-    client->readTimeout = tnReadTimeoutSeconds;
+    client->readTimeout = tnHandshakeReadTimeoutSeconds;
     client->programName = tnProgramName;
     vnc->itm = itm;
 
@@ -417,9 +392,15 @@ void VncObject::createVNCObject(HostItem* itm)
     tnDebugLog("tnCreateVNCObject - Creating and running itm->threadRFB");
     // From here on the worker reads its own copy of the host; the host stays editable.
     vnc->handshakeHost = tnHandshakeHostOf(*itm);
+    // The toolkit makes the lock of its awake queue at the queue's first use, unguarded: that
+    // first use is here, on the main thread, and not two workers handing in results at once.
+    static const bool awakeQueueMade = (Fl::awake(tnNothingToDo, nullptr), true);
+    (void)awakeQueueMade;
     itm->isWorkerRunning = true;
+    vnc->workerAlive = true;
     if (pthread_create(&itm->threadRFB, nullptr, initVNCConnection, itm) != 0) {
         itm->isWorkerRunning = false;
+        vnc->workerAlive = false;
         tnLogToFile("ERROR - Couldn't create RFB thread for " + tnConnectionLogSuffix(itm));
         itm->isConnecting = false;
         itm->hasCouldntConnect = true;
@@ -449,6 +430,19 @@ void* VncObject::initVNCConnection(void* data)
         tnWorkerAborted(itm);
     } else if (vnc->handshakeHost.isListener) {
         tnListenAndHandshake(vnc);
+    } else if (vnc->handshakeHost.hostType == 's') {
+        if (tnCreateSSHConnection(vnc)) {
+            // The tunnel's own port, given as such: the library reads a number below 5900
+            // in "host:port" as a display number.
+            rfbClient* client = vnc->vncClient;
+            free(client->serverHost);
+            client->serverHost = strdup("127.0.0.1");
+            client->serverPort = vnc->sshTunnel->localPort();
+            char* argv[] = {tnProgramName, nullptr};
+            tnHandshake(vnc, 1, argv);
+        } else {
+            tnWorkerAborted(itm);
+        }
     } else if (vnc->handshakeHost.connectAddress.size() > 6) {
         char* address = strdup(vnc->handshakeHost.connectAddress.c_str());
         char* argv[] = {tnProgramName, address, nullptr};
@@ -457,7 +451,18 @@ void* VncObject::initVNCConnection(void* data)
     } else {
         tnWorkerAborted(itm);
     }
-    Fl::awake(tnHandleThreadConnection, itm);
+    const bool connected = vnc && itm->isWaitingToShow;
+    // A listening line takes the name of the server that reached it.
+    if (connected && vnc->handshakeHost.isListener && vnc->vncClient->desktopName)
+        vnc->desktopName = vnc->vncClient->desktopName;
+    // The result handler is owed this message: the watcher cannot find a lost one.
+    while (Fl::awake(tnHandleThreadConnection, itm) != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The worker goes on as the connection's reader until the connection ends.
+    if (connected && !vnc->stopReading)
+        tnRunReader(vnc);
+    if (vnc)
+        vnc->workerAlive = false;
     return nullptr;
 }
 
@@ -470,7 +475,7 @@ void VncObject::endViewer()
     if (host->isAbandoned)
         return;
     tnFrontEnd().connectionEnding(this);
-    tnUnwatchShownSocket(this);
+    stopReader();
 
     const bool wasConnected = host->isConnected;
     const bool wasConnecting = host->isConnecting;
@@ -487,7 +492,7 @@ void VncObject::endViewer()
     tnUncountActiveConnection(this);
     host->isConnected = false;
     host->hasDisconnectRequest = false;
-    if (host->hostType == 's')
+    if (host->hostType == 's' || sshTunnel)
         tnStopSSHTunnel(host);
     if (host->isWorkerRunning) {
         // The handshake (or the wait of a listening line) is still running or its result
@@ -526,23 +531,9 @@ void VncObject::cleanupVNCObject(HostItem* itm)
 
 void VncObject::masterMessageLoop()
 {
-    while (!engine.isShuttingDown) {
-        if (engine.activeConnectionCount == 0) {
-            Fl::wait(0.7);
-            continue;
-        }
-        VncObject* shown = tnFrontEnd().shownConnection();
-        // The shown connection's socket (registered when it was shown) wakes the wait below.
-        if (shown && shown->itm && shown->vncClient)
-            checkVNCMessages(shown);
-        Fl::wait(0.034);
-    }
-}
-
-void VncObject::checkVNCMessages(VncObject* vnc)
-{
-    if (tnServeConnection(vnc))
-        Fl::check();
+    // Each connection is read on its own thread; the readers wake this wait with their news.
+    while (!engine.isShuttingDown)
+        Fl::wait(0.7);
 }
 
 // The viewer's part of the connection, handed to the front end.

@@ -10,16 +10,24 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "connection/input_queue.h"
+
 class HostItem;
 class Fl_RGB_Image;
+class TNSSHTunnel;
 
-// Seconds a read from a server may stall in the middle of a message before the
-// connection is given up (the library's default would wait forever). Read on the main
-// thread as each attempt starts; tests shorten it.
-inline int tnReadTimeoutSeconds = 5;
+// Seconds a server may send nothing in the middle of a message before the connection is
+// given up (the library's default would wait forever); data that keeps coming, however
+// slowly, and a still screen that sends nothing between messages never end it. Read on
+// the main thread as each attempt starts; tests shorten it.
+inline int tnReadTimeoutSeconds = 30;
+// The same bound during the handshake: a server that accepts and never says a word.
+inline int tnHandshakeReadTimeoutSeconds = 5;
 // Port that listening lines accept reverse connections on.
 constexpr int tnListenPort = 5500;
 // Seconds a connect may go without an answer before the attempt is given up (tests
@@ -42,6 +50,7 @@ struct TNHandshakeHost {
     char hostType = 'v';
     bool isListener = false;
     int connectTimeout = 0;       // seconds, as handed to the library
+    int readTimeout = 0;          // seconds a message may stall once connected
 };
 
 // The copy of `itm` for an attempt that starts now (main thread).
@@ -60,6 +69,32 @@ extern TNEngineState engine;
 
 // The key under which each library client keeps its VncObject.
 inline char tnLibVncTag[] = "VncObject";
+
+// The picture the window draws of a connection's remote screen: 4 bytes a pixel in the
+// frame buffer's order, the fourth always 255. The reader copies each update into it.
+struct TNPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// A cursor shape as the server sent it: 4 bytes a pixel, the fourth the shape's mask (0 or 255).
+struct TNCursorShape {
+    int xhot = 0;
+    int yhot = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// What a reader tells the window's thread (bits of VncObject::pendingMessages).
+enum TNReaderMessage : unsigned {
+    tnUpdated = 1,       // the picture changed
+    tnResized = 2,       // the remote screen has a new size
+    tnCursorChanged = 4, // receivedCursor holds a new shape
+    tnCutText = 8,       // receivedCutText holds the server's clipboard
+    tnEnded = 16,        // the connection broke; endReason says why
+};
 
 class VncObject {
 public:
@@ -82,15 +117,60 @@ public:
     std::atomic<bool> isClientFreedByLibrary{false};
     // Asks a listening worker to stop waiting for a server.
     std::atomic<bool> isListenCancelled{false};
-    // The socket registered with the toolkit while this connection is shown, or -1.
-    int watchedSocket = -1;
     // What the library said during the handshake, or while handling the last server
     // message (its last 64 lines), and the program's own refusal of the server, if any.
-    // Written by the thread that runs the library for this connection.
+    // Written by the worker (the thread that runs the library for this connection); the
+    // window's thread reads them only once the handshake's result has come.
     std::vector<std::string> libraryMessages;
     std::string refusal;
     // The host as it was when the attempt started; the worker reads only this of it.
     TNHandshakeHost handshakeHost;
+    // The SSH tunnel of a type-'s' host's attempt (connection/ssh_tunnel.h), or null.
+    std::shared_ptr<TNSSHTunnel> sshTunnel;
+
+    // ---- The worker: it runs the handshake and then goes on as the connection's reader
+    // until the connection ends. Every library call for the client happens on it. ----
+    // Set before the worker starts, cleared as its very last step: until then the object
+    // is not freed.
+    std::atomic<bool> workerAlive{false};
+    // Asks the reader to stop; the socket the reader reads (-1 until it starts).
+    std::atomic<bool> stopReading{false};
+    std::atomic<int> readerSocket{-1};
+    // Input for the reader, and the event descriptor that wakes it.
+    std::mutex inputLock;
+    TNInputQueue input;
+    int wakeFd = -1;
+    // The picture the window draws (under pictureLock, held only to copy or draw).
+    std::mutex pictureLock;
+    TNPicture picture;
+    // Messages for the window's thread (TNReaderMessage bits) and what they carry.
+    std::atomic<unsigned> pendingMessages{0};
+    std::mutex messageLock;
+    TNCursorShape receivedCursor;
+    std::string receivedCutText;
+    std::string endReason;
+    // Rectangles of the update being received (reader only): x, y, w, h each.
+    std::vector<int> updateRects;
+    // The server's desktop name for a listening line, set by the worker before its result
+    // goes to the window's thread.
+    std::string desktopName;
+    // The remote screen's size as the window's thread knows it (from the picture).
+    int remoteWidth = 0;
+    int remoteHeight = 0;
+
+    // The window's thread hands input to the reader; nothing here waits for the network.
+    // `merge` false: this position is not merged into queued motion (TNInputQueue::pointer).
+    void sendPointer(int x, int y, int buttons, bool merge = true);
+    void sendKey(uint32_t keysym, bool down);
+    void sendCutText(const std::string& latin1);
+    void requestFullUpdate();
+    void requestIncrementalUpdate();
+    // Shown: the server is asked for a full picture and for updates; hidden: no requests
+    // (the connection is still read).
+    void showOnReader();
+    void hideOnReader();
+    // Asks the reader to stop and wakes it (also out of a read or write that waits).
+    void stopReader();
 
     ~VncObject();
 
@@ -101,6 +181,7 @@ public:
     static void endAllViewers();
     static void cleanupVNCObject(HostItem* itm);
     static void masterMessageLoop();
+    // Handles what `vnc`'s reader has told the window's thread.
     static void checkVNCMessages(VncObject* vnc);
 
     // The viewer's side, handed to the front end: show this connection, hide the shown
@@ -112,6 +193,7 @@ public:
     // Library hooks.
     static char* handlePassword(rfbClient* client);
     static rfbCredential* handleCredential(rfbClient* client, int credentialType);
+    static void handleUpdateRect(rfbClient* client, int x, int y, int w, int h);
     static void handleFrameBufferUpdate(rfbClient* client);
     static void handleCursorShapeChange(rfbClient* client, int xhot, int yhot, int width, int height,
                                         int bytesPerPixel);
@@ -158,11 +240,9 @@ void tnReportConnectionError(HostItem* itm, const std::string& text);
 // The connection of a library client, or null.
 VncObject* tnObjectOfClient(rfbClient* client);
 
-// The main loop's wait wakes when the shown connection's socket becomes readable:
-// setObjectVisible registers the socket of the connection it shows, hideMainViewer
-// removes it again.
-void tnWatchShownSocket(VncObject* vnc);
-void tnUnwatchShownSocket(VncObject* vnc);
+// Handles what the readers have told the window's thread (queued with Fl::awake; the
+// watcher also calls it, in case a message could not be queued).
+void tnHandleReaderMessages(void*);
 
 // Connection results and the one-second watcher.
 void tnConnectionWatcher(void*);

@@ -34,6 +34,11 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc)
     tnDebugLog("tnConnectionWatcher - itm changing from 'isWaitingToShow' to 'isConnected'");
     itm->isWaitingToShow = false;
     engine.pendingConnectionCount--;
+    {
+        std::lock_guard<std::mutex> hold(vnc->pictureLock);
+        vnc->remoteWidth = vnc->picture.width;
+        vnc->remoteHeight = vnc->picture.height;
+    }
     frontEnd.hostIconChanged(itm, TNHostIcon::Connected);
     itm->lastConnectedTime = tnMakeTimeStamp(false);
     frontEnd.hostConnected(itm);
@@ -46,8 +51,7 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc)
     if (!itm->isListener)
         return;
     // A server has just connected to this listening line.
-    const char* desktop = vnc->vncClient ? vnc->vncClient->desktopName : nullptr;
-    itm->name = std::string("Listening - ") + (desktop ? desktop : "");
+    itm->name = "Listening - " + vnc->desktopName;
     frontEnd.hostNameChanged(itm);
     tnDebugLog("tnConnectionWatcher - Creating Listener object");
     VncObject::createVNCListener();
@@ -138,6 +142,8 @@ void tnHandleThreadConnection(void* data)
 
 void tnConnectionWatcher(void*)
 {
+    // The readers' news, should a message of theirs not have been queued.
+    tnHandleReaderMessages(nullptr);
     if (engine.pendingConnectionCount > 0) {
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
         for (HostItem* itm : tnFrontEnd().listedHosts()) {

@@ -81,7 +81,7 @@ void tnHandleF8Buttons(Fl_Widget* button, void*)
     if (!button)
         return;
     if (app->childWindow) {
-        const VncObject* shown = app->vncViewer ? app->vncViewer->vnc : nullptr;
+        VncObject* shown = app->vncViewer ? app->vncViewer->vnc : nullptr;
         const struct {
             Fl_Button* button;
             TNRemoteAction action;

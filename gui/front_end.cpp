@@ -113,10 +113,7 @@ public:
     // The viewer notices the new size when it draws next and lays the picture out again.
     void desktopResized(VncObject* vnc) override { frameUpdated(vnc); }
 
-    void cursorShapeChanged(VncObject* vnc, int xhot, int yhot, int width, int height, int bytesPerPixel) override
-    {
-        tnTakeCursorShape(vnc, xhot, yhot, width, height, bytesPerPixel);
-    }
+    void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) override { tnTakeCursorShape(vnc, shape); }
 
     void cutTextReceived(VncObject* vnc, const char* text, int length) override
     {

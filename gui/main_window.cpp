@@ -15,9 +15,12 @@
 #include <FL/Fl_Scroll.H>
 #include <FL/Fl_Window.H>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <vector>
 
+#include "connection/engine_internal.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
@@ -280,6 +283,9 @@ void tnPrepareShutDown()
 {
     engine.isShuttingDown = true;
     VncObject::endAllViewers();
+    // Readers end within moments once stopped; one still in a connect cannot be woken,
+    // and shut-down does not wait for it past this.
+    tnWaitForWorkers(2.0);
     tnLogToFile("--- Program shutting down ---");
     appOptions.savedX = app->mainWin->x();
     appOptions.savedY = app->mainWin->y();
@@ -295,7 +301,9 @@ void tnHandleMainWindowEvents(Fl_Widget*, void*)
         return;
     tnPrepareShutDown();
     Fl::check();
-    exit(0);
+    // No static destructor may run under a reader that is still in a connect.
+    fflush(nullptr);
+    _exit(0);
 }
 void tnCloseChildWindow(Fl_Widget*, void* window)
 {

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   bc xvfb xdotool x11-utils x11-xserver-utils x11-xkb-utils imagemagick xclip
   tigervnc-standalone-server tigervnc-tools tigervnc-viewer x11vnc openssl
+  openssh-client openssh-server procps
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -51,4 +52,30 @@ fi
 $SUDO apt-get update -qq
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# The tests start sshd themselves on a loopback port: installing openssh-server must not leave
+# the system's sshd running on port 22. A policy-rc.d that forbids starting services keeps the
+# package's scripts from starting it (one that already exists is left as it is); should an sshd
+# have started all the same, the one whose pid file the install wrote is stopped.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+sshd_pid_before=""
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\n# Written by tandrel scripts/deps.sh for the duration of an install.\nexit 101\n' |
+    $SUDO tee "$policy" >/dev/null
+  $SUDO chmod 755 "$policy"
+  own_policy=1
+fi
+[ -f /run/sshd.pid ] && sshd_pid_before=$(cat /run/sshd.pid 2>/dev/null || true)
+status=0
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" || status=$?
+[ $own_policy -eq 1 ] && $SUDO rm -f "$policy"
+if [ -f /run/sshd.pid ]; then
+  pid=$(cat /run/sshd.pid 2>/dev/null || true)
+  if [ -n "$pid" ] && [ "$pid" != "$sshd_pid_before" ] &&
+    [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = /usr/sbin/sshd ]; then
+    echo "Stopping the sshd that the install started (pid $pid)"
+    $SUDO kill "$pid" || true
+  fi
+fi
+exit $status

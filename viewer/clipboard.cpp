@@ -29,8 +29,7 @@ void tnSendCutText(VncObject* vnc, const std::string& utf8)
     std::string latin1 = tnUtf8ToLatin1(utf8);
     if (latin1 == vnc->lastCutText)
         return;
-    std::vector<char> buffer(latin1.begin(), latin1.end());
-    SendClientCutText(vnc->vncClient, buffer.data(), static_cast<int>(buffer.size()));
+    vnc->sendCutText(latin1);
     vnc->lastCutText = std::move(latin1);
 }
 
@@ -74,7 +73,6 @@ void tnReceiveCutText(VncObject* vnc, const char* text, int len)
 {
     if (!vnc || !vnc->vncClient || len <= 0 || !text)
         return;
-    rfbClient* client = vnc->vncClient;
     // The host has this text now, whether or not it is taken here.
     vnc->lastCutText.assign(text, static_cast<size_t>(len));
     VncViewer* viewer = app->vncViewer;
@@ -84,7 +82,7 @@ void tnReceiveCutText(VncObject* vnc, const char* text, int len)
     const std::string utf8 = tnLatin1ToUtf8(vnc->lastCutText);
     app->clipboardBusy = true;
     Fl::copy(utf8.data(), static_cast<int>(utf8.size()), 1, Fl::clipboard_plain_text);
-    SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
+    vnc->requestFullUpdate();
     app->clipboardBusy = false;
     viewer->redraw();
     Fl::awake();

@@ -26,7 +26,7 @@ constexpr uint32_t tnKeyF12 = 0xFFC9;
 // character to a spare key code (xdotool, auto-type) undo the binding before the release
 // is read, and the release then has another symbol or none.
 struct HeldKey {
-    rfbClient* client;
+    VncObject* vnc;
     uint32_t symbol;
 };
 std::map<unsigned, HeldKey> heldKeys;
@@ -64,17 +64,18 @@ uint32_t symbolFromText(const char* text, int length, int keyCode)
     return 0x01000000u | codePoint;
 }
 
-void sendStroke(rfbClient* client, uint32_t symbol)
+void sendStroke(VncObject* vnc, uint32_t symbol)
 {
-    SendKeyEvent(client, symbol, TRUE);
-    SendKeyEvent(client, symbol, FALSE);
+    vnc->sendKey(symbol, true);
+    vnc->sendKey(symbol, false);
 }
 
 } // namespace
 
 void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* itm, rfbClient* client, bool down)
 {
-    if (!itm || !client)
+    VncObject* target = tnObjectOfClient(client);
+    if (!itm || !target)
         return;
     const int key = Fl::event_key();
     VncViewer* viewer = app->vncViewer;
@@ -99,8 +100,8 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
             // The whole stroke or macro goes out when the local key comes up.
             if (!itm->f12Macro.empty())
                 tnSendKeyStrokesToHost(itm->f12Macro, viewer->vnc);
-            else if (viewer->vnc->vncClient)
-                sendStroke(viewer->vnc->vncClient, tnKeyF12);
+            else
+                sendStroke(viewer->vnc, tnKeyF12);
         }
         return;
     }
@@ -114,8 +115,8 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
             symbol = symbolFromText(text, length, key);
         if (symbol == 0)
             return;
-        heldKeys[keyIdentity(key)] = HeldKey{client, symbol};
-        SendKeyEvent(client, symbol, TRUE);
+        heldKeys[keyIdentity(key)] = HeldKey{target, symbol};
+        target->sendKey(symbol, true);
         return;
     }
     // A release whose press the host never saw (pressed elsewhere, or already released
@@ -125,8 +126,8 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
         return;
     const HeldKey pressed = held->second;
     heldKeys.erase(held);
-    if (pressed.client == client)
-        SendKeyEvent(client, pressed.symbol, FALSE);
+    if (pressed.vnc == target)
+        target->sendKey(pressed.symbol, false);
 }
 
 void tnReleaseHeldKeys()
@@ -134,13 +135,13 @@ void tnReleaseHeldKeys()
     // Only the shown connection's client is known to be alive here.
     VncObject* shown = app && app->vncViewer ? app->vncViewer->vnc : nullptr;
     for (const auto& entry : heldKeys) {
-        if (shown && entry.second.client == shown->vncClient)
-            SendKeyEvent(entry.second.client, entry.second.symbol, FALSE);
+        if (shown && entry.second.vnc == shown)
+            shown->sendKey(entry.second.symbol, false);
     }
     heldKeys.clear();
 }
 
-void tnSendKeyStrokesToHost(const std::string& keys, const VncObject* vnc)
+void tnSendKeyStrokesToHost(const std::string& keys, VncObject* vnc)
 {
     if (!vnc || !vnc->vncClient)
         return;
@@ -150,6 +151,6 @@ void tnSendKeyStrokesToHost(const std::string& keys, const VncObject* vnc)
         if (byte == '\n')
             continue;
         // Every byte is its own key symbol: no Shift for capitals, raw control values.
-        sendStroke(vnc->vncClient, static_cast<unsigned char>(byte));
+        sendStroke(vnc, static_cast<unsigned char>(byte));
     }
 }

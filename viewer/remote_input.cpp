@@ -4,26 +4,23 @@
 
 void (*tnRemoteActionsOpener)() = nullptr;
 
-void tnSendRemoteAction(TNRemoteAction action, const VncObject* vnc)
+void tnSendRemoteAction(TNRemoteAction action, VncObject* vnc)
 {
-    rfbClient* client = vnc ? vnc->vncClient : nullptr;
-    if (!client)
+    if (!vnc)
         return;
     if (action == TNRemoteAction::Refresh) {
-        SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
+        vnc->requestFullUpdate();
         return;
     }
     for (const TNRemoteKey& key : tnRemoteActionKeys(action))
-        SendKeyEvent(client, key.symbol, key.down ? TRUE : FALSE);
+        vnc->sendKey(key.symbol, key.down);
 }
 
-void tnNudgeRemotePointer(const VncObject* vnc)
+void tnNudgeRemotePointer(VncObject* vnc)
 {
-    rfbClient* client = vnc ? vnc->vncClient : nullptr;
-    if (!client)
+    if (!vnc)
         return;
-    // Back to back: letting the toolkit run events in between could end the connection
-    // (and free its client) halfway.
-    for (const TNPointerPosition& at : tnPointerNudge(client->width, client->height))
-        SendPointerEvent(client, at.x, at.y, 0);
+    // Each position a step of its own: queued motion would otherwise merge into the last.
+    for (const TNPointerPosition& at : tnPointerNudge(vnc->remoteWidth, vnc->remoteHeight))
+        vnc->sendPointer(at.x, at.y, 0, false);
 }

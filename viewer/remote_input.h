@@ -8,10 +8,10 @@ class VncObject;
 
 // Performs `action` on the server of `vnc`: its key events, or for the refresh a full,
 // non-incremental update request for the whole screen. Nothing without a client.
-void tnSendRemoteAction(TNRemoteAction action, const VncObject* vnc);
+void tnSendRemoteAction(TNRemoteAction action, VncObject* vnc);
 
 // Moves the remote pointer of `vnc` along tnPointerNudge (a scan shows the host).
-void tnNudgeRemotePointer(const VncObject* vnc);
+void tnNudgeRemotePointer(VncObject* vnc);
 
 // Opens the remote-actions window; the viewer calls it when F8 is released. The window
 // is one of the dialogs, so start-up installs the opener.

@@ -23,7 +23,7 @@ int laidOutH = 0;
 
 bool tnViewerLayoutIsStale(const VncObject* vnc)
 {
-    return vnc && vnc->vncClient && (vnc->vncClient->width != laidOutW || vnc->vncClient->height != laidOutH);
+    return vnc && vnc->vncClient && (vnc->remoteWidth != laidOutW || vnc->remoteHeight != laidOutH);
 }
 
 bool tnFitsViewer(const VncObject* vnc)
@@ -32,7 +32,7 @@ bool tnFitsViewer(const VncObject* vnc)
         return true;
     if (!vnc || !vnc->itm || !vnc->vncClient || !app->scroller)
         return false;
-    return vnc->vncClient->width <= app->scroller->w() && vnc->vncClient->height <= app->scroller->h();
+    return vnc->remoteWidth <= app->scroller->w() && vnc->remoteHeight <= app->scroller->h();
 }
 
 void tnShowConnection(VncObject* vnc)
@@ -45,13 +45,12 @@ void tnShowConnection(VncObject* vnc)
         tnHideShownConnection();
     viewer->vnc = vnc;
 
-    rfbClient* client = vnc->vncClient;
-    // Hidden connections are not read, so this frame buffer may be old.
-    SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
+    // A hidden connection asks for no updates, so its picture may be old: the reader asks
+    // for a full one now, and for updates from here on.
+    vnc->showOnReader();
 
     vnc->isVisible = true;
     tnLayOutViewer();
-    tnWatchShownSocket(vnc);
 }
 
 void tnLayOutViewer()
@@ -65,14 +64,13 @@ void tnLayOutViewer()
     VncObject* shown = viewer->vnc;
     if (!shown || !shown->itm || !shown->vncClient)
         return;
-    const rfbClient* client = shown->vncClient;
-    laidOutW = client->width;
-    laidOutH = client->height;
+    laidOutW = shown->remoteWidth;
+    laidOutH = shown->remoteHeight;
     // The object's scroll position is the one its last scrolled view was drawn with; a
     // scaled picture is not scrolled, and leaves that position for the next scrolled view.
     const int scrollbarSize = scroller->scrollbar_size() ? scroller->scrollbar_size() : Fl::scrollbar_size();
     const TNViewerPlacement placement =
-        tnPlaceViewer(shown->itm->scaling, viewer->isFullScreen, client->width, client->height, scroller->w(),
+        tnPlaceViewer(shown->itm->scaling, viewer->isFullScreen, shown->remoteWidth, shown->remoteHeight, scroller->w(),
                       scroller->h(), shown->scrollX, shown->scrollY, scrollbarSize);
     if (placement.layout == TNLayout::Scroll) {
         scroller->type(Fl_Scroll::BOTH);
@@ -92,7 +90,7 @@ void tnHideShownConnection()
         return;
     VncObject* shown = viewer->vnc;
     tnReleaseHeldKeys();
-    tnUnwatchShownSocket(shown);
+    shown->hideOnReader();
     shown->isVisible = false;
     if (app->mainWin)
         app->mainWin->cursor(FL_CURSOR_DEFAULT);
@@ -113,27 +111,20 @@ void tnHideShownConnection()
         Fl::unlock();
 }
 
-void tnTakeCursorShape(VncObject* vnc, int xhot, int yhot, int width, int height, int bytesPerPixel)
+void tnTakeCursorShape(VncObject* vnc, const TNCursorShape& shape)
 {
-    rfbClient* client = vnc ? vnc->vncClient : nullptr;
     // A shape that arrives while the pointer is elsewhere is dropped.
-    if (!client || !app->vncViewer || Fl::belowmouse() != app->vncViewer || !vnc->isVisible)
+    if (!vnc || !app->vncViewer || Fl::belowmouse() != app->vncViewer || !vnc->isVisible)
         return;
-    if (!client->rcSource || width <= 0 || height <= 0)
+    if (shape.width <= 0 || shape.height <= 0 || shape.pixels.size() < size_t(shape.width) * shape.height * 4)
         return;
-    if ((bytesPerPixel == 4 || bytesPerPixel == 2) && client->rcMask) {
-        // The pixel's last byte carries no colour: it becomes the mask's alpha.
-        const long pixels = static_cast<long>(width) * height;
-        for (long i = 0; i < pixels; i++)
-            client->rcSource[i * bytesPerPixel + bytesPerPixel - 1] = client->rcMask[i] ? 255 : 0;
-    }
-    Fl_RGB_Image wrapped(client->rcSource, width, height, bytesPerPixel);
+    Fl_RGB_Image wrapped(shape.pixels.data(), shape.width, shape.height, 4);
     delete vnc->cursorImage;
-    vnc->cursorImage = static_cast<Fl_RGB_Image*>(wrapped.copy(width, height));
+    vnc->cursorImage = static_cast<Fl_RGB_Image*>(wrapped.copy(shape.width, shape.height));
     if (!vnc->cursorImage)
         return;
-    vnc->cursorHotX = xhot;
-    vnc->cursorHotY = yhot;
+    vnc->cursorHotX = shape.xhot;
+    vnc->cursorHotY = shape.yhot;
     Fl::awake(tnHandleThreadCursorChange, nullptr);
 }
 

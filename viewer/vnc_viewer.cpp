@@ -46,16 +46,10 @@ void relayoutShown(void*)
         tnShowConnection(viewer->vnc);
 }
 
-int bytesPerPixel(const rfbClient* client)
-{
-    return client->format.bitsPerPixel / 8;
-}
-
 // Remote pointer position of the current event, kept inside the remote screen (a drag
 // may leave the viewer).
 void remotePointer(const VncViewer* viewer, const VncObject* vnc, TNLayout layout, int* remoteX, int* remoteY)
 {
-    const rfbClient* client = vnc->vncClient;
     const Fl_Scroll* scroller = app->scroller;
     *remoteX = 0;
     *remoteY = 0;
@@ -65,12 +59,12 @@ void remotePointer(const VncViewer* viewer, const VncObject* vnc, TNLayout layou
     } else if (layout == TNLayout::Scaled) {
         // Relative to the viewer itself, which sits at the scroll group's origin in this layout.
         tnMapPointerScaled(Fl::event_x() - viewer->x(), Fl::event_y() - viewer->y(), viewer->w(), viewer->h(),
-                           client->width, client->height, remoteX, remoteY);
+                           vnc->remoteWidth, vnc->remoteHeight, remoteX, remoteY);
     } else {
         return;
     }
-    *remoteX = std::clamp(*remoteX, 0, std::max(0, client->width - 1));
-    *remoteY = std::clamp(*remoteY, 0, std::max(0, client->height - 1));
+    *remoteX = std::clamp(*remoteX, 0, std::max(0, vnc->remoteWidth - 1));
+    *remoteY = std::clamp(*remoteY, 0, std::max(0, vnc->remoteHeight - 1));
 }
 
 } // namespace
@@ -90,22 +84,22 @@ void VncViewer::draw()
     VncObject* shown = vnc;
     if (!shown || !shown->isVisible || !shown->itm || !shown->vncClient)
         return;
-    rfbClient* client = shown->vncClient;
     Fl_Scroll* scroller = app->scroller;
-    // The client's current size every time: a desktop resize replaces the frame buffer.
-    const int remoteW = client->width;
-    const int remoteH = client->height;
-    if (!client->frameBuffer || remoteW <= 0 || remoteH <= 0 || !scroller || scroller->w() <= 0 ||
-        scroller->h() <= 0)
-        return;
-    const int bpp = bytesPerPixel(client);
-    if (bpp <= 0)
+    if (!scroller || scroller->w() <= 0 || scroller->h() <= 0)
         return;
     if (tnViewerLayoutIsStale(shown)) {
         // Not from inside draw: the layout resizes widgets and asks for a redraw.
         Fl::remove_timeout(relayoutShown);
         Fl::add_timeout(0.0, relayoutShown);
     }
+    // The reader copies updates into the picture under the same lock: nothing tears.
+    std::lock_guard<std::mutex> hold(shown->pictureLock);
+    const TNPicture& picture = shown->picture;
+    const int remoteW = picture.width;
+    const int remoteH = picture.height;
+    if (remoteW <= 0 || remoteH <= 0 || picture.pixels.size() < size_t(remoteW) * remoteH * 4)
+        return;
+    constexpr int bpp = 4;
 
     switch (tnChooseLayout(shown->itm->scaling, tnFitsViewer(shown))) {
     case TNLayout::Scroll: {
@@ -113,13 +107,13 @@ void VncViewer::draw()
         shown->scrollY = scroller->yposition();
         const int originX = scroller->x() - shown->scrollX;
         const int originY = scroller->y() - shown->scrollY;
-        // Straight from the frame buffer, and only the part the scroll group lets through.
+        // Straight from the picture, and only the part the scroll group lets through.
         int clipX, clipY, clipW, clipH;
         fl_clip_box(originX, originY, remoteW, remoteH, clipX, clipY, clipW, clipH);
         if (clipW <= 0 || clipH <= 0)
             return;
         const size_t rowBytes = static_cast<size_t>(remoteW) * bpp;
-        const uchar* first = client->frameBuffer + static_cast<size_t>(clipY - originY) * rowBytes +
+        const uchar* first = picture.pixels.data() + static_cast<size_t>(clipY - originY) * rowBytes +
                              static_cast<size_t>(clipX - originX) * bpp;
         fl_draw_image(first, clipX, clipY, clipW, clipH, bpp, static_cast<int>(rowBytes));
         break;
@@ -127,15 +121,8 @@ void VncViewer::draw()
     case TNLayout::Scaled: {
         if (w() <= 0 || h() <= 0)
             return;
-        if (bpp == 4 || bpp == 2) {
-            // The toolkit reads the last byte of a 4- or 2-byte pixel as alpha; the server's
-            // pad byte there is 0 or 255 depending on the encoding.
-            const size_t total = static_cast<size_t>(remoteW) * remoteH * bpp;
-            uint8_t* pixels = client->frameBuffer;
-            for (size_t i = static_cast<size_t>(bpp) - 1; i < total; i += bpp)
-                pixels[i] = 255;
-        }
-        Fl_RGB_Image wrapper(client->frameBuffer, remoteW, remoteH, bpp);
+        // The picture's fourth byte is always 255, which the toolkit reads as opaque.
+        Fl_RGB_Image wrapper(picture.pixels.data(), remoteW, remoteH, bpp);
         tnSetImageScalingNearest(shown->itm->scalingFast);
         Fl_Image* scaled = wrapper.copy(w(), h());
         if (scaled) {
@@ -178,11 +165,11 @@ int VncViewer::handle(int event)
         app->isScanning = false;
         if (event == FL_PUSH) {
             buttonMask |= bit;
-            SendPointerEvent(client, remoteX, remoteY, buttonMask);
+            shown->sendPointer(remoteX, remoteY, buttonMask);
         } else {
             buttonMask &= ~bit;
-            SendPointerEvent(client, remoteX, remoteY, buttonMask);
-            SendIncrementalFramebufferUpdateRequest(client);
+            shown->sendPointer(remoteX, remoteY, buttonMask);
+            shown->requestIncrementalUpdate();
         }
         return 1;
     }
@@ -192,12 +179,12 @@ int VncViewer::handle(int event)
             buttonMask |= tnMaskLeft;
         else if (Fl::event_button() == FL_RIGHT_MOUSE)
             buttonMask |= tnMaskRight;
-        SendPointerEvent(client, remoteX, remoteY, buttonMask);
-        SendIncrementalFramebufferUpdateRequest(client);
+        shown->sendPointer(remoteX, remoteY, buttonMask);
+        shown->requestIncrementalUpdate();
         return 1;
     case FL_MOVE:
         takeFocusFromPointer();
-        SendPointerEvent(client, remoteX, remoteY, buttonMask);
+        shown->sendPointer(remoteX, remoteY, buttonMask);
         return 1;
     case FL_MOUSEWHEEL: {
         const int dy = Fl::event_dy();
@@ -206,10 +193,10 @@ int VncViewer::handle(int event)
         // Away from the user is RFB button 4, towards the user button 5.
         const int bit = dy < 0 ? tnMaskWheelUp : tnMaskWheelDown;
         buttonMask |= bit;
-        SendPointerEvent(client, remoteX, remoteY, buttonMask);
+        shown->sendPointer(remoteX, remoteY, buttonMask);
         buttonMask &= ~bit;
-        SendPointerEvent(client, remoteX, remoteY, buttonMask);
-        SendIncrementalFramebufferUpdateRequest(client);
+        shown->sendPointer(remoteX, remoteY, buttonMask);
+        shown->requestIncrementalUpdate();
         return 1;
     }
     case FL_ENTER:

@@ -7,6 +7,7 @@
 #include <string>
 
 class VncObject;
+struct TNCursorShape;
 class HostItem;
 
 class VncViewer : public Fl_Box {
@@ -44,7 +45,7 @@ void tnHideShownConnection();
 bool tnFitsViewer(const VncObject* vnc);
 // A new cursor shape of `vnc` from the library's rcSource/rcMask: taken while the pointer
 // is over the viewer showing `vnc`, then set on the main window.
-void tnTakeCursorShape(VncObject* vnc, int xhot, int yhot, int width, int height, int bytesPerPixel);
+void tnTakeCursorShape(VncObject* vnc, const TNCursorShape& shape);
 // Sets the main window's cursor to the shown connection's shape (`restoreDefault` null) or
 // to the default one; queued with Fl::awake.
 void tnHandleThreadCursorChange(void* restoreDefault);
@@ -54,7 +55,7 @@ void tnReceiveCutText(VncObject* vnc, const char* text, int len);
 
 // Sends each byte of `keys` (up to a NUL, line feeds skipped) as a press and release of
 // the key symbol of that value to the connection `vnc`.
-void tnSendKeyStrokesToHost(const std::string& keys, const VncObject* vnc);
+void tnSendKeyStrokesToHost(const std::string& keys, VncObject* vnc);
 // Sends the release of every key the viewer pressed on a host and has not released yet
 // (the viewer lost the focus, or its connection is being hidden).
 void tnReleaseHeldKeys();

@@ -128,6 +128,26 @@ private:
     int saved;
 };
 
+// A pixel (R, G, B) of the picture the window draws of `itm`'s connection, taken under
+// the picture's lock; false when there is no picture or (x, y) is outside it.
+inline bool tnPicturePixel(const HostItem* itm, int x, int y, uint8_t rgb[3], int* width = nullptr,
+                           int* height = nullptr)
+{
+    VncObject* vnc = itm ? itm->vnc : nullptr;
+    if (!vnc)
+        return false;
+    std::lock_guard<std::mutex> hold(vnc->pictureLock);
+    const TNPicture& picture = vnc->picture;
+    if (width)
+        *width = picture.width;
+    if (height)
+        *height = picture.height;
+    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height)
+        return false;
+    memcpy(rgb, picture.pixels.data() + (static_cast<size_t>(y) * picture.width + x) * 4, 3);
+    return true;
+}
+
 class TNConnectionTest : public ::testing::Test {
 protected:
     std::string dir;

@@ -48,11 +48,20 @@ protected:
         client = rfbGetClient(8, 3, 4);
         vnc->vncClient = client;
         vnc->itm = &host;
+        host.vnc = vnc;
         rfbClientSetClientData(client, tnLibVncTag, vnc);
+    }
+
+    // The library's cursor hook on the reader, then the window's thread taking its message.
+    void changeShape(int xhot, int yhot, int size)
+    {
+        VncObject::handleCursorShapeChange(client, xhot, yhot, size, size, 4);
+        VncObject::checkVNCMessages(vnc);
     }
 
     void TearDown() override
     {
+        host.vnc = nullptr;
         delete vnc;   // also releases the client, which never connected
         TNConnectionTest::TearDown();
     }
@@ -117,11 +126,11 @@ TEST_F(LibraryHooks, CursorShapeBecomesAnImageWithTheMaskAsAlpha)
 
     // Dropped while the pointer is over the host list.
     Fl::belowmouse(app->hostList);
-    VncObject::handleCursorShapeChange(client, 3, 4, size, size, 4);
+    changeShape(3, 4, size);
     EXPECT_EQ(vnc->cursorImage, nullptr);
 
     Fl::belowmouse(app->vncViewer);
-    VncObject::handleCursorShapeChange(client, 3, 4, size, size, 4);
+    changeShape(3, 4, size);
     ASSERT_NE(vnc->cursorImage, nullptr);
     EXPECT_EQ(vnc->cursorImage->w(), size);
     EXPECT_EQ(vnc->cursorImage->h(), size);
@@ -141,11 +150,11 @@ TEST_F(LibraryHooks, CursorShapeBecomesAnImageWithTheMaskAsAlpha)
     EXPECT_EQ(opaque, size);
 
     // A later shape replaces it; one that arrives while the viewer is hidden does not.
-    VncObject::handleCursorShapeChange(client, 5, 6, size, size, 4);
+    changeShape(5, 6, size);
     ASSERT_NE(vnc->cursorImage, nullptr);
     EXPECT_EQ(vnc->cursorHotX, 5);
     vnc->isVisible = false;
-    VncObject::handleCursorShapeChange(client, 7, 7, size, size, 4);
+    changeShape(7, 7, size);
     EXPECT_EQ(vnc->cursorHotX, 5);
     Fl::belowmouse(nullptr);
 }

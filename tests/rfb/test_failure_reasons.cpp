@@ -69,9 +69,8 @@ protected:
         EXPECT_EQ(bystander->lastError(), "");
         tnClickHostLine(lineOf(bystander), 1);
         ASSERT_EQ(app->vncViewer->vnc, bystander->vnc);
-        rfbClient* client = bystander->vnc->vncClient;
-        EXPECT_EQ(client->width, 64);
-        EXPECT_EQ(client->height, 48);
+        EXPECT_EQ(bystander->vnc->remoteWidth, 64);
+        EXPECT_EQ(bystander->vnc->remoteHeight, 48);
         runMainLoopUntil([] { return false; }, 0.3);
         EXPECT_TRUE(bystander->isConnected);
     }
@@ -211,7 +210,9 @@ TEST_F(FailureReasons, ShownConnectionEndsWithTheReasonWhenTheServerBreaksIt)
         EXPECT_NE(log.find("Unexpectedly disconnected from '" + std::string(c.name) + "'"), std::string::npos);
         EXPECT_EQ(itm->icon, app->iconDisconnectedError);
         EXPECT_EQ(app->vncViewer->vnc, nullptr);
-        // The refused size is not left in the client for anything to draw from.
+        // The refused size is not left in the client for anything to draw from (read once
+        // its reader has ended).
+        EXPECT_TRUE(waitFor([itm] { return !itm->vnc || !itm->vnc->workerAlive; }));
         rfbClient* client = itm->vnc ? itm->vnc->vncClient : nullptr;
         if (client && c.exact) {
             EXPECT_EQ(client->frameBuffer, nullptr);

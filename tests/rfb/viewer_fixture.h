@@ -49,19 +49,20 @@ protected:
         // Otherwise the server paints its pointer into the frame at the pointer position.
         itm->showRemoteCursor = true;
         EXPECT_TRUE(connectAndWait(itm));
-        // The library's frame buffer is fresh malloc memory, which may still hold an earlier
-        // test's identical picture: clear it, so that the wait below sees this server's.
-        rfbClient* client = itm->vnc->vncClient;
-        memset(client->frameBuffer, 0, static_cast<size_t>(client->width) * client->height * 4);
+        // The picture is black until the connection is shown and asks for a full update:
+        // the wait below sees this server's frame.
         VncObject::hideMainViewer();
         itm->vnc->setObjectVisible();
         EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
-        const int lastX = client->width - 1, lastY = client->height - 1;
+        const int lastX = itm->vnc->remoteWidth - 1, lastY = itm->vnc->remoteHeight - 1;
         EXPECT_TRUE(waitFor([=] {
             return framePixelIs(itm, 1, 0, patternAt(1, 0)) && framePixelIs(itm, 10, 10, patternAt(10, 10)) &&
                    framePixelIs(itm, lastX, lastY, patternAt(lastX, lastY));
         })) << "no frame from the server: " << describePixel(itm, 10, 10) << " req " << server->updateRequests()
             << " full " << server->fullUpdateRequests();
+        // The reader has filled the picture; the window draws it once it has the news.
+        waitFor([itm] { return itm->vnc->pendingMessages == 0; });
+        Fl::flush();
         return itm;
     }
 
@@ -81,21 +82,18 @@ protected:
 
     static bool framePixelIs(HostItem* itm, int x, int y, const Rgb& want)
     {
-        rfbClient* client = itm->vnc ? itm->vnc->vncClient : nullptr;
-        if (!client || !client->frameBuffer || x >= client->width || y >= client->height)
-            return false;
-        const uint8_t* p = client->frameBuffer + (static_cast<size_t>(y) * client->width + x) * 4;
-        return near({p[0], p[1], p[2]}, want);
+        uint8_t p[3];
+        return tnPicturePixel(itm, x, y, p) && near({p[0], p[1], p[2]}, want);
     }
 
     static std::string describePixel(HostItem* itm, int x, int y)
     {
-        rfbClient* client = itm->vnc ? itm->vnc->vncClient : nullptr;
-        if (!client || !client->frameBuffer)
-            return "no frame buffer";
-        const uint8_t* p = client->frameBuffer + (static_cast<size_t>(y) * client->width + x) * 4;
-        return std::to_string(client->width) + "x" + std::to_string(client->height) + " " + std::to_string(p[0]) +
-               " " + std::to_string(p[1]) + " " + std::to_string(p[2]);
+        uint8_t p[3];
+        int width = 0, height = 0;
+        if (!tnPicturePixel(itm, x, y, p, &width, &height))
+            return "no picture";
+        return std::to_string(width) + "x" + std::to_string(height) + " " + std::to_string(p[0]) + " " +
+               std::to_string(p[1]) + " " + std::to_string(p[2]);
     }
 
     // Pixels of the main window as the X server has them, after all pending drawing.

@@ -2,7 +2,7 @@
 //
 //   tn_test_server [--port N] [--width W] [--height H] [--password P]
 //                  [--reverse HOST:PORT] [--animate] [--max-seconds S]
-//                  [--key-log FILE] [--update-log FILE]
+//                  [--key-log FILE] [--update-log FILE] [--stall]
 //
 // Prints "READY <port>" on standard output once it listens (on 127.0.0.1). It ends on
 // SIGTERM or SIGINT, after --max-seconds (default 120), and when its standard input is a
@@ -11,6 +11,7 @@
 // jobs get) are not read.
 // --reverse connects to a listening viewer once it listens (tried for up to 10 seconds).
 // --animate changes the whole screen about 20 times a second.
+// --stall sends the client the start of an update at its first request, then nothing.
 // --key-log writes each key event the server receives to FILE as it comes (within about
 // 50 ms), one line each: "down" or "up" and the key symbol in hexadecimal ("down 0x41").
 // --update-log writes a line "full" to FILE for each full (non-incremental) framebuffer
@@ -45,7 +46,7 @@ int tnUsage()
     fprintf(stderr,
             "usage: tn_test_server [--port N] [--width W] [--height H] [--password P]\n"
             "                      [--reverse HOST:PORT] [--animate] [--max-seconds S]\n"
-            "                      [--key-log FILE] [--update-log FILE]\n");
+            "                      [--key-log FILE] [--update-log FILE] [--stall]\n");
     return 2;
 }
 
@@ -115,6 +116,8 @@ int main(int argc, char** argv)
                 return tnUsage();
             reverseHost = target.substr(0, colon);
             reversePort = atoi(target.c_str() + colon + 1);
+        } else if (arg == "--stall") {
+            options.stallAfterHandshake = true;
         } else if (arg == "--animate") {
             animate = true;
         } else if (arg == "--max-seconds" && hasValue) {

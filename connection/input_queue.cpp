@@ -1,0 +1,124 @@
+#include "connection/input_queue.h"
+
+#include <algorithm>
+
+void TNInputQueue::removeKind(TNInputEvent::Kind kind)
+{
+    events.erase(std::remove_if(events.begin(), events.end(), [kind](const TNInputEvent& e) { return e.kind == kind; }),
+                 events.end());
+}
+
+bool TNInputQueue::hasKind(TNInputEvent::Kind kind) const
+{
+    return std::any_of(events.begin(), events.end(), [kind](const TNInputEvent& e) { return e.kind == kind; });
+}
+
+// Room for one more event: at the limit the oldest motion or key press goes when the new
+// event must be kept; otherwise the new event is refused.
+bool TNInputQueue::makeRoom(bool mustKeep)
+{
+    if (events.size() < maxEvents)
+        return true;
+    if (!mustKeep)
+        return false;
+    for (auto it = events.begin(); it != events.end(); ++it) {
+        if (it->kind == TNInputEvent::Kind::Pointer || (it->kind == TNInputEvent::Kind::Key && it->down)) {
+            events.erase(it);
+            return true;
+        }
+    }
+    events.pop_front();
+    return true;
+}
+
+void TNInputQueue::pointer(int x, int y, int buttons, bool merge)
+{
+    if (merge && !lastIsStep && !events.empty() && events.back().kind == TNInputEvent::Kind::Pointer &&
+        events.back().buttons == buttons) {
+        events.back().x = x;
+        events.back().y = y;
+        return;
+    }
+    // A press or release is never dropped; plain motion may be, when the queue is full.
+    if (!makeRoom(buttons != lastButtons))
+        return;
+    TNInputEvent input;
+    input.kind = TNInputEvent::Kind::Pointer;
+    input.x = x;
+    input.y = y;
+    input.buttons = buttons;
+    events.push_back(input);
+    lastButtons = buttons;
+    lastIsStep = !merge;
+}
+
+void TNInputQueue::key(uint32_t keysym, bool down)
+{
+    // A release is kept, so that no key stays held on the host.
+    if (!makeRoom(!down))
+        return;
+    TNInputEvent input;
+    input.kind = TNInputEvent::Kind::Key;
+    input.keysym = keysym;
+    input.down = down;
+    events.push_back(input);
+}
+
+void TNInputQueue::cutText(const std::string& latin1)
+{
+    removeKind(TNInputEvent::Kind::CutText);
+    makeRoom(true);
+    TNInputEvent input;
+    input.kind = TNInputEvent::Kind::CutText;
+    input.text = latin1;
+    events.push_back(std::move(input));
+}
+
+void TNInputQueue::fullUpdate()
+{
+    removeKind(TNInputEvent::Kind::IncrementalUpdate);
+    if (hasKind(TNInputEvent::Kind::FullUpdate))
+        return;
+    makeRoom(true);
+    TNInputEvent input;
+    input.kind = TNInputEvent::Kind::FullUpdate;
+    events.push_back(input);
+}
+
+void TNInputQueue::incrementalUpdate()
+{
+    if (hasKind(TNInputEvent::Kind::FullUpdate) || hasKind(TNInputEvent::Kind::IncrementalUpdate))
+        return;
+    if (!makeRoom(false))
+        return;
+    TNInputEvent input;
+    input.kind = TNInputEvent::Kind::IncrementalUpdate;
+    events.push_back(input);
+}
+
+void TNInputQueue::show()
+{
+    removeKind(TNInputEvent::Kind::Show);
+    removeKind(TNInputEvent::Kind::Hide);
+    makeRoom(true);
+    TNInputEvent input;
+    input.kind = TNInputEvent::Kind::Show;
+    events.push_back(input);
+}
+
+void TNInputQueue::hide()
+{
+    removeKind(TNInputEvent::Kind::Show);
+    removeKind(TNInputEvent::Kind::Hide);
+    makeRoom(true);
+    TNInputEvent input;
+    input.kind = TNInputEvent::Kind::Hide;
+    events.push_back(input);
+}
+
+std::deque<TNInputEvent> TNInputQueue::take()
+{
+    std::deque<TNInputEvent> taken;
+    taken.swap(events);
+    return taken;
+}

@@ -1,0 +1,369 @@
+// A connection's reader: from the end of the handshake the worker thread reads the server's
+// messages, sends the input the window's thread queued, copies each update into the
+// picture the window draws, and tells the window's thread what happened.
+#include <FL/Fl.H>
+#include <gnutls/gnutls.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <cerrno>
+#include <cstring>
+
+#include "config/host_item.h"
+#include "connection/engine_internal.h"
+#include "connection/front_end.h"
+#include "connection/vnc_object.h"
+#include "core/log.h"
+
+namespace {
+
+// One Fl::awake at a time carries every reader's messages.
+std::atomic<bool> messagesQueued{false};
+
+// An update with more rectangles than this is copied as their bounding box.
+constexpr size_t tnMaxUpdateRects = 64;
+
+void tnWake(int fd)
+{
+    if (fd < 0)
+        return;
+    const uint64_t one = 1;
+    ssize_t written = write(fd, &one, sizeof(one));
+    (void)written;
+}
+
+// Dead peers of idle connections are found by the system: a still screen sends nothing
+// for hours, so silence alone never ends a connection.
+void tnKeepAlive(int sock)
+{
+    const int on = 1;
+    const int idle = 60;
+    const int interval = 10;
+    const int count = 6;
+    setsockopt(sock, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof(on));
+    setsockopt(sock, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof(idle));
+    setsockopt(sock, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof(interval));
+    setsockopt(sock, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof(count));
+}
+
+void tnSetUpdateRequests(rfbClient* client, bool allowed)
+{
+    uint8_t& bits = client->supportedMessages.client2server[rfbFramebufferUpdateRequest / 8];
+    const uint8_t bit = static_cast<uint8_t>(1u << (rfbFramebufferUpdateRequest % 8));
+    bits = allowed ? static_cast<uint8_t>(bits | bit) : static_cast<uint8_t>(bits & ~bit);
+}
+
+// Sends what the window's thread queued. False when a send failed.
+bool tnSendQueuedInput(VncObject* vnc, bool& shown)
+{
+    std::deque<TNInputEvent> events;
+    {
+        std::lock_guard<std::mutex> hold(vnc->inputLock);
+        events = vnc->input.take();
+    }
+    rfbClient* client = vnc->vncClient;
+    for (const TNInputEvent& event : events) {
+        bool sent = true;
+        switch (event.kind) {
+        case TNInputEvent::Kind::Pointer:
+            sent = SendPointerEvent(client, event.x, event.y, event.buttons);
+            break;
+        case TNInputEvent::Kind::Key:
+            sent = SendKeyEvent(client, event.keysym, event.down ? TRUE : FALSE);
+            break;
+        case TNInputEvent::Kind::CutText: {
+            std::vector<char> text(event.text.begin(), event.text.end());
+            sent = SendClientCutText(client, text.data(), static_cast<int>(text.size()));
+            break;
+        }
+        case TNInputEvent::Kind::FullUpdate:
+            sent = SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
+            break;
+        case TNInputEvent::Kind::IncrementalUpdate:
+            sent = SendIncrementalFramebufferUpdateRequest(client);
+            break;
+        case TNInputEvent::Kind::Show:
+            // The frame buffer of a hidden connection may be old: a full picture first.
+            shown = true;
+            tnSetUpdateRequests(client, true);
+            sent = SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
+            break;
+        case TNInputEvent::Kind::Hide:
+            shown = false;
+            tnSetUpdateRequests(client, false);
+            break;
+        }
+        if (!sent)
+            return false;
+    }
+    return true;
+}
+
+// Bytes already read that make up (part of) the next message: the socket no longer shows them.
+bool tnHasBufferedBytes(rfbClient* client)
+{
+    if (client->buffered > 0)
+        return true;
+    if (client->tlsSession)
+        return gnutls_record_check_pending(static_cast<gnutls_session_t>(client->tlsSession)) > 0;
+    return false;
+}
+
+void tnEndReading(VncObject* vnc)
+{
+    std::string reason = vnc->refusal;
+    if (reason.empty() && !vnc->libraryMessages.empty())
+        reason = vnc->libraryMessages.back();
+    {
+        std::lock_guard<std::mutex> hold(vnc->messageLock);
+        vnc->endReason = reason;
+    }
+    tnPostReaderMessage(vnc, tnEnded);
+}
+
+} // namespace
+
+void tnPostReaderMessage(VncObject* vnc, unsigned message)
+{
+    vnc->pendingMessages.fetch_or(message);
+    // Fl::awake's ring holds 1024 entries and drops the rest: when it refuses, the watcher
+    // picks the message up within a second.
+    if (!messagesQueued.exchange(true) && Fl::awake(tnHandleReaderMessages, nullptr) != 0)
+        messagesQueued = false;
+}
+
+void tnReaderUpdateRect(VncObject* vnc, int x, int y, int w, int h)
+{
+    auto& rects = vnc->updateRects;
+    if (rects.size() / 4 < tnMaxUpdateRects) {
+        rects.insert(rects.end(), {x, y, w, h});
+        return;
+    }
+    // Too many: their bounding box.
+    int& bx = rects[0];
+    int& by = rects[1];
+    int& bw = rects[2];
+    int& bh = rects[3];
+    const int right = std::max(bx + bw, x + w);
+    const int bottom = std::max(by + bh, y + h);
+    bx = std::min(bx, x);
+    by = std::min(by, y);
+    bw = right - bx;
+    bh = bottom - by;
+    rects.resize(4);
+}
+
+void tnReaderFinishedUpdate(VncObject* vnc)
+{
+    rfbClient* client = vnc->vncClient;
+    auto& rects = vnc->updateRects;
+    if (rects.empty() || !client->frameBuffer)
+        return;
+    {
+        std::lock_guard<std::mutex> hold(vnc->pictureLock);
+        TNPicture& picture = vnc->picture;
+        if (picture.width == client->width && picture.height == client->height) {
+            const size_t rowBytes = static_cast<size_t>(client->width) * 4;
+            for (size_t i = 0; i + 3 < rects.size(); i += 4) {
+                const int x0 = std::clamp(rects[i], 0, client->width);
+                const int y0 = std::clamp(rects[i + 1], 0, client->height);
+                const int x1 = std::clamp(rects[i] + rects[i + 2], x0, client->width);
+                const int y1 = std::clamp(rects[i + 1] + rects[i + 3], y0, client->height);
+                for (int y = y0; y < y1; y++) {
+                    const size_t at = static_cast<size_t>(y) * rowBytes + static_cast<size_t>(x0) * 4;
+                    const uint8_t* from = client->frameBuffer + at;
+                    uint8_t* to = picture.pixels.data() + at;
+                    for (int x = x0; x < x1; x++, from += 4, to += 4) {
+                        to[0] = from[0];
+                        to[1] = from[1];
+                        to[2] = from[2];
+                        to[3] = 255;
+                    }
+                }
+            }
+        }
+    }
+    rects.clear();
+    tnPostReaderMessage(vnc, tnUpdated);
+}
+
+void tnReaderNewFrameBuffer(VncObject* vnc, int width, int height)
+{
+    std::lock_guard<std::mutex> hold(vnc->pictureLock);
+    vnc->picture.width = width;
+    vnc->picture.height = height;
+    vnc->picture.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+    for (size_t i = 3; i < vnc->picture.pixels.size(); i += 4)
+        vnc->picture.pixels[i] = 255;
+}
+
+void tnRunReader(VncObject* vnc)
+{
+    rfbClient* client = vnc->vncClient;
+    TNLibraryMessageScope messages(vnc);
+    tnKeepAlive(client->sock);
+    client->readTimeout = vnc->handshakeHost.readTimeout;
+    // Hidden until the window shows it: the library asks for no update by itself.
+    bool shown = false;
+    tnSetUpdateRequests(client, false);
+    vnc->readerSocket = client->sock;
+    // A stop asked for before the socket was known has not shut it down.
+    if (vnc->stopReading)
+        return;
+    pollfd waits[2] = {{client->sock, POLLIN, 0}, {vnc->wakeFd, POLLIN, 0}};
+    while (!vnc->stopReading) {
+        if (!tnSendQueuedInput(vnc, shown)) {
+            if (!vnc->stopReading)
+                tnEndReading(vnc);
+            return;
+        }
+        bool ready = tnHasBufferedBytes(client);
+        if (!ready) {
+            waits[0].revents = 0;
+            waits[1].revents = 0;
+            if (poll(waits, 2, -1) < 0 && errno != EINTR)
+                break;
+            if (waits[1].revents & POLLIN) {
+                uint64_t count = 0;
+                ssize_t got = read(vnc->wakeFd, &count, sizeof(count));
+                (void)got;
+            }
+            ready = (waits[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+        }
+        if (!ready || vnc->stopReading)
+            continue;
+        const bool handled = HandleRFBServerMessage(client);
+        // The server's list of supported messages may have turned requests on again.
+        if (!shown)
+            tnSetUpdateRequests(client, false);
+        if (!handled) {
+            if (!vnc->stopReading)
+                tnEndReading(vnc);
+            return;
+        }
+    }
+}
+
+// ---- The window's thread's side ----
+
+namespace {
+
+void tnQueueInput(VncObject* vnc, const std::function<void(TNInputQueue&)>& add)
+{
+    {
+        std::lock_guard<std::mutex> hold(vnc->inputLock);
+        add(vnc->input);
+    }
+    tnWake(vnc->wakeFd);
+}
+
+} // namespace
+
+void VncObject::sendPointer(int x, int y, int buttons, bool merge)
+{
+    tnQueueInput(this, [&](TNInputQueue& queue) { queue.pointer(x, y, buttons, merge); });
+}
+
+void VncObject::sendKey(uint32_t keysym, bool down)
+{
+    tnQueueInput(this, [&](TNInputQueue& queue) { queue.key(keysym, down); });
+}
+
+void VncObject::sendCutText(const std::string& latin1)
+{
+    tnQueueInput(this, [&](TNInputQueue& queue) { queue.cutText(latin1); });
+}
+
+void VncObject::requestFullUpdate()
+{
+    tnQueueInput(this, [](TNInputQueue& queue) { queue.fullUpdate(); });
+}
+
+void VncObject::requestIncrementalUpdate()
+{
+    tnQueueInput(this, [](TNInputQueue& queue) { queue.incrementalUpdate(); });
+}
+
+void VncObject::showOnReader()
+{
+    tnQueueInput(this, [](TNInputQueue& queue) { queue.show(); });
+}
+
+void VncObject::hideOnReader()
+{
+    tnQueueInput(this, [](TNInputQueue& queue) { queue.hide(); });
+}
+
+void VncObject::stopReader()
+{
+    stopReading = true;
+    // Wakes a read or write that waits on the socket, as well as the wait for input.
+    const int sock = readerSocket;
+    if (sock >= 0)
+        shutdown(sock, SHUT_RDWR);
+    tnWake(wakeFd);
+}
+
+void VncObject::checkVNCMessages(VncObject* vnc)
+{
+    HostItem* itm = vnc ? vnc->itm : nullptr;
+    if (!itm || itm->vnc != vnc)
+        return;
+    const unsigned messages = vnc->pendingMessages.exchange(0);
+    if (messages == 0)
+        return;
+    TNFrontEnd& frontEnd = tnFrontEnd();
+    if (messages & tnResized) {
+        std::lock_guard<std::mutex> hold(vnc->pictureLock);
+        vnc->remoteWidth = vnc->picture.width;
+        vnc->remoteHeight = vnc->picture.height;
+    }
+    if (messages & tnResized)
+        frontEnd.desktopResized(vnc);
+    if (messages & tnUpdated)
+        frontEnd.frameUpdated(vnc);
+    if (messages & tnCursorChanged) {
+        TNCursorShape shape;
+        {
+            std::lock_guard<std::mutex> hold(vnc->messageLock);
+            shape = std::move(vnc->receivedCursor);
+        }
+        frontEnd.cursorShapeChanged(vnc, shape);
+    }
+    if (messages & tnCutText) {
+        std::string text;
+        {
+            std::lock_guard<std::mutex> hold(vnc->messageLock);
+            text.swap(vnc->receivedCutText);
+        }
+        frontEnd.cutTextReceived(vnc, text.data(), static_cast<int>(text.size()));
+    }
+    if (messages & tnEnded) {
+        std::string reason;
+        {
+            std::lock_guard<std::mutex> hold(vnc->messageLock);
+            reason = vnc->endReason;
+        }
+        if (itm->isConnected && !itm->hasDisconnectRequest)
+            tnReportConnectionError(itm, reason);
+        vnc->endViewer();
+    }
+}
+
+void tnHandleReaderMessages(void*)
+{
+    messagesQueued = false;
+    // A copy: handling a message may end a connection.
+    const std::vector<HostItem*> items = tnItemsWithObjects();
+    for (HostItem* itm : items) {
+        if (itm->vnc)
+            VncObject::checkVNCMessages(itm->vnc);
+    }
+    tnReleaseRetiredObjects();
+}

@@ -1,0 +1,177 @@
+// The SSH steps of a connection attempt of a type-'s' host.
+#include "connection/ssh_connection.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <FL/Fl.H>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "config/host_item.h"
+#include "connection/engine_internal.h"
+#include "connection/ssh_tunnel.h"
+#include "connection/vnc_object.h"
+#include "core/log.h"
+#include "core/modal.h"
+#include "core/options.h"
+
+static_assert(tnSSHSkippedPort == tnListenPort, "a tunnel must never take the listening lines' port");
+
+namespace {
+using Clock = std::chrono::steady_clock;
+} // namespace
+
+bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc)
+{
+    tnDebugLog("tnCreateVNCObject - Host is SSH type");
+    auto fail = [itm](const std::string& error) {
+        itm->isConnecting = false;
+        itm->hasCouldntConnect = true;
+        itm->hasAborted = true;
+        itm->sshReady = false;
+        itm->setLastError(error);
+        return false;
+    };
+    // The key file must be a file that can be read; with no key ssh uses its agent and
+    // default keys.
+    if (!itm->sshKeyPrivate.empty()) {
+        struct stat info {};
+        int fd = -1;
+        const bool readable = stat(itm->sshKeyPrivate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                              (fd = open(itm->sshKeyPrivate.c_str(), O_RDONLY | O_CLOEXEC)) >= 0;
+        if (fd >= 0)
+            close(fd);
+        if (!readable) {
+            fail("Could not open the private SSH key file");
+            tnLogToFile("ERROR - Could not open the private SSH key file");
+            tnMessageWindow("Error: Could not open the private SSH key file for " + tnConnectionLogSuffix(itm),
+                            "Tandrel");
+            return false;
+        }
+    }
+    const int port = tnFindFreeTcpPort(appOptions.startingLocalPort);
+    if (port == 0) {
+        fail("No free local port for the SSH tunnel");
+        tnLogToFile("ERROR - No free local port for the SSH tunnel from port " +
+                    std::to_string(appOptions.startingLocalPort) + " on for " + tnConnectionLogSuffix(itm));
+        return false;
+    }
+    TNSSHCommandParts parts;
+    parts.sshCommand = appOptions.sshCommand;
+    parts.user = itm->sshUser;
+    parts.address = itm->hostAddress;
+    parts.sshPort = itm->sshPort;
+    parts.vncPort = itm->vncPort;
+    parts.keyPath = itm->sshKeyPrivate;
+    parts.localPort = port;
+    parts.waitSeconds = itm->sshWait;
+    std::string refusal;
+    const std::string line = tnBuildSSHCommandLine(parts, &refusal);
+    if (line.empty()) {
+        tnReleaseTcpPort(port);
+        fail(refusal);
+        tnLogToFile("ERROR - " + refusal + ": " + tnConnectionLogSuffix(itm));
+        tnBeep();
+        tnMessageWindow("Error: " + refusal + " for " + tnConnectionLogSuffix(itm), "Tandrel");
+        return false;
+    }
+    itm->sshLocalPort = port;
+    itm->connectAddress = "127.0.0.1:" + std::to_string(port);
+    itm->sshReady = false;
+    vnc->sshTunnel = std::make_shared<TNSSHTunnel>(line, tnBuildSSHCheckLine(appOptions.sshCommand), port, itm->sshWait);
+    return true;
+}
+
+bool tnCreateSSHConnection(VncObject* vnc)
+{
+    HostItem* itm = vnc->itm;
+    const std::shared_ptr<TNSSHTunnel> tunnel = vnc->sshTunnel;
+    const TNHandshakeHost& host = vnc->handshakeHost;
+    const std::string suffix = "'" + host.name + "' - " + host.hostAddress;
+    if (!tunnel)
+        return false;
+
+    tnLogToFile("check command is: " + tunnel->checkLine());
+    const int checked = tnRunShellCommand(tunnel->checkLine());
+    if (checked != 0) {
+        if (checked < 0)
+            tnLogToFile("ssh check result is: " + std::to_string(errno));
+        // Nothing is told of an attempt that was ended meanwhile.
+        if (!tunnel->isClosed()) {
+            Fl::lock();
+            tnBeep();
+            Fl::unlock();
+            tnMessageWindow("Error: This connection requires SSH and \nthe SSH command isn't working.\n\n"
+                            "Check that the SSH client program is installed",
+                            "Tandrel - FLTK");
+            tnLogToFile("SSH command not working for connection " + suffix);
+            itm->setLastError("SSH command not working");
+        }
+        itm->sshReady = false;
+        tunnel->close();
+        return false;
+    }
+
+    tnDebugLog("tnCreateVNCObject - Creating and running threadSSH");
+    std::string error;
+    if (!tunnel->start(&error)) {
+        if (!tunnel->isClosed()) {
+            tnLogToFile("SSH connection disconnected abnormally from " + suffix);
+            itm->setLastError("Could not start the SSH command: " + error);
+        }
+        itm->sshReady = false;
+        tunnel->close();
+        return false;
+    }
+    tnDebugLog("tnCreateVNCObject - About to enter itm->sshReady timer loop");
+    int status = 0;
+    const auto start = Clock::now();
+    const TNSSHTunnel::Wait outcome = tunnel->waitUntilListening(tunnel->waitSeconds(), &status);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    switch (outcome) {
+    case TNSSHTunnel::Wait::Listening:
+        itm->sshReady = true;
+        char took[64];
+        snprintf(took, sizeof(took), "%.3f", seconds);
+        tnDebugLog("tnCreateVNCObject - SSH tunnel listens on local port " + std::to_string(tunnel->localPort()) +
+                   " after " + took + " s");
+        return true;
+    case TNSSHTunnel::Wait::Exited:
+        tnLogToFile("ERROR - SSH command ended with exit status " + std::to_string(status) +
+                    " before its tunnel was up for " + suffix);
+        itm->setLastError("Unable to connect to host's SSH server");
+        break;
+    case TNSSHTunnel::Wait::TimedOut:
+        tnLogToFile("ERROR - SSH tunnel not up after " + std::to_string(tunnel->waitSeconds()) + " seconds for " +
+                    suffix);
+        itm->setLastError("Unable to connect to host's SSH server");
+        break;
+    case TNSSHTunnel::Wait::Closed:
+        // The attempt was ended meanwhile: nothing is reported for it.
+        break;
+    }
+    itm->sshReady = false;
+    tunnel->close();
+    return false;
+}
+
+void tnCloseSSHConnection(HostItem* itm, VncObject* vnc)
+{
+    if (!vnc || !vnc->sshTunnel)
+        return;
+    if (itm)
+        itm->sshReady = false;
+    // At shut-down the program exits right after this: the tunnel is ended before.
+    if (engine.isShuttingDown) {
+        vnc->sshTunnel->closeAndWait(1.0);
+        return;
+    }
+    if (!vnc->sshTunnel->close() && itm)
+        tnLogToFile("ERROR - Couldn't create SSH closer thread for " + tnConnectionLogSuffix(itm));
+}

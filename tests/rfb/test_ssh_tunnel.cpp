@@ -1,0 +1,407 @@
+// Hosts of type 's': connections through a real OpenSSH server on loopback (started by each
+// test with tests/tools/tn_test_sshd.sh), and the attempts refused before ssh runs.
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+
+#include "connection/ssh_tunnel.h"
+#include "core/environment.h"
+#include "rfb/rfb_fixture.h"
+
+namespace {
+
+std::string tnScriptPath()
+{
+    std::string here = __FILE__;
+    return here.substr(0, here.rfind('/')) + "/../tools/tn_test_sshd.sh";
+}
+
+// Processes whose command line mentions `text` (the test's own directory).
+int tnProcessesMentioning(const std::string& text)
+{
+    int count = 0;
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return 0;
+    while (dirent* entry = readdir(proc)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9')
+            continue;
+        // A process may end while it is read: what was read is all there is.
+        const int fd = open((std::string("/proc/") + entry->d_name + "/cmdline").c_str(), O_RDONLY);
+        if (fd < 0)
+            continue;
+        std::string line;
+        char buffer[4096];
+        ssize_t got;
+        while ((got = read(fd, buffer, sizeof(buffer))) > 0)
+            line.append(buffer, static_cast<size_t>(got));
+        close(fd);
+        for (char& c : line)
+            if (c == '\0')
+                c = ' ';
+        // The sshd serving a test mentions the directory too, and so does the short check of
+        // the ssh command before a tunnel starts: neither is an ssh client.
+        if (line.find(text + "/ssh") != std::string::npos && line.find("sshd_config") == std::string::npos &&
+            line.find("which ") == std::string::npos)
+            count++;
+    }
+    closedir(proc);
+    return count;
+}
+
+// The client's frame buffer holds the test server's pattern (Tight JPEG changes colours by
+// a few units).
+bool tnShowsPattern(const HostItem* itm)
+{
+    const rfbClient* client = itm->vnc ? itm->vnc->vncClient : nullptr;
+    if (!client || !client->frameBuffer || client->width < 32 || client->height < 32)
+        return false;
+    for (const int x : {5, 30}) {
+        uint8_t rgb[3];
+        TNTestServer::patternPixel(x, 20, rgb);
+        const uint8_t* pixel = client->frameBuffer + (20 * client->width + x) * 4;
+        for (int i = 0; i < 3; i++)
+            if (std::abs(pixel[i] - rgb[i]) > 16)
+                return false;
+    }
+    return true;
+}
+
+// The OpenSSH server of one test, on a free port of 127.0.0.1.
+class TNTestSshd {
+public:
+    explicit TNTestSshd(const std::string& directory) : dir(directory) {}
+    ~TNTestSshd() { stop(); }
+
+    // False with `why` set when sshd cannot run here (the test is then skipped).
+    bool start(std::string* why)
+    {
+        mkdir(dir.c_str(), 0700);
+        const std::string script = tnScriptPath();
+        const std::string log = dir + "/script.log";
+        pid = fork();
+        if (pid == 0) {
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (out >= 0) {
+                dup2(out, 1);
+                dup2(out, 2);
+            }
+            execl("/bin/bash", "bash", script.c_str(), dir.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int tenth = 0; tenth < 150; tenth++) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                *why = "tn_test_sshd.sh ended with status " + std::to_string(WEXITSTATUS(status)) + ": " +
+                       tnTestReadFile(log) + tnTestReadFile(dir + "/sshd.log");
+                return false;
+            }
+            port = atoi(tnTestReadFile(dir + "/port").c_str());
+            if (port > 0 && tnTestPortIsListening(port))
+                return true;
+            usleep(100000);
+        }
+        *why = "sshd did not listen within 15 s: " + tnTestReadFile(dir + "/sshd.log");
+        return false;
+    }
+
+    void stop()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+        pid = -1;
+    }
+
+    // The wrapper's first sleep (seconds) before it starts ssh.
+    void setDelay(const std::string& seconds) { tnTestWriteFile(dir + "/delay", seconds + "\n"); }
+
+    std::string dir;
+    int port = 0;
+    pid_t pid = -1;
+};
+
+class SSHTunnel : public TNConnectionTest {
+protected:
+    std::unique_ptr<TNTestSshd> sshd;
+    std::string login;
+
+    void SetUp() override
+    {
+        TNConnectionTest::SetUp();
+        login = tnLoginNameFromEnvironment();
+        appOptions.debugMode = true;
+    }
+
+    void TearDown() override
+    {
+        TNConnectionTest::TearDown();
+        if (sshd) {
+            // Every ssh of the test ends (closer threads end them in the background).
+            EXPECT_TRUE(waitFor([this] { return sshProcesses() == 0; }, 6)) << "ssh still runs";
+            sshd->stop();
+        }
+    }
+
+    // Starts the test's sshd; false when the test must be skipped.
+    bool startSshd()
+    {
+        sshd = std::make_unique<TNTestSshd>(dir + "/tunnel");
+        std::string why;
+        if (!sshd->start(&why)) {
+            unavailable = why;
+            return false;
+        }
+        appOptions.sshCommand = sshd->dir + "/ssh";
+        return true;
+    }
+
+    HostItem* addSSHHost(const std::string& name, int vncPort)
+    {
+        HostItem* itm = addHost(name, vncPort);
+        itm->hostType = 's';
+        itm->sshPort = std::to_string(sshd->port);
+        itm->sshUser = login;
+        itm->sshKeyPrivate = sshd->dir + "/client_key";
+        return itm;
+    }
+
+    int sshProcesses() const { return tnProcessesMentioning(sshd->dir); }
+
+    std::string unavailable;
+};
+
+#define TN_REQUIRE_SSHD()                                               \
+    do {                                                                \
+        if (!startSshd())                                               \
+            GTEST_SKIP() << "sshd cannot run here: " << unavailable;    \
+    } while (0)
+
+} // namespace
+
+TEST_F(SSHTunnel, ConnectsThroughTheTunnelAndEndsSSHWhenDisconnected)
+{
+    TN_REQUIRE_SSHD();
+    TNTestServer* server = startServer();
+    // Below 5900: the library would read "127.0.0.1:47xx" as display 47xx.
+    appOptions.startingLocalPort = 4700;
+    HostItem* itm = addSSHHost("tunnelled", server->port());
+    sshd->setDelay("0.5");
+
+    VncObject::createVNCObject(itm);
+    // The wait runs off the main thread: events are handled while ssh starts.
+    static bool ticked = false;
+    ticked = false;
+    Fl::add_timeout(0.05, [](void*) { ticked = true; });
+    ASSERT_TRUE(waitFor([] { return ticked; }, 2));
+    EXPECT_TRUE(itm->isConnecting);
+    EXPECT_FALSE(itm->isConnected);
+    EXPECT_EQ(server->clientCount(), 0);
+
+    ASSERT_TRUE(waitFor([itm] { return itm->isConnected && itm->icon == app->iconConnected; }, 15))
+        << logText() << tnTestReadFile(sshd->dir + "/sshd.log");
+    const int port = itm->sshLocalPort;
+    EXPECT_GE(port, 4700);
+    EXPECT_LT(port, 4799);
+    EXPECT_EQ(itm->connectAddress, "127.0.0.1:" + std::to_string(port));
+    EXPECT_TRUE(itm->sshReady);
+    EXPECT_TRUE(tnTestPortIsListening(port));
+    EXPECT_EQ(server->clientCount(), 1);
+    EXPECT_GE(sshProcesses(), 1);
+    // The picture arrives through the tunnel.
+    tnClickHostLine(lineOf(itm), 1);
+    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+    ASSERT_TRUE(runMainLoopUntil([itm] { return tnShowsPattern(itm); }, 5));
+
+    const std::string log = logText();
+    EXPECT_EQ(countOf(log, "Attempting to connect to 'tunnelled' - 127.0.0.1\n"), 1);
+    EXPECT_EQ(countOf(log, "check command is: which '" + sshd->dir + "/ssh' > /dev/null\n"), 1);
+    EXPECT_EQ(countOf(log, "Connected to 'tunnelled' - 127.0.0.1\n"), 1);
+    // The command line is not logged.
+    EXPECT_EQ(log.find("ExitOnForwardFailure"), std::string::npos);
+    EXPECT_EQ(log.find(":127.0.0.1:"), std::string::npos);
+
+    itm->hasDisconnectRequest = true;
+    itm->vnc->endViewer();
+    EXPECT_FALSE(itm->sshReady);
+    ASSERT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 6)) << "ssh still runs after the disconnect";
+    EXPECT_TRUE(waitFor([port] { return !tnTestPortIsListening(port) && !tnTcpPortIsReserved(port); }, 2));
+    EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }, 5));
+    EXPECT_EQ(countOf(logText(), "Manually disconnected from 'tunnelled' - 127.0.0.1\n"), 1);
+}
+
+TEST_F(SSHTunnel, TwoHostsConnectedAtOnceEachHaveTheirOwnPort)
+{
+    TN_REQUIRE_SSHD();
+    TNTestServer* first = startServer();
+    TNTestServer* second = startServer();
+    appOptions.startingLocalPort = 16400;
+    HostItem* a = addSSHHost("first", first->port());
+    HostItem* b = addSSHHost("second", second->port());
+    // Both attempts are under way together: the second searches while the first's port is
+    // not yet taken by its ssh, so only the reservation keeps them apart.
+    VncObject::createVNCObject(a);
+    VncObject::createVNCObject(b);
+    EXPECT_NE(a->sshLocalPort, b->sshLocalPort);
+    ASSERT_TRUE(waitFor([a, b] { return a->isConnected && b->isConnected && a->icon == app->iconConnected &&
+                                        b->icon == app->iconConnected; },
+                        15))
+        << logText();
+    EXPECT_EQ(first->clientCount(), 1);
+    EXPECT_EQ(second->clientCount(), 1);
+    // Each reaches its own server: ending one leaves the other's tunnel and connection alone.
+    a->hasDisconnectRequest = true;
+    a->vnc->endViewer();
+    ASSERT_TRUE(waitFor([first] { return first->clientCount() == 0; }, 6));
+    EXPECT_TRUE(waitFor([&] { return !tnTestPortIsListening(a->sshLocalPort); }, 3));
+    EXPECT_EQ(second->clientCount(), 1);
+    EXPECT_TRUE(tnTestPortIsListening(b->sshLocalPort));
+    EXPECT_TRUE(b->isConnected);
+}
+
+TEST_F(SSHTunnel, RefusedLoginFailsAsSoonAsSSHEnds)
+{
+    TN_REQUIRE_SSHD();
+    TNTestServer* server = startServer();
+    HostItem* itm = addSSHHost("refused", server->port());
+    // A valid key that the server does not accept.
+    itm->sshKeyPrivate = sshd->dir + "/host_key";
+    // Far longer than the test waits: the failure must come from ssh's end, not the wait.
+    itm->sshWait = 60;
+    VncObject::createVNCObject(itm);
+    ASSERT_TRUE(waitFor([itm] { return itm->icon == app->iconDisconnectedBigError; }, 20)) << logText();
+    EXPECT_FALSE(itm->isConnected);
+    EXPECT_EQ(itm->lastError(), "Unable to connect to host's SSH server");
+    const std::string log = logText();
+    EXPECT_EQ(countOf(log, "ERROR - SSH command ended with exit status 255 before its tunnel was up for 'refused' - "
+                           "127.0.0.1\n"),
+              1)
+        << log;
+    EXPECT_EQ(log.find("Connected to 'refused'"), std::string::npos);
+    EXPECT_EQ(server->clientCount(), 0);
+    EXPECT_EQ(sshProcesses(), 0);
+    EXPECT_TRUE(waitFor([itm] { return !tnTcpPortIsReserved(itm->sshLocalPort); }, 2));
+}
+
+TEST_F(SSHTunnel, EndingTheHostDuringTheWaitEndsSSHAndShowsNoResult)
+{
+    TN_REQUIRE_SSHD();
+    TNTestServer* server = startServer();
+    HostItem* itm = addSSHHost("ended", server->port());
+    sshd->setDelay("3");
+    VncObject::createVNCObject(itm);
+    ASSERT_TRUE(waitFor([&] { return sshProcesses() > 0; }, 3));
+    const int port = itm->sshLocalPort;
+    // The user's right-click on the connecting line.
+    tnClickHostLine(lineOf(itm), 3);
+    EXPECT_FALSE(itm->isConnecting);
+    EXPECT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 2)) << "ssh still runs";
+    EXPECT_TRUE(waitFor([itm] { return !itm->isWorkerRunning; }, 3));
+    tnTestPump(0.3);
+    EXPECT_FALSE(itm->isConnected);
+    EXPECT_EQ(itm->icon, app->iconDisconnected);
+    EXPECT_EQ(itm->lastError(), "");
+    EXPECT_FALSE(tnTcpPortIsReserved(port));
+    EXPECT_EQ(server->clientCount(), 0);
+    const std::string log = logText();
+    EXPECT_EQ(countOf(log, "Manually disconnected from 'ended' - 127.0.0.1\n"), 1);
+    EXPECT_EQ(log.find("ERROR - SSH"), std::string::npos);
+}
+
+TEST_F(SSHTunnel, ShutDownDuringTheWaitEndsSSHBeforeItReturns)
+{
+    TN_REQUIRE_SSHD();
+    TNTestServer* server = startServer();
+    HostItem* waiting = addSSHHost("waiting", server->port());
+    HostItem* starting = addSSHHost("starting", server->port());
+    sshd->setDelay("3");
+    VncObject::createVNCObject(waiting);
+    VncObject::createVNCObject(starting);
+    const auto started = [](const HostItem* itm) {
+        return itm->vnc && itm->vnc->sshTunnel && itm->vnc->sshTunnel->pid() > 0;
+    };
+    ASSERT_TRUE(waitFor([&] { return started(waiting) && started(starting); }, 3));
+    // What the main window's close does before the program exits.
+    engine.isShuttingDown = true;
+    VncObject::endAllViewers();
+    EXPECT_EQ(sshProcesses(), 0) << "an ssh of a tunnel wait outlives the program's exit";
+    engine.isShuttingDown = false;
+    EXPECT_EQ(countOf(logText(), "Automatically disconnecting.  Program is shutting down '"), 2);
+}
+
+// Attempts that fail before any ssh runs: the ssh command cannot be found, the key file
+// cannot be read, a destination that ssh would read as an option.
+TEST_F(SSHTunnel, RefusedBeforeSSHRuns)
+{
+    const std::string marker = dir + "/ssh-ran";
+    const std::string noKey = "Error: Could not open the private SSH key file for 'guarded' - 127.0.0.1";
+    struct Case {
+        const char* what;
+        std::string sshCommand;
+        std::string key;
+        std::string user;
+        std::string title;
+        std::string message;
+        std::string error;
+        std::vector<std::string> logLines;
+    };
+    std::vector<Case> cases = {
+        {"no such ssh command", "tn-no-such-ssh-client; touch " + marker, "", "me", "Tandrel - FLTK",
+         "Error: This connection requires SSH and \nthe SSH command isn't working.\n\nCheck that the SSH client "
+         "program is installed",
+         "SSH command not working",
+         {"check command is: which 'tn-no-such-ssh-client;' > /dev/null\n",
+          "SSH command not working for connection 'guarded' - 127.0.0.1\n"}},
+        {"key file missing", "touch " + marker + ";", dir + "/no-such-key", "me", "Tandrel", noKey,
+         "Could not open the private SSH key file", {"ERROR - Could not open the private SSH key file\n"}},
+        {"key path is a directory", "touch " + marker + ";", dir, "me", "Tandrel", noKey,
+         "Could not open the private SSH key file", {"ERROR - Could not open the private SSH key file\n"}},
+        {"user that ssh reads as an option", "touch " + marker + ";", "", "-oProxyCommand=touch " + marker,
+         "Tandrel", "Error: The SSH user name must not begin with '-' for 'guarded' - 127.0.0.1",
+         "The SSH user name must not begin with '-'", {"ERROR - The SSH user name must not begin with '-': 'guarded'"}},
+    };
+    if (geteuid() != 0) {
+        // Root reads a file whatever its mode.
+        const std::string locked = dir + "/locked-key";
+        tnTestWriteFile(locked, "key");
+        chmod(locked.c_str(), 0);
+        cases.push_back({"key file unreadable", "touch " + marker + ";", locked, "me", "Tandrel", noKey,
+                         "Could not open the private SSH key file",
+                         {"ERROR - Could not open the private SSH key file\n"}});
+    }
+    TNSilentServer silent;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        messages.clear();
+        beeps = 0;
+        const std::string logBefore = logText();
+        appOptions.sshCommand = c.sshCommand;
+        HostItem* itm = addHost("guarded", silent.port);
+        itm->hostType = 's';
+        itm->sshPort = "22";
+        itm->sshUser = c.user;
+        itm->sshKeyPrivate = c.key;
+        VncObject::createVNCObject(itm);
+        ASSERT_TRUE(waitFor([itm] { return itm->icon == app->iconDisconnectedBigError && !itm->isWorkerRunning; }, 5));
+        EXPECT_FALSE(itm->isConnected);
+        EXPECT_TRUE(itm->hasAborted);
+        EXPECT_EQ(itm->lastError(), c.error);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].first, c.title);
+        EXPECT_EQ(messages[0].second, c.message);
+        const std::string log = logText().substr(logBefore.size());
+        for (const std::string& line : c.logLines)
+            EXPECT_EQ(countOf(log, line), 1) << log;
+        EXPECT_EQ(log.find("Connected to"), std::string::npos);
+        // No tunnel command ran, and no port is left reserved.
+        tnTestPump(0.2);
+        EXPECT_NE(access(marker.c_str(), F_OK), 0);
+        EXPECT_FALSE(tnTcpPortIsReserved(itm->sshLocalPort));
+        tnRemoveHostLine(lineOf(itm));
+    }
+}
