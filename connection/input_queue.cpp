@@ -96,24 +96,25 @@ void TNInputQueue::incrementalUpdate()
     events.push_back(input);
 }
 
-void TNInputQueue::show()
+// Only the newest of show and hide counts.
+void TNInputQueue::queueVisibility(TNInputEvent::Kind kind)
 {
     removeKind(TNInputEvent::Kind::Show);
     removeKind(TNInputEvent::Kind::Hide);
     makeRoom(true);
     TNInputEvent input;
-    input.kind = TNInputEvent::Kind::Show;
+    input.kind = kind;
     events.push_back(input);
+}
+
+void TNInputQueue::show()
+{
+    queueVisibility(TNInputEvent::Kind::Show);
 }
 
 void TNInputQueue::hide()
 {
-    removeKind(TNInputEvent::Kind::Show);
-    removeKind(TNInputEvent::Kind::Hide);
-    makeRoom(true);
-    TNInputEvent input;
-    input.kind = TNInputEvent::Kind::Hide;
-    events.push_back(input);
+    queueVisibility(TNInputEvent::Kind::Hide);
 }
 
 std::deque<TNInputEvent> TNInputQueue::take()

@@ -47,6 +47,7 @@ public:
 
 private:
     bool makeRoom(bool mustKeep);
+    void queueVisibility(TNInputEvent::Kind kind);
     void removeKind(TNInputEvent::Kind kind);
     bool hasKind(TNInputEvent::Kind kind) const;
     std::deque<TNInputEvent> events;

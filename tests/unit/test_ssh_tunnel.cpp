@@ -348,6 +348,9 @@ TEST(SSHTunnelChild, HoldsOnlyItsPipeAndOutputsInASessionOfItsOwn)
     for (int i = 0; i < 300 && tnReadAll("/proc/" + std::to_string(pid) + "/cmdline").find("sleep") != 0; i++)
         usleep(10000);
     EXPECT_EQ(getsid(pid), pid);
+    // Right after its exec, sleep's loader briefly holds the libraries it opens.
+    for (int i = 0; i < 300 && tnDescriptorsOf(pid) != std::set<int>{0, 1, 2}; i++)
+        usleep(10000);
     EXPECT_EQ(tnDescriptorsOf(pid), (std::set<int>{0, 1, 2}));
     tunnel->closeAndWait(1.0);
     EXPECT_FALSE(tnProcessExists(pid));
