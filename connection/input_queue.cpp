@@ -31,9 +31,10 @@ bool TNInputQueue::makeRoom(bool mustKeep)
     return true;
 }
 
-void TNInputQueue::pointer(int x, int y, int buttons)
+void TNInputQueue::pointer(int x, int y, int buttons, bool merge)
 {
-    if (!events.empty() && events.back().kind == TNInputEvent::Kind::Pointer && events.back().buttons == buttons) {
+    if (merge && !lastIsStep && !events.empty() && events.back().kind == TNInputEvent::Kind::Pointer &&
+        events.back().buttons == buttons) {
         events.back().x = x;
         events.back().y = y;
         return;
@@ -48,6 +49,7 @@ void TNInputQueue::pointer(int x, int y, int buttons)
     input.buttons = buttons;
     events.push_back(input);
     lastButtons = buttons;
+    lastIsStep = !merge;
 }
 
 void TNInputQueue::key(uint32_t keysym, bool down)

@@ -27,8 +27,9 @@ public:
 
     // A pointer position with its button mask: it replaces a queued motion with the same
     // buttons at the end of the queue, so a burst of motion becomes its last position; a
-    // change of buttons is always kept.
-    void pointer(int x, int y, int buttons);
+    // change of buttons is always kept. With `merge` false the position is a step of its
+    // own that is neither merged nor replaced (a deliberate path, like the scan's nudge).
+    void pointer(int x, int y, int buttons, bool merge = true);
     void key(uint32_t keysym, bool down);
     // Only the newest cut text matters: it replaces one still queued.
     void cutText(const std::string& latin1);
@@ -52,4 +53,6 @@ private:
     std::deque<TNInputEvent> events;
     // The button mask of the newest pointer event queued (or already taken).
     int lastButtons = 0;
+    // The newest pointer event queued is a step that later motion must not replace.
+    bool lastIsStep = false;
 };

@@ -278,9 +278,9 @@ void tnQueueInput(VncObject* vnc, const std::function<void(TNInputQueue&)>& add)
 
 } // namespace
 
-void VncObject::sendPointer(int x, int y, int buttons)
+void VncObject::sendPointer(int x, int y, int buttons, bool merge)
 {
-    tnQueueInput(this, [&](TNInputQueue& queue) { queue.pointer(x, y, buttons); });
+    tnQueueInput(this, [&](TNInputQueue& queue) { queue.pointer(x, y, buttons, merge); });
 }
 
 void VncObject::sendKey(uint32_t keysym, bool down)

@@ -159,7 +159,8 @@ public:
     int remoteHeight = 0;
 
     // The window's thread hands input to the reader; nothing here waits for the network.
-    void sendPointer(int x, int y, int buttons);
+    // `merge` false: this position is not merged into queued motion (TNInputQueue::pointer).
+    void sendPointer(int x, int y, int buttons, bool merge = true);
     void sendKey(uint32_t keysym, bool down);
     void sendCutText(const std::string& latin1);
     void requestFullUpdate();

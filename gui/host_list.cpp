@@ -20,6 +20,7 @@
 #include "gui/host_menu.h"
 #include "gui/openers.h"
 #include "gui/quick_info.h"
+#include "gui/scan.h"
 
 namespace {
 
@@ -334,8 +335,9 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
     } else if (button == app->btnOptions) {
         if (tnWindowOpeners().appOptions)
             tnWindowOpeners().appOptions();
+    } else if (button == app->btnScan) {
+        tnHandleScanButton();
     }
-    // btnScan gets its action with scan mode.
 }
 
 void tnRemoveHostLine(int line)

@@ -21,11 +21,13 @@
 #include "dialogs/about.h"
 #include "dialogs/app_options.h"
 #include "dialogs/connection_options.h"
+#include "dialogs/remote_actions.h"
 #include "gui/config_io.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"
 #include "gui/openers.h"
+#include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
 
 AppState* app = nullptr;
@@ -54,6 +56,7 @@ void tnStartUp(int argc, char** argv)
     openers.itemOptions = tnShowItemOptions;
     openers.appOptions = tnShowAppOptions;
     openers.runCommand = tnRunCommand;
+    tnRemoteActionsOpener = tnShowF8Window;
     // The main thread keeps the toolkit lock from here on (taken once per process).
     static bool haveLock = false;
     if (!haveLock) {

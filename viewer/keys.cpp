@@ -10,6 +10,7 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -80,7 +81,9 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
     VncViewer* viewer = app->vncViewer;
 
     if (static_cast<uint32_t>(key) == tnKeyF8) {
-        // Released: the remote-actions window opens here once it exists. Never sent.
+        // Never sent: its release opens the remote-actions window.
+        if (!down && tnRemoteActionsOpener)
+            tnRemoteActionsOpener();
         return;
     }
     if (static_cast<uint32_t>(key) == tnKeyF11) {

@@ -2,7 +2,7 @@
 //
 //   tn_test_server [--port N] [--width W] [--height H] [--password P]
 //                  [--reverse HOST:PORT] [--animate] [--max-seconds S]
-//                  [--key-log FILE] [--stall]
+//                  [--key-log FILE] [--update-log FILE] [--stall]
 //
 // Prints "READY <port>" on standard output once it listens (on 127.0.0.1). It ends on
 // SIGTERM or SIGINT, after --max-seconds (default 120), and when its standard input is a
@@ -14,6 +14,8 @@
 // --stall sends the client the start of an update at its first request, then nothing.
 // --key-log writes each key event the server receives to FILE as it comes (within about
 // 50 ms), one line each: "down" or "up" and the key symbol in hexadecimal ("down 0x41").
+// --update-log writes a line "full" to FILE for each full (non-incremental) framebuffer
+// update request the server receives, the same way.
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,7 +46,7 @@ int tnUsage()
     fprintf(stderr,
             "usage: tn_test_server [--port N] [--width W] [--height H] [--password P]\n"
             "                      [--reverse HOST:PORT] [--animate] [--max-seconds S]\n"
-            "                      [--key-log FILE] [--stall]\n");
+            "                      [--key-log FILE] [--update-log FILE] [--stall]\n");
     return 2;
 }
 
@@ -77,6 +79,14 @@ void tnWriteKeyLog(FILE* log, const TNTestServer& server, size_t* written)
     fflush(log);
 }
 
+// Appends a line for each full update request received since the last call.
+void tnWriteUpdateLog(FILE* log, const TNTestServer& server, int* written)
+{
+    for (const int received = server.fullUpdateRequests(); *written < received; ++*written)
+        fputs("full\n", log);
+    fflush(log);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -87,6 +97,7 @@ int main(int argc, char** argv)
     bool animate = false;
     int maxSeconds = 120;
     const char* keyLogPath = nullptr;
+    const char* updateLogPath = nullptr;
     for (int i = 1; i < argc; i++) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -113,6 +124,8 @@ int main(int argc, char** argv)
             maxSeconds = atoi(argv[++i]);
         } else if (arg == "--key-log" && hasValue) {
             keyLogPath = argv[++i];
+        } else if (arg == "--update-log" && hasValue) {
+            updateLogPath = argv[++i];
         } else {
             return tnUsage();
         }
@@ -130,6 +143,12 @@ int main(int argc, char** argv)
         return 1;
     }
     size_t keysWritten = 0;
+    FILE* updateLog = nullptr;
+    if (updateLogPath && !(updateLog = fopen(updateLogPath, "w"))) {
+        fprintf(stderr, "tn_test_server: cannot write %s: %s\n", updateLogPath, strerror(errno));
+        return 1;
+    }
+    int updatesWritten = 0;
 
     TNTestServer server(options);
     if (!server.start()) {
@@ -157,6 +176,8 @@ int main(int argc, char** argv)
         }
         if (keyLog)
             tnWriteKeyLog(keyLog, server, &keysWritten);
+        if (updateLog)
+            tnWriteUpdateLog(updateLog, server, &updatesWritten);
         if (animate) {
             frame++;
             server.fill(static_cast<uint8_t>(frame * 7), static_cast<uint8_t>(frame * 13),
@@ -173,6 +194,10 @@ int main(int argc, char** argv)
     if (keyLog) {
         tnWriteKeyLog(keyLog, server, &keysWritten);
         fclose(keyLog);
+    }
+    if (updateLog) {
+        tnWriteUpdateLog(updateLog, server, &updatesWritten);
+        fclose(updateLog);
     }
     return 0;
 }

@@ -62,6 +62,16 @@ TEST(InputQueue, CoalescesMotionUpdatesAndCutTextButKeepsButtonsAndKeysInOrder)
              q.pointer(9, 9, 0);
          },
          "P2,2/0 P4,4/1 P9,9/0 "},
+        {"steps of a deliberate path stay, and later motion merges after them",
+         [](TNInputQueue& q) {
+             q.pointer(7, 7, 0);
+             q.pointer(0, 0, 0, false);
+             q.pointer(100, 100, 0, false);
+             q.pointer(0, 0, 0, false);
+             q.pointer(5, 5, 0);
+             q.pointer(6, 6, 0);
+         },
+         "P7,7/0 P0,0/0 P100,100/0 P0,0/0 P6,6/0 "},
         {"keys are never merged",
          [](TNInputQueue& q) {
              q.key(65, true);

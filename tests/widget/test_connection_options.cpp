@@ -153,8 +153,9 @@ TEST_F(ItemOptionsTest, OpensForAHostWithEveryStoredValue)
         EXPECT_EQ(valueOf(f.widget), f.value);
         EXPECT_TRUE(f.widget->active());
         // Every field but the command rows' inputs tells what it is for.
-        if (f.label)
+        if (f.label) {
             EXPECT_NE(f.widget->tooltip(), nullptr);
+        }
     }
     EXPECT_STREQ(o.remoteCursorCheck->tooltip(), "Check to show remote locally");
     EXPECT_NE(dynamic_cast<TNSecretInput*>(o.vncPasswordInput), nullptr);
