@@ -48,7 +48,7 @@ test-tsan: deps
 	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=thread -DTN_BUILD_BENCH=OFF
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target rfb_tests
 	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
-	ctest --test-dir $(BUILD_TSAN) --output-on-failure -L rfb
+	ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -L rfb
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
