@@ -18,6 +18,8 @@ TEST_F(ConnectionLifecycle, ConnectsAndRefusesASecondAttempt)
     options.password = "secret12";
     TNTestServer* server = startServer(options);
     HostItem* itm = addHost("office", server->port(), "secret12");
+    // Otherwise the server paints its pointer into the picture it sends.
+    itm->showRemoteCursor = true;
 
     ASSERT_TRUE(connectAndWait(itm));
     EXPECT_FALSE(itm->isWaitingToShow);
