@@ -5,9 +5,8 @@
 # or while a command that will fail runs, ends it at once with status 0.
 source "$(dirname "$0")/lib/common.bash"
 
-coproc SERVER { exec "$TN_BUILD_DIR/tests/tn_test_server" --width 200 --height 100 --max-seconds 200; }
-E2E_PIDS+=("$SERVER_PID")
-read -r -t 10 ready port <&"${SERVER[0]}" && [ "$ready" = READY ] || fail "test server did not start"
+start_test_server --width 200 --height 100 --max-seconds 200
+port=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 cat >"$(config_file)" <<CONF

@@ -5,9 +5,8 @@
 # leaves the file byte for byte as it was.
 source "$(dirname "$0")/lib/common.bash"
 
-coproc SERVER { exec "$TN_BUILD_DIR/tests/tn_test_server" --width 400 --height 300 --password secret12 --max-seconds 200; }
-E2E_PIDS+=("$SERVER_PID")
-read -r -t 10 ready port <&"${SERVER[0]}" && [ "$ready" = READY ] || fail "test server did not start"
+start_test_server --width 400 --height 300 --password secret12 --max-seconds 200
+port=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 printf 'logtofile=true\nsavedx=0\nsavedy=0\nsavedw=800\nsavedh=600\n' >"$(config_file)"

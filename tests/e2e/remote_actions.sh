@@ -8,10 +8,9 @@ source "$(dirname "$0")/lib/common.bash"
 
 key_log="$E2E_TMP/keys.txt"
 update_log="$E2E_TMP/updates.txt"
-coproc SERVER { exec "$TN_BUILD_DIR/tests/tn_test_server" --width 400 --height 300 --key-log "$key_log" \
-    --update-log "$update_log" --max-seconds 200; }
-E2E_PIDS+=("$SERVER_PID")
-read -r -t 10 ready port <&"${SERVER[0]}" && [ "$ready" = READY ] || fail "test server did not start"
+start_test_server --width 400 --height 300 --key-log "$key_log" \
+    --update-log "$update_log" --max-seconds 200
+port=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 printf 'logtofile=true\nhostlistwidth=170\nsavedx=0\nsavedy=0\nsavedw=1024\nsavedh=768\n' >"$(config_file)"

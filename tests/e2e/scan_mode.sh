@@ -8,15 +8,12 @@
 source "$(dirname "$0")/lib/common.bash"
 
 start_server() {
-    local name=$1
-    "$TN_BUILD_DIR/tests/tn_test_server" --width 400 --height 300 --update-log "$E2E_TMP/$name.updates" \
-        --max-seconds 200 >"$E2E_TMP/$name.out" 2>&1 &
-    E2E_PIDS+=($!)
-    wait_for 100 grep -q READY "$E2E_TMP/$name.out" || fail "test server $name did not start"
-    awk '/READY/{print $2}' "$E2E_TMP/$name.out"
+    start_test_server --width 400 --height 300 --update-log "$E2E_TMP/$1.updates" --max-seconds 200
 }
-alpha_port=$(start_server alpha)
-beta_port=$(start_server beta)
+start_server alpha
+alpha_port=$TEST_SERVER_PORT
+start_server beta
+beta_port=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 cat >"$(config_file)" <<CONF

@@ -4,18 +4,10 @@
 # ends and of the shut-down.
 source "$(dirname "$0")/lib/common.bash"
 
-# Starts a test server with the given options; sets PORT.
-start_server() {
-    local out="$E2E_TMP/server-$1.txt"
-    "$TN_BUILD_DIR/tests/tn_test_server" --max-seconds 60 "${@:2}" >"$out" 2>&1 </dev/null &
-    E2E_PIDS+=($!)
-    wait_for 50 grep -q READY "$out" || fail "test server $1 did not start"
-    PORT=$(sed -n 's/^READY \([0-9]*\)/\1/p' "$out")
-}
-start_server stalled --stall
-STALLED_PORT=$PORT
-start_server busy --animate
-BUSY_PORT=$PORT
+start_test_server --max-seconds 60 --stall
+STALLED_PORT=$TEST_SERVER_PORT
+start_test_server --max-seconds 60 --animate
+BUSY_PORT=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 cat >"$(config_file)" <<CONF

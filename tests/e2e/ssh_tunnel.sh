@@ -48,9 +48,8 @@ fi
 port_listening "$(cat "$TUNNEL/port")" || fail "sshd does not listen"
 SSH_PORT=$(cat "$TUNNEL/port")
 
-coproc SERVER { exec "$TN_BUILD_DIR/tests/tn_test_server" --width 400 --height 300 --max-seconds 250; }
-E2E_PIDS+=("$SERVER_PID")
-read -r -t 10 ready vnc_port <&"${SERVER[0]}" && [ "$ready" = READY ] || fail "test server did not start"
+start_test_server --width 400 --height 300 --max-seconds 250
+vnc_port=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 cat >"$(config_file)" <<CONF

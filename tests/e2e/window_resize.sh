@@ -5,9 +5,8 @@
 source "$(dirname "$0")/lib/common.bash"
 
 # A 1000 x 800 test screen: pixel x, y has red (4x) mod 256, green (4y) mod 256, blue 128.
-coproc SERVER { exec "$TN_BUILD_DIR/tests/tn_test_server" --width 1000 --height 800 --max-seconds 200; }
-E2E_PIDS+=("$SERVER_PID")
-read -r -t 10 ready port <&"${SERVER[0]}" && [ "$ready" = READY ] || fail "test server did not start"
+start_test_server --width 1000 --height 800 --max-seconds 200
+port=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 host() {

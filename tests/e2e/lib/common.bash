@@ -35,6 +35,18 @@ wait_for() {
     return 1
 }
 
+# Starts the test RFB server (tests/tools/tn_test_server) with the given options in the
+# background, ended with the script; waits (bounded) until it listens and sets
+# TEST_SERVER_PORT.
+start_test_server() {
+    local out
+    out=$(mktemp "$E2E_TMP/server-XXXXXX")
+    "$TN_BUILD_DIR/tests/tn_test_server" "$@" >"$out" 2>&1 </dev/null &
+    E2E_PIDS+=($!)
+    wait_for 100 grep -q '^READY' "$out" || fail "test server did not start: $(cat "$out")"
+    TEST_SERVER_PORT=$(awk '/^READY/{print $2; exit}' "$out")
+}
+
 # Starts the program with HOME in the test's directory; sets APP_PID and APP_WIN.
 start_app() {
     HOME="$E2E_TMP/home" "$TANDREL_BIN" >"$E2E_TMP/stdout.txt" 2>&1 &
