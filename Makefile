@@ -6,6 +6,9 @@ BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 FUZZ_SECONDS ?= 60
+# CI builds (CI=true, as .ci/run sets it) treat warnings in our own code as errors; a user's
+# build does not. It is fixed when a build directory is configured.
+WERROR     := $(if $(filter true 1,$(CI)),ON,OFF)
 
 # The program takes the login name from the environment; some shells (CI runners, su) leave it unset.
 export USER ?= $(shell id -un)
@@ -18,7 +21,7 @@ deps:
 	@scripts/deps.sh
 
 $(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTN_WERROR=$(WERROR)
 
 # The program, the test suites and the tools the tests use (benchmarks are built by `make bench`).
 build: deps $(BUILD)/build.ninja
@@ -36,7 +39,7 @@ test: build
 
 # The whole suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=address,undefined -DTN_BUILD_BENCH=OFF
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=address,undefined -DTN_BUILD_BENCH=OFF -DTN_WERROR=$(WERROR)
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
@@ -45,14 +48,15 @@ test-asan: deps
 
 # The connection tests under ThreadSanitizer.
 test-tsan: deps
-	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=thread -DTN_BUILD_BENCH=OFF
+	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=thread -DTN_BUILD_BENCH=OFF -DTN_WERROR=$(WERROR)
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target rfb_tests
 	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
 	ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -L rfb
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DTN_BUILD_FUZZ=ON -DTN_BUILD_TESTS=OFF -DTN_BUILD_BENCH=OFF -DTN_SANITIZE=address,undefined
+	  -DTN_BUILD_FUZZ=ON -DTN_BUILD_TESTS=OFF -DTN_BUILD_BENCH=OFF -DTN_SANITIZE=address,undefined \
+	  -DTN_WERROR=$(WERROR)
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 
 # Runs every fuzz target for FUZZ_SECONDS on its seed corpus.

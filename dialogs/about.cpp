@@ -48,8 +48,8 @@ std::string tnAboutHelpText()
         "To delete a connection, single-click it then click the [-] button",
         "To connect a connection, double-click it",
         "To disconnect a normal connection, right-click it while connected",
-        "To Connect, Edit, Delete, or 'copy' the F12 macro of a connection, right-click the connection when "
-        "not connected",
+        ("To Connect, Edit, Delete, or 'copy' the F12 macro of a connection, right-click the connection when "
+         "not connected"),
         "To scan automatically through all connected viewers, click the 'clock' button",
         "To 'listen' for an incoming VNC connection, click the 'ear' button",
         "To disconnect, edit or 'paste' a F12 macro to a 'listening' connection, right-click it while connected",
