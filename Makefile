@@ -6,6 +6,7 @@ BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 FUZZ_SECONDS ?= 60
+PREFIX     ?= /usr/local
 # CI builds (CI=true, as .ci/run sets it) treat warnings in our own code as errors; a user's
 # build does not. It is fixed when a build directory is configured.
 WERROR     := $(if $(filter true 1,$(CI)),ON,OFF)
@@ -13,7 +14,7 @@ WERROR     := $(if $(filter true 1,$(CI)),ON,OFF)
 # The program takes the login name from the environment; some shells (CI runners, su) leave it unset.
 export USER ?= $(shell id -un)
 
-.PHONY: all deps build program run test test-asan test-tsan fuzz fuzz-run bench clean
+.PHONY: all deps build program run install uninstall test test-asan test-tsan fuzz fuzz-run bench clean
 
 all: build
 
@@ -33,6 +34,16 @@ program: deps $(BUILD)/build.ninja
 
 run: program
 	$(BUILD)/tandrel
+
+# The program and its desktop files into PREFIX (default /usr/local; as root or through sudo),
+# under DESTDIR when it is set; `make uninstall` removes what the last install wrote.
+install: deps $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS) --target tandrel
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
