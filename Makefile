@@ -6,11 +6,15 @@ BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 FUZZ_SECONDS ?= 60
+PREFIX     ?= /usr/local
+# CI builds (CI=true, as .ci/run sets it) treat warnings in our own code as errors; a user's
+# build does not. It is fixed when a build directory is configured.
+WERROR     := $(if $(filter true 1,$(CI)),ON,OFF)
 
 # The program takes the login name from the environment; some shells (CI runners, su) leave it unset.
 export USER ?= $(shell id -un)
 
-.PHONY: all deps build program run test test-asan test-tsan fuzz fuzz-run bench clean
+.PHONY: all deps build program run install uninstall test test-asan test-tsan fuzz fuzz-run bench clean
 
 all: build
 
@@ -18,7 +22,7 @@ deps:
 	@scripts/deps.sh
 
 $(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTN_WERROR=$(WERROR)
 
 # The program, the test suites and the tools the tests use (benchmarks are built by `make bench`).
 build: deps $(BUILD)/build.ninja
@@ -31,12 +35,22 @@ program: deps $(BUILD)/build.ninja
 run: program
 	$(BUILD)/tandrel
 
+# The program and its desktop files into PREFIX (default /usr/local; as root or through sudo),
+# under DESTDIR when it is set; `make uninstall` removes what the last install wrote.
+install: deps $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS) --target tandrel
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
+
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # The whole suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=address,undefined -DTN_BUILD_BENCH=OFF
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=address,undefined -DTN_BUILD_BENCH=OFF -DTN_WERROR=$(WERROR)
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
@@ -45,14 +59,15 @@ test-asan: deps
 
 # The connection tests under ThreadSanitizer.
 test-tsan: deps
-	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=thread -DTN_BUILD_BENCH=OFF
+	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTN_SANITIZE=thread -DTN_BUILD_BENCH=OFF -DTN_WERROR=$(WERROR)
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target rfb_tests
 	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
 	ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -L rfb
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DTN_BUILD_FUZZ=ON -DTN_BUILD_TESTS=OFF -DTN_BUILD_BENCH=OFF -DTN_SANITIZE=address,undefined
+	  -DTN_BUILD_FUZZ=ON -DTN_BUILD_TESTS=OFF -DTN_BUILD_BENCH=OFF -DTN_SANITIZE=address,undefined \
+	  -DTN_WERROR=$(WERROR)
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 
 # Runs every fuzz target for FUZZ_SECONDS on its seed corpus.

@@ -11,6 +11,7 @@
 
 #include "core/app.h"
 #include "core/child_window.h"
+#include "core/install_dirs.h"
 #include "core/options.h"
 #include "core/version.h"
 #include "gui/main_window.h"
@@ -48,8 +49,8 @@ std::string tnAboutHelpText()
         "To delete a connection, single-click it then click the [-] button",
         "To connect a connection, double-click it",
         "To disconnect a normal connection, right-click it while connected",
-        "To Connect, Edit, Delete, or 'copy' the F12 macro of a connection, right-click the connection when "
-        "not connected",
+        ("To Connect, Edit, Delete, or 'copy' the F12 macro of a connection, right-click the connection when "
+         "not connected"),
         "To scan automatically through all connected viewers, click the 'clock' button",
         "To 'listen' for an incoming VNC connection, click the 'ear' button",
         "To disconnect, edit or 'paste' a F12 macro to a 'listening' connection, right-click it while connected",
@@ -78,8 +79,8 @@ std::string tnAboutHelpText()
     html += divider;
     html += "<p align=\"center\">Many thanks to the <em>FLTK</em> and <em>libvncserver</em> projects for their "
             "libraries and example code.</p>";
-    html += "<p align=\"center\">Questions, problem reports and suggestions are welcome on the "
-            "<a href=\"https://tandrel.example.org/\">Tandrel web page</a>.</p>";
+    html += "<p align=\"center\">Every window, key, file and option is described in the manual page "
+            "(<tt>man tandrel</tt>) and in the README, installed as <tt>" TN_DOC_DIR "/README.md</tt>.</p>";
     html += "<p align=\"center\"><b>Happy remote viewing!</b></p>";
     html += "</body></html>";
     return html;

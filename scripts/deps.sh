@@ -11,6 +11,8 @@ packages=(
   libxtst-dev bc xvfb xdotool x11-utils x11-xserver-utils x11-xkb-utils imagemagick xclip
   tigervnc-standalone-server tigervnc-tools tigervnc-viewer x11vnc openssl
   openssh-client openssh-server procps
+  # The checks of the installed desktop entry, metainfo and manual page; the icon script.
+  desktop-file-utils appstream groff-base librsvg2-bin
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

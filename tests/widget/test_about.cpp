@@ -7,6 +7,7 @@
 #include <FL/Fl_Help_View.H>
 #include <FL/Fl_Tooltip.H>
 
+#include "core/install_dirs.h"
 #include "core/version.h"
 
 namespace {
@@ -89,6 +90,15 @@ TEST(AboutHelpText, ListsTheInstructionsInOrder)
         if (found != std::string::npos)
             at = found;
     }
+}
+
+TEST(AboutHelpText, PointsAtTheInstalledManualPageAndReadme)
+{
+    const std::string text = tnAboutHelpText();
+    EXPECT_NE(text.find("man tandrel"), std::string::npos);
+    EXPECT_NE(text.find(TN_DOC_DIR "/README.md"), std::string::npos);
+    // The old paragraph invited the user to a web page that does not exist.
+    EXPECT_EQ(text.find("web page"), std::string::npos);
 }
 
 } // namespace
