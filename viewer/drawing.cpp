@@ -81,6 +81,38 @@ void drawPart(const uint8_t* pixels, int pixelsW, int originX, int originY, cons
     fl_draw_image(first, clipX, clipY, clipW, clipH, tnBytesPerPixel, static_cast<int>(rowBytes));
 }
 
+// Marks the window area where the picture's rectangle `changed` shows for drawing.
+void damageShown(VncViewer* viewer, const VncObject* vnc, TNLayout layout, const TNRect& changed)
+{
+    int originX = viewer->x(), originY = viewer->y();
+    if (layout == TNLayout::Scroll)
+        scrolledOrigin(app->scroller, &originX, &originY);
+    const TNRect shown = layout == TNLayout::Scroll
+                             ? changed
+                             : tnScaledRectOf(changed, vnc->remoteWidth, vnc->remoteHeight, viewer->w(), viewer->h());
+    // Window coordinates; the toolkit gathers them into the window's region to draw.
+    if (shown.w > 0 && shown.h > 0)
+        viewer->damage(FL_DAMAGE_USER1, originX + shown.x, originY + shown.y, shown.w, shown.h);
+}
+
+// Marks what is still to be drawn of the shown picture (after a draw that could not).
+void damagePending(void*)
+{
+    VncViewer* viewer = app ? app->vncViewer : nullptr;
+    const VncObject* vnc = viewer ? viewer->vnc : nullptr;
+    if (!vnc || pending.of != vnc || !vnc->itm || !app->scroller)
+        return;
+    if (pending.everything) {
+        viewer->redraw();
+        return;
+    }
+    const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(vnc));
+    if (layout == TNLayout::Empty)
+        return;
+    for (const TNRect& r : pending.rects)
+        damageShown(viewer, vnc, layout, r);
+}
+
 TNRect insidePicture(const TNRect& r, int w, int h)
 {
     const int x0 = std::clamp(r.x, 0, w);
@@ -116,18 +148,10 @@ void tnViewerPictureChanged(VncObject* vnc)
     const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(vnc));
     if (layout == TNLayout::Empty)
         return;
-    int originX = viewer->x(), originY = viewer->y();
-    if (layout == TNLayout::Scroll)
-        scrolledOrigin(app->scroller, &originX, &originY);
     for (size_t i = 0; i + 3 < taken.rects.size(); i += 4) {
         const TNRect changed{taken.rects[i], taken.rects[i + 1], taken.rects[i + 2], taken.rects[i + 3]};
         pending.add(changed);
-        const TNRect shown = layout == TNLayout::Scroll
-                                 ? changed
-                                 : tnScaledRectOf(changed, vnc->remoteWidth, vnc->remoteHeight, viewer->w(), viewer->h());
-        // Window coordinates; the toolkit gathers them into the window's region to draw.
-        if (shown.w > 0 && shown.h > 0)
-            viewer->damage(FL_DAMAGE_USER1, originX + shown.x, originY + shown.y, shown.w, shown.h);
+        damageShown(viewer, vnc, layout, changed);
     }
 }
 
@@ -170,6 +194,15 @@ void VncViewer::draw()
     // Anything but the changed rectangles (an expose, a scroll, a new layout or size):
     // everything the clip lets through.
     bool whole = (damage() & ~FL_DAMAGE_USER1) != 0 || changed.everything || changed.of != shown;
+    // The scroll group scrolled: it moved what was on screen (changed parts not drawn yet
+    // among it) and has only the uncovered strips drawn. The changed parts are drawn at
+    // their new place once this drawing is over.
+    if ((scroller->damage() & FL_DAMAGE_SCROLL) && !(scroller->damage() & FL_DAMAGE_ALL) &&
+        changed.of == shown && (changed.everything || !changed.rects.empty())) {
+        pending = changed;
+        Fl::remove_timeout(damagePending);
+        Fl::add_timeout(0.0, damagePending);
+    }
 
     switch (tnChooseLayout(shown->itm->scaling, tnFitsViewer(shown))) {
     case TNLayout::Scroll: {

@@ -15,6 +15,9 @@ struct DamageCase {
     bool fast;
     int windowW = 0, windowH = 0;   // the main window is resized to this first (0: not)
     int desktopW = 0, desktopH = 0; // the server's desktop changes to this size first (0: not)
+    int serverW = 640, serverH = 400;
+    // The view scrolls between an update's news and its drawing (1:1 only).
+    bool scrollBetween = false;
 };
 
 class ViewerDamage : public ViewerTest, public ::testing::WithParamInterface<DamageCase> {
@@ -42,7 +45,7 @@ protected:
 TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
 {
     const DamageCase c = GetParam();
-    TNTestServer* server = startServerOfSize(640, 400);
+    TNTestServer* server = startServerOfSize(c.serverW, c.serverH);
     HostItem* itm = showHost(server, c.scaling);
     VncViewer* viewer = app->vncViewer;
     itm->scalingFast = c.fast;
@@ -67,7 +70,11 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
     waitFor([itm] { return itm->vnc->pendingMessages == 0; });
     tnTestPump(0.2);
     screen(0, 0, 1, 1); // everything pending drawn
-    paintMark(viewer->x(), viewer->y(), 3);
+    Fl_Scroll* scroller = app->scroller;
+    if (c.scrollBetween)
+        scroller->scroll_to(100, 100);
+    else
+        paintMark(viewer->x(), viewer->y(), 3);
 
     // Small rectangles of odd sizes, many at the picture's edges, some overlapping; none in
     // the top-left corner, where the mark is.
@@ -85,11 +92,25 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
             x = 0;
         if (x < 24 && y < 24)
             y = 24;
+        if (c.scrollBetween) {
+            // Inside the view, which moves a little with each update.
+            x = scroller->xposition() + 30 + static_cast<int>(rng() % 400);
+            y = scroller->yposition() + 30 + static_cast<int>(rng() % 300);
+        }
         const bool last = i == 39;
-        server->fillRect(x, y, w, h, last ? 255 : static_cast<uint8_t>(i * 37), last ? 0 : static_cast<uint8_t>(i * 91),
-                         last ? 255 : static_cast<uint8_t>(200 - i * 3));
+        const Rgb colour = last ? Rgb{255, 0, 255} : Rgb{i * 37 & 255, i * 91 & 255, 200 - i * 3};
+        server->fillRect(x, y, w, h, colour.r, colour.g, colour.b);
         lastX = x;
         lastY = y;
+        if (c.scrollBetween) {
+            // The news is handled (the change marked for drawing), then the view scrolls
+            // before anything is drawn.
+            for (int wait = 0; wait < 400 && !framePixelIs(itm, x, y, colour); wait++)
+                usleep(5000);
+            tnHandleReaderMessages(nullptr);
+            scroller->scroll_to(scroller->xposition() + (i % 2 ? 13 : -9), scroller->yposition() + (i % 3 ? 7 : -11));
+            Fl::flush();
+        }
         // One update at a time, each drawn on its own.
         tnTestPump(0.01);
     }
@@ -100,25 +121,37 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
     int pictureW = 0, pictureH = 0;
     const std::vector<uint8_t> picture = pictureOf(itm, &pictureW, &pictureH);
     ASSERT_EQ(pictureW, remoteW);
-    const int w = viewer->w(), h = viewer->h();
+    // The visible part of the viewer, and where the picture's top-left pixel is.
+    int areaX = viewer->x(), areaY = viewer->y(), w = viewer->w(), h = viewer->h();
+    int pictureX = 0, pictureY = 0;
     std::vector<uint8_t> fromScratch;
     if (c.scaling == 's') {
+        areaX = scroller->x();
+        areaY = scroller->y();
+        w = scroller->w() - (scroller->scrollbar.visible() ? scroller->scrollbar.w() : 0);
+        h = scroller->h() - (scroller->hscrollbar.visible() ? scroller->hscrollbar.h() : 0);
+        w = std::min(w, pictureW - scroller->xposition());
+        h = std::min(h, pictureH - scroller->yposition());
+        pictureX = scroller->xposition();
+        pictureY = scroller->yposition();
         fromScratch = picture;
     } else {
         fromScratch.assign(static_cast<size_t>(w) * h * 4, 0);
         tnScaleRect({pictureW, pictureH, picture.data()}, fromScratch.data(), w, h, {0, 0, w, h}, c.fast);
     }
-    const std::vector<Rgb> shot = screen(viewer->x(), viewer->y(), w, h);
+    const std::vector<Rgb> shot = screen(areaX, areaY, w, h);
     ASSERT_EQ(shot.size(), size_t(w) * h);
     int wrong = 0, markLost = 0;
     std::string first;
     for (int y = 0; y < h; y++) {
         for (int x = 0; x < w; x++) {
-            if (x < 3 && y < 3) {
+            if (x < 3 && y < 3 && !c.scrollBetween) {
                 markLost += !near(shot[y * w + x], {255, 0, 255}, 0);
                 continue;
             }
-            const uint8_t* want = fromScratch.data() + (static_cast<size_t>(y) * w + x) * 4;
+            const int stride = c.scaling == 's' ? pictureW : w;
+            const uint8_t* want =
+                fromScratch.data() + (static_cast<size_t>(y + pictureY) * stride + x + pictureX) * 4;
             const Rgb& seen = shot[y * w + x];
             if (seen.r != want[0] || seen.g != want[1] || seen.b != want[2]) {
                 if (wrong++ == 0)
@@ -138,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DamageCase{"OneToOne", 's', false}, DamageCase{"ScaledFast", 'z', true},
                       DamageCase{"ScaledSmooth", 'z', false},
                       DamageCase{"ScaledAfterViewerResize", 'z', false, 900, 560},
-                      DamageCase{"ScaledAfterDesktopResize", 'z', true, 0, 0, 1200, 900}),
+                      DamageCase{"ScaledAfterDesktopResize", 'z', true, 0, 0, 1200, 900},
+                      DamageCase{"OneToOneScrolledBetween", 's', false, 0, 0, 0, 0, 1200, 900, true}),
     [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
 
 } // namespace
