@@ -20,6 +20,11 @@ struct DamageCase {
     bool scrollBetween = false;
 };
 
+void PrintTo(const DamageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ViewerDamage : public ViewerTest, public ::testing::WithParamInterface<DamageCase> {
 protected:
     // The client's picture, as the viewer draws it.

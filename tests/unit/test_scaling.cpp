@@ -38,6 +38,11 @@ std::string firstDifference(const std::vector<uint8_t>& a, const uint8_t* b, int
     return "";
 }
 
+void PrintTo(const ScaleCase& c, std::ostream* os)
+{
+    *os << c.srcW << "x" << c.srcH << " to " << c.dstW << "x" << c.dstH << (c.fast ? " nearest" : " bilinear");
+}
+
 class ScalingTest : public ::testing::TestWithParam<ScaleCase> {};
 
 TEST_P(ScalingTest, IncrementalUpdatesEqualAFullRescale)
