@@ -179,6 +179,25 @@ void tnReaderUpdateRect(VncObject* vnc, int x, int y, int w, int h)
     rects.resize(4);
 }
 
+void TNPictureDamage::add(int x, int y, int w, int h)
+{
+    if (everything || w <= 0 || h <= 0)
+        return;
+    if (rects.size() / 4 < tnMaxPictureDamage) {
+        rects.insert(rects.end(), {x, y, w, h});
+        return;
+    }
+    // Too many: their bounding box.
+    int left = x, top = y, right = x + w, bottom = y + h;
+    for (size_t i = 0; i + 3 < rects.size(); i += 4) {
+        left = std::min(left, rects[i]);
+        top = std::min(top, rects[i + 1]);
+        right = std::max(right, rects[i] + rects[i + 2]);
+        bottom = std::max(bottom, rects[i + 1] + rects[i + 3]);
+    }
+    rects.assign({left, top, right - left, bottom - top});
+}
+
 void tnReaderFinishedUpdate(VncObject* vnc)
 {
     rfbClient* client = vnc->vncClient;
@@ -199,6 +218,8 @@ void tnReaderFinishedUpdate(VncObject* vnc)
                     const size_t at = static_cast<size_t>(y) * rowBytes + static_cast<size_t>(x0) * 4;
                     tnCopyOpaque(picture.pixels.data() + at, client->frameBuffer + at, x1 - x0);
                 }
+                // The window's thread draws only what changed.
+                vnc->pictureDamage.add(x0, y0, x1 - x0, y1 - y0);
             }
         }
     }
@@ -214,6 +235,8 @@ void tnReaderNewFrameBuffer(VncObject* vnc, int width, int height)
     vnc->picture.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
     for (size_t i = 3; i < vnc->picture.pixels.size(); i += 4)
         vnc->picture.pixels[i] = 255;
+    vnc->pictureDamage.clear();
+    vnc->pictureDamage.everything = true;
 }
 
 void tnRunReader(VncObject* vnc)

@@ -78,6 +78,22 @@ struct TNPicture {
     std::vector<uint8_t> pixels;
 };
 
+// The parts of the picture changed since the window's thread last took them: at most
+// tnMaxPictureDamage rectangles (x, y, w, h each, inside the picture), or their bounding
+// box when more come, or the whole picture.
+constexpr size_t tnMaxPictureDamage = 64;
+struct TNPictureDamage {
+    std::vector<int> rects;
+    bool everything = false;
+
+    void add(int x, int y, int w, int h);
+    void clear()
+    {
+        rects.clear();
+        everything = false;
+    }
+};
+
 // A cursor shape as the server sent it: 4 bytes a pixel, the fourth the shape's mask (0 or 255).
 struct TNCursorShape {
     int xhot = 0;
@@ -143,6 +159,8 @@ public:
     // The picture the window draws (under pictureLock, held only to copy or draw).
     std::mutex pictureLock;
     TNPicture picture;
+    // What the reader changed in the picture since the window's thread took it (pictureLock).
+    TNPictureDamage pictureDamage;
     // Messages for the window's thread (TNReaderMessage bits) and what they carry.
     std::atomic<unsigned> pendingMessages{0};
     std::mutex messageLock;

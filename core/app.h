@@ -25,6 +25,9 @@ class AppState {
 public:
     Fl_Double_Window* mainWin = nullptr;
     Fl_Hold_Browser* hostList = nullptr;
+    // The viewer's own single-buffered window (a child of the main window, over the viewer
+    // area) and the scroll group that fills it; the scroll group holds the viewer.
+    Fl_Window* viewerWindow = nullptr;
     Fl_Scroll* scroller = nullptr;
     VncViewer* vncViewer = nullptr;
     Fl_RGB_Image* iconApp = nullptr;

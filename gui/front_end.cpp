@@ -106,8 +106,7 @@ public:
 
     void frameUpdated(VncObject* vnc) override
     {
-        if (vnc->isVisible && app && app->vncViewer)
-            app->vncViewer->redraw();
+        tnViewerPictureChanged(vnc);
     }
 
     // The viewer notices the new size when it draws next and lays the picture out again.

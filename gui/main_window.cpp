@@ -168,14 +168,19 @@ void tnCreateGUI()
     app->btnOptions = tnCreateListButton();
     app->buttonPack->end();
 
-    app->scroller = new Fl_Scroll(0, 0, 0, 0);
+    // Small updates are drawn straight to the screen: a double-buffered window would copy
+    // its back buffer for each of them. The layout gives it its place and size.
+    app->viewerWindow = new Fl_Window(0, 0, 1, 1);
+    app->scroller = new Fl_Scroll(0, 0, 1, 1);
     app->vncViewer = new VncViewer(0, 0, 0, 0);
     app->scroller->box(FL_FLAT_BOX);
     app->scroller->type(0);
     app->scroller->end();
+    app->viewerWindow->end();
+    app->viewerWindow->resizable(app->scroller);
 
     app->mainWin->end();
-    app->mainWin->resizable(app->scroller);
+    app->mainWin->resizable(app->viewerWindow);
 }
 
 namespace {
@@ -240,7 +245,8 @@ void tnLayOutMainWindow()
 {
     Fl_Double_Window* win = app->mainWin;
     // Also called while the window is being built, before its parts exist.
-    if (!win || !app->hostList || !app->quickInfoPack || !app->buttonPack || !app->scroller || !app->vncViewer)
+    if (!win || !app->hostList || !app->quickInfoPack || !app->buttonPack || !app->viewerWindow || !app->scroller ||
+        !app->vncViewer)
         return;
     const TNWindowLayout layout =
         tnMainWindowLayout(win->w(), win->h(), appOptions.hostListWidth, app->vncViewer->isFullScreen);
@@ -254,7 +260,7 @@ void tnLayOutMainWindow()
         button->resize(button->x(), strip->y(), button->w(), strip->h());
     }
     const TNRect& area = layout.viewerArea;
-    app->scroller->resize(area.x, area.y, area.w, area.h);
+    tnPlaceViewerArea(area.x, area.y, area.w, area.h);
     tnLayOutViewer();
     win->redraw();
 }

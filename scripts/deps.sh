@@ -5,7 +5,7 @@
 set -eu
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev dpkg-dev patch
-  libfltk1.3-dev fluid libvncserver-dev
+  libfltk1.3-dev fluid libvncserver-dev libpixman-1-dev
   libgnutls28-dev libgcrypt20-dev libsasl2-dev libjpeg-dev zlib1g-dev liblzo2-dev
   libgtest-dev googletest libbenchmark-dev
   libxtst-dev bc xvfb xdotool x11-utils x11-xserver-utils x11-xkb-utils imagemagick xclip

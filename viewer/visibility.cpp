@@ -44,6 +44,7 @@ void tnShowConnection(VncObject* vnc)
     if (viewer->vnc && viewer->vnc != vnc)
         tnHideShownConnection();
     viewer->vnc = vnc;
+    tnViewerForgetPicture();
 
     // A hidden connection asks for no updates, so its picture may be old: the reader asks
     // for a full one now, and for updates from here on.
@@ -101,6 +102,7 @@ void tnHideShownConnection()
     if (otherThread)
         Fl::lock();
     viewer->vnc = nullptr;
+    tnViewerForgetPicture();
     viewer->size(0, 0);
     if (app->scroller) {
         app->scroller->scroll_to(0, 0);

@@ -9,9 +9,7 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input_.H>
-#include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Scroll.H>
-#include <FL/fl_draw.H>
 
 #include <algorithm>
 #include <cstdlib>
@@ -37,14 +35,6 @@ constexpr int tnMaskWheelDown = 16;
 
 // Any non-null argument tells tnHandleThreadCursorChange to restore the default cursor.
 char restoreDefaultCursor = 1;
-
-// Lays the shown connection out again after its desktop size changed.
-void relayoutShown(void*)
-{
-    VncViewer* viewer = app->vncViewer;
-    if (viewer && viewer->vnc && viewer->vnc->isVisible)
-        tnShowConnection(viewer->vnc);
-}
 
 // Remote pointer position of the current event, kept inside the remote screen (a drag
 // may leave the viewer).
@@ -77,63 +67,6 @@ void VncViewer::takeFocusFromPointer()
     // A text field being typed into keeps it, so its text does not go to the host.
     if (Fl::focus() != this && !dynamic_cast<Fl_Input_*>(Fl::focus()))
         take_focus();
-}
-
-void VncViewer::draw()
-{
-    VncObject* shown = vnc;
-    if (!shown || !shown->isVisible || !shown->itm || !shown->vncClient)
-        return;
-    Fl_Scroll* scroller = app->scroller;
-    if (!scroller || scroller->w() <= 0 || scroller->h() <= 0)
-        return;
-    if (tnViewerLayoutIsStale(shown)) {
-        // Not from inside draw: the layout resizes widgets and asks for a redraw.
-        Fl::remove_timeout(relayoutShown);
-        Fl::add_timeout(0.0, relayoutShown);
-    }
-    // The reader copies updates into the picture under the same lock: nothing tears.
-    std::lock_guard<std::mutex> hold(shown->pictureLock);
-    const TNPicture& picture = shown->picture;
-    const int remoteW = picture.width;
-    const int remoteH = picture.height;
-    if (remoteW <= 0 || remoteH <= 0 || picture.pixels.size() < size_t(remoteW) * remoteH * 4)
-        return;
-    constexpr int bpp = 4;
-
-    switch (tnChooseLayout(shown->itm->scaling, tnFitsViewer(shown))) {
-    case TNLayout::Scroll: {
-        shown->scrollX = scroller->xposition();
-        shown->scrollY = scroller->yposition();
-        const int originX = scroller->x() - shown->scrollX;
-        const int originY = scroller->y() - shown->scrollY;
-        // Straight from the picture, and only the part the scroll group lets through.
-        int clipX, clipY, clipW, clipH;
-        fl_clip_box(originX, originY, remoteW, remoteH, clipX, clipY, clipW, clipH);
-        if (clipW <= 0 || clipH <= 0)
-            return;
-        const size_t rowBytes = static_cast<size_t>(remoteW) * bpp;
-        const uchar* first = picture.pixels.data() + static_cast<size_t>(clipY - originY) * rowBytes +
-                             static_cast<size_t>(clipX - originX) * bpp;
-        fl_draw_image(first, clipX, clipY, clipW, clipH, bpp, static_cast<int>(rowBytes));
-        break;
-    }
-    case TNLayout::Scaled: {
-        if (w() <= 0 || h() <= 0)
-            return;
-        // The picture's fourth byte is always 255, which the toolkit reads as opaque.
-        Fl_RGB_Image wrapper(picture.pixels.data(), remoteW, remoteH, bpp);
-        tnSetImageScalingNearest(shown->itm->scalingFast);
-        Fl_Image* scaled = wrapper.copy(w(), h());
-        if (scaled) {
-            scaled->draw(x(), y());
-            delete scaled;
-        }
-        break;
-    }
-    default: // no known scaling letter: nothing is drawn
-        break;
-    }
 }
 
 int VncViewer::handle(int event)
@@ -245,7 +178,7 @@ void VncViewer::setFullScreen()
     Fl_Hold_Browser* list = app->hostList;
     list->resize(-3, list->y(), 0, list->h());
     list->redraw();
-    app->scroller->resize(0, 0, app->mainWin->w(), app->mainWin->h());
+    tnPlaceViewerArea(0, 0, app->mainWin->w(), app->mainWin->h());
     app->scroller->redraw();
     viewer->size(app->scroller->w(), app->scroller->h());
     if (viewer->vnc)
@@ -266,7 +199,7 @@ void VncViewer::unsetFullScreen()
     Fl_Hold_Browser* list = app->hostList;
     list->resize(0, list->y(), appOptions.hostListWidth, list->h());
     list->redraw();
-    app->scroller->resize(list->x() + list->w() + 3, app->scroller->y(), app->mainWin->w(), app->mainWin->h());
+    tnPlaceViewerArea(list->x() + list->w() + 3, 0, app->mainWin->w(), app->mainWin->h());
     app->scroller->redraw();
     tnResizeScroller();
     if (viewer->vnc)
@@ -279,15 +212,25 @@ void VncViewer::unsetFullScreen()
 void tnResizeScroller()
 {
     tnDebugLog("tnResizeScroller");
-    Fl_Scroll* scroller = app->scroller;
-    if (!scroller || !app->hostList || !app->mainWin)
+    Fl_Window* area = app->viewerWindow;
+    if (!area || !app->scroller || !app->hostList || !app->mainWin)
         return;
     const int left = app->hostList->x() + app->hostList->w() + 3;
-    if (scroller->x() != left)
-        scroller->resize(left, scroller->y(), scroller->w(), scroller->h());
     const int width = app->mainWin->w() - (app->hostList->x() + app->hostList->w()) - 3;
-    if (scroller->w() != width)
-        scroller->resize(scroller->x(), scroller->y(), width, scroller->h());
-    if (scroller->h() != app->mainWin->h())
-        scroller->resize(scroller->x(), scroller->y(), scroller->w(), app->mainWin->h());
+    tnPlaceViewerArea(left, area->y(), width, app->mainWin->h());
+}
+
+void tnPlaceViewerArea(int x, int y, int w, int h)
+{
+    Fl_Window* area = app->viewerWindow;
+    Fl_Scroll* scroller = app->scroller;
+    if (!area || !scroller)
+        return;
+    // An X window cannot be empty.
+    w = std::max(1, w);
+    h = std::max(1, h);
+    if (area->x() != x || area->y() != y || area->w() != w || area->h() != h)
+        area->resize(x, y, w, h);
+    if (scroller->x() != 0 || scroller->y() != 0 || scroller->w() != w || scroller->h() != h)
+        scroller->resize(0, 0, w, h);
 }

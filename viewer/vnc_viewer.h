@@ -30,6 +30,9 @@ public:
 };
 
 void tnResizeScroller();
+// Puts the viewer's window at x, y (main-window coordinates) with the size w x h, and the
+// scroll group over the whole of it.
+void tnPlaceViewerArea(int x, int y, int w, int h);
 // Lays the viewer out for the shown connection and the current viewer area: the scroll
 // group fitted (outside full screen), the layout chosen again, the viewer sized and the
 // scroll position kept inside the picture. Pure geometry: nothing goes to the server, so
@@ -41,6 +44,9 @@ void tnLayOutViewer();
 void tnShowConnection(VncObject* vnc);
 // Hides the shown connection: held keys released, socket no longer watched, viewer empty.
 void tnHideShownConnection();
+// The reader changed `vnc`'s picture: the changed parts of the shown picture are marked
+// for drawing (the whole viewer after a new frame buffer).
+void tnViewerPictureChanged(VncObject* vnc);
 // Whether `vnc`'s remote screen fits the viewer area without scrolling (always in full screen).
 bool tnFitsViewer(const VncObject* vnc);
 // A new cursor shape of `vnc` from the library's rcSource/rcMask: taken while the pointer

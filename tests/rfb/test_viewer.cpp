@@ -53,12 +53,12 @@ TEST_F(ViewerTest, ScaledLayoutMapsViewerCornersToRemoteCorners)
     EXPECT_TRUE(waitForPointer(server, 0, 0, 1));
     // A drag that leaves the viewer stays on the remote screen's edge.
     tnTestSetMouseState(viewer->x() + 5, viewer->y() + 5, 1, 0, true);
-    Fl::handle(FL_PUSH, app->mainWin);
+    Fl::handle(FL_PUSH, app->viewerWindow);
     tnTestSetMouseState(viewer->x() + viewer->w() + 40, viewer->y() + 5, 1, 0, true);
-    Fl::handle(FL_DRAG, app->mainWin);
+    Fl::handle(FL_DRAG, app->viewerWindow);
     EXPECT_TRUE(waitForPointer(server, 1919, 11, 1));
     tnTestSetMouseState(viewer->x() + viewer->w() + 40, viewer->y() + 5, 1, 0, false);
-    Fl::handle(FL_RELEASE, app->mainWin);
+    Fl::handle(FL_RELEASE, app->viewerWindow);
     EXPECT_TRUE(waitForPointer(server, 1919, 11, 0));
 }
 
@@ -286,7 +286,7 @@ TEST_F(ViewerTest, FullScreenFillsTheWindowAtEverySizeAndReturnsBesideTheList)
     VncViewer::unsetFullScreen();
     EXPECT_EQ(app->hostList->x(), 0);
     EXPECT_EQ(app->hostList->h(), 650 - 220);
-    EXPECT_EQ(scroller->x(), 173);
+    EXPECT_EQ(app->viewerWindow->x(), 173);
     EXPECT_EQ(scroller->w(), 900 - 173);
     EXPECT_EQ(scroller->h(), 650);
     const TNSize scaled = tnScaledViewerSize(1000, 800, 900 - 173, 650);

@@ -250,7 +250,7 @@ TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
     ASSERT_TRUE(waitFor([viewer] { return !viewer->isFullScreen; }, 2));
     EXPECT_EQ(app->hostList->x(), 0);
     EXPECT_EQ(app->hostList->w(), listWidth);
-    EXPECT_EQ(app->scroller->x(), listWidth + 3);
+    EXPECT_EQ(app->viewerWindow->x(), listWidth + 3);
     EXPECT_EQ(viewer->w(), 827);
     EXPECT_EQ(viewer->h(), 620);
     // The scaled picture is not pushed out of sight by that scroll offset.

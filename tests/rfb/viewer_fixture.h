@@ -96,12 +96,12 @@ protected:
                std::to_string(p[1]) + " " + std::to_string(p[2]);
     }
 
-    // Pixels of the main window as the X server has them, after all pending drawing.
+    // Pixels of the viewer's window as the X server has them, after all pending drawing.
     static std::vector<Rgb> screen(int x, int y, int w, int h)
     {
         Fl::flush();
         XSync(fl_display, False);
-        app->mainWin->make_current();
+        app->viewerWindow->make_current();
         uchar* data = fl_read_image(nullptr, x, y, w, h);
         std::vector<Rgb> pixels;
         if (!data)
@@ -114,25 +114,26 @@ protected:
 
     static Rgb screenPixel(int x, int y) { return screen(x, y, 1, 1).at(0); }
 
-    // Synthetic pointer events through the toolkit's dispatch, at window coordinates.
+    // Synthetic pointer events through the toolkit's dispatch, at coordinates of the
+    // viewer's window (which the X server sends them to).
     static void move(int x, int y)
     {
         tnTestSetMouseState(x, y, 1, 0, false);
-        Fl::handle(FL_MOVE, app->mainWin);
+        Fl::handle(FL_MOVE, app->viewerWindow);
     }
     static void click(int x, int y, int button)
     {
         tnTestSetMouseState(x, y, button, 0, true);
-        Fl::handle(FL_PUSH, app->mainWin);
+        Fl::handle(FL_PUSH, app->viewerWindow);
         tnTestSetMouseState(x, y, button, 0, false);
-        Fl::handle(FL_RELEASE, app->mainWin);
+        Fl::handle(FL_RELEASE, app->viewerWindow);
     }
     static void wheel(int x, int y, int dy)
     {
         tnTestSetMouseState(x, y, 1, 0, false);
         Fl::e_dx = 0;
         Fl::e_dy = dy;
-        Fl::handle(FL_MOUSEWHEEL, app->mainWin);
+        Fl::handle(FL_MOUSEWHEEL, app->viewerWindow);
     }
 
     bool waitForPointer(TNTestServer* server, int x, int y, int mask)
@@ -179,7 +180,7 @@ protected:
     // and timing.
     static bool xdotool(const std::string& arguments)
     {
-        const unsigned long window = fl_xid(app->mainWin);
+        const unsigned long window = fl_xid(app->viewerWindow);
         const int x = app->vncViewer->x() + 10;
         const int y = app->vncViewer->y() + 10;
         // Two moves, so that the pointer really moves even if it was left at one of them.

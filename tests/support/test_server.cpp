@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -421,6 +422,25 @@ void TNTestServer::fill(uint8_t r, uint8_t g, uint8_t b)
             pixel[3] = 0;
         }
         impl->markAll();
+    });
+}
+
+void TNTestServer::fillRect(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b)
+{
+    impl->run([=] {
+        const int x0 = std::clamp(x, 0, impl->width), x1 = std::clamp(x + w, x0, impl->width);
+        const int y0 = std::clamp(y, 0, impl->height), y1 = std::clamp(y + h, y0, impl->height);
+        for (int row = y0; row < y1; row++) {
+            for (int col = x0; col < x1; col++) {
+                char* pixel = impl->frameBuffer + (static_cast<size_t>(row) * impl->width + col) * 4;
+                pixel[0] = static_cast<char>(r);
+                pixel[1] = static_cast<char>(g);
+                pixel[2] = static_cast<char>(b);
+                pixel[3] = 0;
+            }
+        }
+        if (x1 > x0 && y1 > y0)
+            rfbMarkRectAsModified(impl->screen, x0, y0, x1, y1);
     });
 }
 

@@ -42,6 +42,8 @@ public:
     // Fill the whole screen with one colour and send the change.
     void fill(uint8_t r, uint8_t g, uint8_t b);
     void markAllModified();
+    // Fill the rectangle x, y, w, h (clipped to the screen) with one colour and send only it.
+    void fillRect(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b);
     // Change the desktop size (clients that allow it get a new frame buffer).
     void resize(int width, int height);
     // A cursor shape (w x h, hot spot; every pixel opaque) sent to clients that asked for it.

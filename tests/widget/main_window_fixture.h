@@ -112,7 +112,7 @@ protected:
         // A child window left open is modal and would swallow the next test's events.
         std::vector<Fl_Window*> others;
         for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
-            if (window != app->mainWin)
+            if (window != app->mainWin && !window->window())
                 others.push_back(window);
         }
         for (Fl_Window* window : others)

@@ -64,7 +64,8 @@ TEST_F(MainWindowTest, FirstStartShowsOneBlankHostInNarrowList)
     EXPECT_EQ(app->mainWin->child(1), app->quickInfoPack);
     EXPECT_EQ(app->mainWin->child(2), static_cast<Fl_Widget*>(app->quickNotePack));
     EXPECT_EQ(app->mainWin->child(3), app->buttonPack);
-    EXPECT_EQ(app->mainWin->child(4), app->scroller);
+    EXPECT_EQ(app->mainWin->child(4), app->viewerWindow);
+    EXPECT_EQ(app->viewerWindow->child(0), app->scroller);
     EXPECT_FALSE(app->quickNotePack->visible());
     EXPECT_STREQ(app->quickInfoName->label(), "-");
 }
@@ -130,7 +131,7 @@ TEST_F(MainWindowTest, HostListWidthAtStartUpIsRaisedToTheButtonStrip)
         EXPECT_EQ(app->hostList->w(), c.expected);
         EXPECT_EQ(app->quickInfoPack->w(), c.expected);
         EXPECT_EQ(app->quickNoteBox->w(), c.expected);
-        EXPECT_EQ(app->scroller->x(), c.expected + 3);
+        EXPECT_EQ(app->viewerWindow->x(), c.expected + 3);
         // Once drawn, the strip is as wide as its eight buttons whatever the list's width.
         EXPECT_EQ(app->buttonPack->w(), 160);
         TearDown();
@@ -152,7 +153,7 @@ TEST_F(MainWindowTest, HostListWidthAfterFirstDrawUsesTheDrawnStrip)
         EXPECT_EQ(appOptions.hostListWidth, c.expected);
         EXPECT_EQ(app->hostList->w(), c.expected);
         EXPECT_EQ(app->quickInfoPack->w(), c.expected);
-        EXPECT_EQ(app->scroller->x(), c.expected + 3);
+        EXPECT_EQ(app->viewerWindow->x(), c.expected + 3);
         EXPECT_EQ(app->buttonPack->w(), 160);
     }
 }
@@ -193,7 +194,7 @@ TEST_F(MainWindowTest, ButtonStripAndPanelKeepTheirSizeAndTheHostListTakesTheCha
         EXPECT_EQ(app->quickNotePack->y(), app->quickNoteBox->y());
         EXPECT_EQ(app->quickNoteInput->y(), app->quickNoteBox->y());
         EXPECT_EQ(app->quickNoteInput->w(), 300);
-        EXPECT_EQ(app->scroller->x(), 303);
+        EXPECT_EQ(app->viewerWindow->x(), 303);
         EXPECT_EQ(app->scroller->w(), size.w - 303);
         EXPECT_EQ(app->scroller->h(), size.h);
     }

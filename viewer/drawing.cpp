@@ -1,0 +1,247 @@
+// Drawing the shown connection: 1:1 straight from its picture, or from a scaled copy that
+// is kept up to date one changed rectangle at a time. An update damages and draws only
+// the rectangles the reader changed; an expose, a scroll, a new layout or size draws all.
+#include <FL/Fl.H>
+#include <FL/Fl_Scroll.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+#include "config/host_item.h"
+#include "connection/vnc_object.h"
+#include "core/app.h"
+#include "viewer/layout.h"
+#include "viewer/scaling.h"
+#include "viewer/viewer_internal.h"
+#include "viewer/vnc_viewer.h"
+
+namespace {
+
+constexpr int tnBytesPerPixel = 4;
+
+// Changed rectangles of the shown picture (remote coordinates) not drawn yet: at most
+// tnMaxPictureDamage of them, then their bounding box; or the whole picture.
+struct TNViewerDamage {
+    const VncObject* of = nullptr;
+    std::vector<TNRect> rects;
+    bool everything = false;
+
+    void add(const TNRect& r)
+    {
+        if (rects.size() < tnMaxPictureDamage) {
+            rects.push_back(r);
+            return;
+        }
+        int left = r.x, top = r.y, right = r.x + r.w, bottom = r.y + r.h;
+        for (const TNRect& o : rects) {
+            left = std::min(left, o.x);
+            top = std::min(top, o.y);
+            right = std::max(right, o.x + o.w);
+            bottom = std::max(bottom, o.y + o.h);
+        }
+        rects.assign(1, TNRect{left, top, right - left, bottom - top});
+    }
+};
+
+TNViewerDamage pending;
+// The shown connection's scaled picture (scaled layout only), and whose it is.
+TNScaledPicture scaledPicture;
+const VncObject* scaledOf = nullptr;
+
+// Lays the shown connection out again after its desktop size changed.
+void relayoutShown(void*)
+{
+    VncViewer* viewer = app->vncViewer;
+    if (viewer && viewer->vnc && viewer->vnc->isVisible)
+        tnShowConnection(viewer->vnc);
+}
+
+// Window position of the picture's top-left pixel in the scroll layout.
+void scrolledOrigin(const Fl_Scroll* scroller, int* x, int* y)
+{
+    *x = scroller->x() - scroller->xposition();
+    *y = scroller->y() - scroller->yposition();
+}
+
+// Draws the part `part` (picture coordinates) of a picture of `pixelsW` pixels a row whose
+// top-left pixel is at originX, originY, within the current clip.
+void drawPart(const uint8_t* pixels, int pixelsW, int originX, int originY, const TNRect& part)
+{
+    int clipX, clipY, clipW, clipH;
+    fl_clip_box(originX + part.x, originY + part.y, part.w, part.h, clipX, clipY, clipW, clipH);
+    if (clipW <= 0 || clipH <= 0)
+        return;
+    const size_t rowBytes = static_cast<size_t>(pixelsW) * tnBytesPerPixel;
+    const uchar* first = pixels + static_cast<size_t>(clipY - originY) * rowBytes +
+                         static_cast<size_t>(clipX - originX) * tnBytesPerPixel;
+    // The fourth byte of each pixel is skipped: no alpha.
+    fl_draw_image(first, clipX, clipY, clipW, clipH, tnBytesPerPixel, static_cast<int>(rowBytes));
+}
+
+// Marks the window area where the picture's rectangle `changed` shows for drawing.
+void damageShown(VncViewer* viewer, const VncObject* vnc, TNLayout layout, const TNRect& changed)
+{
+    int originX = viewer->x(), originY = viewer->y();
+    if (layout == TNLayout::Scroll)
+        scrolledOrigin(app->scroller, &originX, &originY);
+    const TNRect shown = layout == TNLayout::Scroll
+                             ? changed
+                             : tnScaledRectOf(changed, vnc->remoteWidth, vnc->remoteHeight, viewer->w(), viewer->h());
+    // Window coordinates; the toolkit gathers them into the window's region to draw.
+    if (shown.w > 0 && shown.h > 0)
+        viewer->damage(FL_DAMAGE_USER1, originX + shown.x, originY + shown.y, shown.w, shown.h);
+}
+
+// Marks what is still to be drawn of the shown picture (after a draw that could not).
+void damagePending(void*)
+{
+    VncViewer* viewer = app ? app->vncViewer : nullptr;
+    const VncObject* vnc = viewer ? viewer->vnc : nullptr;
+    if (!vnc || pending.of != vnc || !vnc->itm || !app->scroller)
+        return;
+    if (pending.everything) {
+        viewer->redraw();
+        return;
+    }
+    const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(vnc));
+    if (layout == TNLayout::Empty)
+        return;
+    for (const TNRect& r : pending.rects)
+        damageShown(viewer, vnc, layout, r);
+}
+
+TNRect insidePicture(const TNRect& r, int w, int h)
+{
+    const int x0 = std::clamp(r.x, 0, w);
+    const int y0 = std::clamp(r.y, 0, h);
+    const int x1 = std::clamp(r.x + r.w, x0, w);
+    const int y1 = std::clamp(r.y + r.h, y0, h);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+} // namespace
+
+void tnViewerPictureChanged(VncObject* vnc)
+{
+    TNPictureDamage taken;
+    {
+        std::lock_guard<std::mutex> hold(vnc->pictureLock);
+        std::swap(taken, vnc->pictureDamage);
+    }
+    VncViewer* viewer = app ? app->vncViewer : nullptr;
+    // A hidden picture is drawn whole when it is shown.
+    if (!viewer || viewer->vnc != vnc || !vnc->isVisible || !vnc->itm || !app->scroller)
+        return;
+    if (pending.of != vnc) {
+        pending = {};
+        pending.of = vnc;
+        pending.everything = true;
+    }
+    if (taken.everything || pending.everything) {
+        pending.everything = true;
+        viewer->redraw();
+        return;
+    }
+    const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(vnc));
+    if (layout == TNLayout::Empty)
+        return;
+    for (size_t i = 0; i + 3 < taken.rects.size(); i += 4) {
+        const TNRect changed{taken.rects[i], taken.rects[i + 1], taken.rects[i + 2], taken.rects[i + 3]};
+        pending.add(changed);
+        damageShown(viewer, vnc, layout, changed);
+    }
+}
+
+void tnViewerForgetPicture()
+{
+    pending = {};
+    scaledOf = nullptr;
+    VncViewer* viewer = app ? app->vncViewer : nullptr;
+    if (viewer && viewer->vnc) {
+        pending.of = viewer->vnc;
+        pending.everything = true;
+    } else {
+        scaledPicture.clear();
+    }
+}
+
+void VncViewer::draw()
+{
+    VncObject* shown = vnc;
+    if (!shown || !shown->isVisible || !shown->itm || !shown->vncClient)
+        return;
+    Fl_Scroll* scroller = app->scroller;
+    if (!scroller || scroller->w() <= 0 || scroller->h() <= 0)
+        return;
+    if (tnViewerLayoutIsStale(shown)) {
+        // Not from inside draw: the layout resizes widgets and asks for a redraw.
+        Fl::remove_timeout(relayoutShown);
+        Fl::add_timeout(0.0, relayoutShown);
+    }
+    // The reader copies updates into the picture under the same lock: nothing tears.
+    std::lock_guard<std::mutex> hold(shown->pictureLock);
+    const TNPicture& picture = shown->picture;
+    const int remoteW = picture.width;
+    const int remoteH = picture.height;
+    if (remoteW <= 0 || remoteH <= 0 || picture.pixels.size() < size_t(remoteW) * remoteH * tnBytesPerPixel)
+        return;
+    TNViewerDamage changed;
+    std::swap(changed, pending);
+    pending.of = shown;
+    // Anything but the changed rectangles (an expose, a scroll, a new layout or size):
+    // everything the clip lets through.
+    bool whole = (damage() & ~FL_DAMAGE_USER1) != 0 || changed.everything || changed.of != shown;
+    // The scroll group scrolled: it moved what was on screen (changed parts not drawn yet
+    // among it) and has only the uncovered strips drawn. The changed parts are drawn at
+    // their new place once this drawing is over.
+    if ((scroller->damage() & FL_DAMAGE_SCROLL) && !(scroller->damage() & FL_DAMAGE_ALL) &&
+        changed.of == shown && (changed.everything || !changed.rects.empty())) {
+        pending = changed;
+        Fl::remove_timeout(damagePending);
+        Fl::add_timeout(0.0, damagePending);
+    }
+
+    switch (tnChooseLayout(shown->itm->scaling, tnFitsViewer(shown))) {
+    case TNLayout::Scroll: {
+        shown->scrollX = scroller->xposition();
+        shown->scrollY = scroller->yposition();
+        int originX, originY;
+        scrolledOrigin(scroller, &originX, &originY);
+        if (whole) {
+            drawPart(picture.pixels.data(), remoteW, originX, originY, {0, 0, remoteW, remoteH});
+            break;
+        }
+        for (const TNRect& r : changed.rects)
+            drawPart(picture.pixels.data(), remoteW, originX, originY, insidePicture(r, remoteW, remoteH));
+        break;
+    }
+    case TNLayout::Scaled: {
+        if (w() <= 0 || h() <= 0)
+            return;
+        const TNPixels source{remoteW, remoteH, picture.pixels.data()};
+        const bool fast = shown->itm->scalingFast;
+        std::vector<TNRect> parts;
+        if (scaledOf != shown || changed.everything || !scaledPicture.matches(remoteW, remoteH, w(), h(), fast)) {
+            scaledPicture.rebuild(source, w(), h(), fast);
+            scaledOf = shown;
+            whole = true;
+        } else {
+            // Also when everything is drawn: the copy must follow the picture.
+            for (const TNRect& r : changed.rects)
+                parts.push_back(scaledPicture.update(source, r));
+        }
+        if (whole) {
+            drawPart(scaledPicture.data(), scaledPicture.width(), x(), y(), {0, 0, w(), h()});
+            break;
+        }
+        for (const TNRect& part : parts)
+            drawPart(scaledPicture.data(), scaledPicture.width(), x(), y(), part);
+        break;
+    }
+    default: // no known scaling letter: nothing is drawn
+        break;
+    }
+}
