@@ -4,6 +4,7 @@
 #include "viewer/vnc_viewer.h"
 #include "viewer/layout.h"
 #include "viewer/viewer_internal.h"
+#include "viewer/x_blit.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -112,10 +113,8 @@ void VncViewer::draw()
         fl_clip_box(originX, originY, remoteW, remoteH, clipX, clipY, clipW, clipH);
         if (clipW <= 0 || clipH <= 0)
             return;
-        const size_t rowBytes = static_cast<size_t>(remoteW) * bpp;
-        const uchar* first = picture.pixels.data() + static_cast<size_t>(clipY - originY) * rowBytes +
-                             static_cast<size_t>(clipX - originX) * bpp;
-        fl_draw_image(first, clipX, clipY, clipW, clipH, bpp, static_cast<int>(rowBytes));
+        tnBlitPicture(picture.pixels.data(), remoteW * bpp, clipX - originX, clipY - originY, clipW, clipH, clipX,
+                      clipY);
         break;
     }
     case TNLayout::Scaled: {
