@@ -8,7 +8,7 @@ packages=(
   libfltk1.3-dev fluid libvncserver-dev libpixman-1-dev
   libgnutls28-dev libgcrypt20-dev libsasl2-dev libjpeg-dev zlib1g-dev liblzo2-dev
   libgtest-dev googletest libbenchmark-dev
-  libxtst-dev bc xvfb xdotool x11-utils x11-xserver-utils x11-xkb-utils imagemagick xclip
+  libxext-dev libxtst-dev bc xvfb xdotool x11-utils x11-xserver-utils x11-xkb-utils imagemagick xclip
   tigervnc-standalone-server tigervnc-tools tigervnc-viewer x11vnc openssl
   openssh-client openssh-server procps
   # The checks of the installed desktop entry, metainfo and manual page; the icon script.

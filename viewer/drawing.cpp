@@ -17,6 +17,7 @@
 #include "viewer/scaling.h"
 #include "viewer/viewer_internal.h"
 #include "viewer/vnc_viewer.h"
+#include "viewer/x_blit.h"
 
 namespace {
 
@@ -74,11 +75,8 @@ void drawPart(const uint8_t* pixels, int pixelsW, int originX, int originY, cons
     fl_clip_box(originX + part.x, originY + part.y, part.w, part.h, clipX, clipY, clipW, clipH);
     if (clipW <= 0 || clipH <= 0)
         return;
-    const size_t rowBytes = static_cast<size_t>(pixelsW) * tnBytesPerPixel;
-    const uchar* first = pixels + static_cast<size_t>(clipY - originY) * rowBytes +
-                         static_cast<size_t>(clipX - originX) * tnBytesPerPixel;
     // The fourth byte of each pixel is skipped: no alpha.
-    fl_draw_image(first, clipX, clipY, clipW, clipH, tnBytesPerPixel, static_cast<int>(rowBytes));
+    tnBlitPicture(pixels, pixelsW * tnBytesPerPixel, clipX - originX, clipY - originY, clipW, clipH, clipX, clipY);
 }
 
 // Marks the window area where the picture's rectangle `changed` shows for drawing.
