@@ -67,10 +67,13 @@ void tnStopSSHTunnel(HostItem* itm)
 
 void tnNothingToDo(void*) {}
 
+// Once: a wait nested in the shut-down's own work must not be woken over and over.
 void tnWakeToShutDown(void*)
 {
-    if (engine.isShuttingDown)
+    if (engine.isShuttingDown) {
+        Fl::remove_check(tnWakeToShutDown);
         Fl::awake();
+    }
 }
 
 // The worker's outcome when no handshake could be tried.
