@@ -65,7 +65,9 @@ TEST_F(PointerCoalescing, BurstOfMotionArrivesThinnedWithEveryButtonInOrder)
     EXPECT_EQ(buttonStates, (std::vector<int>{0, 1, 0, 4, 0}));
     // Motion goes at most once per 10 ms (plus the first one), however fast it comes.
     EXPECT_LE(motions, elapsedMs / 10 + 1) << events.size() << " events in " << elapsedMs << " ms";
-    EXPECT_LT(static_cast<int>(events.size()), sent / 2) << "of " << sent << " sent";
+    // ... so fewer arrive than were sent (as long as the burst is one: quicker than 10 ms
+    // an event on average).
+    EXPECT_LT(static_cast<int>(events.size()), sent) << "in " << elapsedMs << " ms";
 }
 
 } // namespace
