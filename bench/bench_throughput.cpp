@@ -1,20 +1,27 @@
-// Update throughput of the shown connection and memory with many connections.
+// Update throughput of the shown connection, an idle program, and memory with many
+// connections.
 //
 // Runs under a display (tests/with-xvfb.sh). A small RFB server in this process (raw
-// encoding, no authentication, 1280x720) answers every FramebufferUpdateRequest with a
-// whole new screen, so a client takes updates as fast as it can handle them; the server
-// counts the requests. The clients are separate processes, so that their CPU time can be
-// read from /proc/<pid>/stat:
+// encoding, no authentication, 1280x720) answers every FramebufferUpdateRequest at once,
+// so a client takes updates as fast as it can handle them; the server counts the
+// requests. Two kinds of update: a whole new screen ("full screen"), or one 64x64 box of
+// new pixels on an otherwise still screen ("small change"; a full request still gets the
+// whole screen). The clients are separate processes, so that their CPU time can be read
+// from /proc/<pid>/stat, and so can the X server's (the Xvfb of tests/with-xvfb.sh):
 //   - this program itself started again with --client: the real start-up, the real
 //     connection engine, viewer and main loop, showing one host 1:1 in a 1280x720 full-
-//     window view, then scaled (bilinear) into 1000x562;
-//   - TigerVNC's vncviewer (if installed), against the same server in the same run;
+//     window view, or scaled (bilinear) into 1000x562;
+//   - TigerVNC's vncviewer (if installed), 1:1 against the same server in the same run;
 //   - this program with 20 hosts connected, one shown 1:1 and 19 hidden, for the shown
 //     one's rate beside the hidden ones;
+//   - this program with 20 hosts connected and none shown: its CPU and wake-ups (the
+//     voluntary context switches of all its threads) while nothing happens;
 //   - this program with 20 hosts connected, for its resident size against 20 frame buffers.
-// Each throughput figure is measured over kMeasureSeconds; every wait is bounded.
+// The throughput runs take turns for kRounds rounds (the machine's load falls on all of
+// them alike) and each figure is the median of its rounds. Every wait is bounded.
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -28,6 +35,7 @@
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Pixmap.H>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -54,8 +62,13 @@ namespace {
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 constexpr int kFrames = 4;            // distinct screens the server cycles through
-constexpr double kMeasureSeconds = 10.0;
+constexpr int kBox = 64;              // the side of the small change
+constexpr double kMeasureSeconds = 4.0;
+constexpr int kRounds = 3;
 constexpr int kMemoryHosts = 20;
+constexpr int kIdleHosts = 20;
+constexpr int kIdleWindows = 3;       // consecutive measuring windows of the idle program
+constexpr double kIdleWindowSeconds = 4.0;
 
 using Clock = std::chrono::steady_clock;
 
@@ -69,6 +82,8 @@ double secondsSince(Clock::time_point start)
 std::atomic<bool> serverStop{false};
 std::atomic<long> updateRequests{0};
 std::atomic<int> openConnections{0};
+// Incremental requests get one 64x64 box of new pixels instead of a whole new screen.
+std::atomic<bool> smallChanges{false};
 
 struct PixelFormat {
     int bpp = 32;
@@ -155,6 +170,25 @@ uint16_t be16(const uint8_t* p)
     return static_cast<uint16_t>(p[0] << 8 | p[1]);
 }
 
+// The `number`th small change: a 64x64 box that walks the screen in rows; each pass paints
+// the next frame's pixels, so every box differs from what was there.
+bool sendBox(int fd, const PixelFormat& format, long number)
+{
+    uint8_t message[16 + kBox * kBox * 4];
+    const int columns = kWidth / kBox, rows = kHeight / kBox;
+    const int bx = static_cast<int>(number % columns) * kBox;
+    const int by = static_cast<int>((number / columns) % rows) * kBox;
+    const std::vector<uint8_t>& pixels = framesFor(format)[(number / (columns * rows) + 1) % kFrames];
+    const uint8_t header[16] = {0, 0, 0, 1, static_cast<uint8_t>(bx >> 8), static_cast<uint8_t>(bx & 255),
+                                static_cast<uint8_t>(by >> 8), static_cast<uint8_t>(by & 255), 0, kBox, 0, kBox,
+                                0, 0, 0, 0};
+    memcpy(message, header, sizeof(header));
+    for (int row = 0; row < kBox; ++row)
+        memcpy(message + 16 + row * kBox * 4, pixels.data() + (static_cast<size_t>(by + row) * kWidth + bx) * 4,
+               kBox * 4);
+    return writeAll(fd, message, sizeof(message));
+}
+
 // One client: RFB 3.8, security None, then messages until the client goes.
 void serveClient(int fd)
 {
@@ -164,6 +198,7 @@ void serveClient(int fd)
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
     PixelFormat format;
     int frame = 0;
+    long boxes = 0;
     uint8_t buffer[64];
     bool ok = writeAll(fd, "RFB 003.008\n", 12) && readAll(fd, buffer, 12);
     const uint8_t types[] = {1, 1}; // one type: None
@@ -204,9 +239,14 @@ void serveClient(int fd)
             ok = ok && (list.empty() || readAll(fd, list.data(), list.size()));
             break;
         }
-        case 3: { // FramebufferUpdateRequest: a whole new screen
+        case 3: { // FramebufferUpdateRequest: a whole new screen, or a box
             ok = readAll(fd, buffer, 9);
             updateRequests++;
+            const bool incremental = buffer[0] != 0;
+            if (ok && incremental && smallChanges) {
+                ok = sendBox(fd, format, boxes++);
+                break;
+            }
             const std::vector<uint8_t>& pixels = framesFor(format)[frame++ % kFrames];
             const uint8_t header[16] = {0, 0, 0, 1, 0, 0, 0, 0, kWidth >> 8, kWidth & 255, kHeight >> 8,
                                         kHeight & 255, 0, 0, 0, 0};
@@ -288,10 +328,66 @@ double cpuSecondsOf(pid_t pid)
     return (std::stod(tokens[11]) + std::stod(tokens[12])) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// The X server this run draws on: the Xvfb that tests/with-xvfb.sh (our parent) started;
-// 0 when there is none (then its share of the drawing is not reported).
+// Voluntary context switches of all of a process's threads: each is a sleep a thread woke from.
+long wakeUpsOf(pid_t pid)
+{
+    long total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    if (!dir)
+        return 0;
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream in(tasks + "/" + entry->d_name + "/status");
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                total += std::atol(line.c_str() + 24);
+        }
+    }
+    closedir(dir);
+    return total;
+}
+
+// CPU time of all of a process's threads in seconds, to the nanosecond (the scheduler's
+// own account; /proc/<pid>/stat counts in ticks of 10 ms, too coarse for an idle process).
+double preciseCpuSecondsOf(pid_t pid)
+{
+    double total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    if (!dir)
+        return 0;
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
+        double ns = 0;
+        if (in >> ns)
+            total += ns / 1e9;
+    }
+    closedir(dir);
+    return total;
+}
+
+std::string commandNameOf(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(in, name);
+    return name;
+}
+
+// The X server this run draws on: the Xvfb that tests/with-xvfb.sh started (it names it in
+// TN_XVFB_PID; otherwise the Xvfb child of our parent); 0 when there is none (then its
+// share of the drawing is not reported).
 pid_t findXvfb()
 {
+    if (const char* named = getenv("TN_XVFB_PID")) {
+        const pid_t pid = atoi(named);
+        if (pid > 0 && commandNameOf(pid) == "Xvfb")
+            return pid;
+    }
     const pid_t parent = getppid();
     DIR* proc = opendir("/proc");
     if (!proc)
@@ -339,7 +435,8 @@ struct Child {
     FILE* out = nullptr; // the child's standard output
 };
 
-Child spawn(const std::vector<std::string>& args, const std::string& home)
+// `quiet`: the child's standard error goes to /dev/null (TigerVNC's viewer talks a lot).
+Child spawn(const std::vector<std::string>& args, const std::string& home, bool quiet = false)
 {
     // Everything the child needs is made before fork: between fork and exec only
     // async-signal-safe calls, as other threads may hold the allocator's lock.
@@ -362,8 +459,11 @@ Child spawn(const std::vector<std::string>& args, const std::string& home)
     Child child;
     if (pipe(pipeFds) != 0)
         return child;
+    const int nullFd = quiet ? open("/dev/null", O_WRONLY | O_CLOEXEC) : -1;
     child.pid = fork();
     if (child.pid == 0) {
+        if (nullFd >= 0)
+            dup2(nullFd, STDERR_FILENO);
         dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
         close(pipeFds[1]);
@@ -371,6 +471,8 @@ Child spawn(const std::vector<std::string>& args, const std::string& home)
         _exit(127);
     }
     close(pipeFds[1]);
+    if (nullFd >= 0)
+        close(nullFd);
     child.out = fdopen(pipeFds[0], "r");
     return child;
 }
@@ -425,7 +527,7 @@ Throughput measure(pid_t pid)
 {
     Throughput result;
     // Let it settle into its steady state first.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     const long requests0 = updateRequests;
     const double cpu0 = cpuSecondsOf(pid);
     const double x0 = xvfbPid ? cpuSecondsOf(xvfbPid) : 0;
@@ -445,17 +547,51 @@ Throughput measure(pid_t pid)
     return result;
 }
 
-void report(const char* name, const Throughput& t)
+void report(const std::string& name, const Throughput& t)
 {
     if (!t.ok) {
-        printf("%-44s no updates taken\n", name);
+        printf("%-52s no updates taken\n", name.c_str());
         return;
     }
-    printf("%-44s %7.1f updates/s  %6.2f ms CPU/update  %5.1f%% CPU", name, t.updatesPerSecond, t.cpuMsPerUpdate,
-           t.cpuPercent);
+    printf("%-52s %7.1f updates/s  %6.3f ms CPU/update  %5.1f%% CPU", name.c_str(), t.updatesPerSecond,
+           t.cpuMsPerUpdate, t.cpuPercent);
     if (t.xMsPerUpdate >= 0)
-        printf("  (+ Xvfb %5.2f ms/update)", t.xMsPerUpdate);
+        printf("  (+ Xvfb %6.3f ms/update)", t.xMsPerUpdate);
     printf("\n");
+    fflush(stdout);
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The median of each figure over the rounds that took updates.
+Throughput medianOf(const std::vector<Throughput>& runs)
+{
+    std::vector<double> rate, cpu, percent, x;
+    for (const Throughput& t : runs) {
+        if (!t.ok)
+            continue;
+        rate.push_back(t.updatesPerSecond);
+        cpu.push_back(t.cpuMsPerUpdate);
+        percent.push_back(t.cpuPercent);
+        if (t.xMsPerUpdate >= 0)
+            x.push_back(t.xMsPerUpdate);
+    }
+    Throughput result;
+    if (rate.empty())
+        return result;
+    result.updatesPerSecond = median(rate);
+    result.cpuMsPerUpdate = median(cpu);
+    result.cpuPercent = median(percent);
+    result.xMsPerUpdate = median(x);
+    result.ok = true;
+    return result;
 }
 
 std::string selfPath()
@@ -496,7 +632,7 @@ void endLoop(void*)
 
 // The program with `hosts` hosts on `port`. layout: "full" (the first one shown 1:1 in a
 // 1280x720 full-window view), "scaled" (the first one bilinear into 1000x562), "cycle"
-// (each one shown once, then none).
+// (each one shown once, then none), "hidden" (none shown).
 int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
 {
     static char name[] = "tandrel";
@@ -531,6 +667,8 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
         tnResizeScroller();
         benchHosts[0]->vnc->setObjectVisible();
     }
+    if (layout == "hidden")
+        VncObject::hideMainViewer();
     Fl::check();
     const long connectedRss = residentKilobytes();
     long shownRss = connectedRss;
@@ -591,49 +729,154 @@ int main(int argc, char** argv)
     const std::string home = makeTempHome();
     const std::string self = selfPath();
     const double childSeconds = kMeasureSeconds + 20;
-    printf("Server: %dx%d, raw encoding, a whole new screen for every update request\n", kWidth, kHeight);
+    printf("Server: %dx%d, raw encoding, a whole new screen or a new %dx%d box for every update request\n", kWidth,
+           kHeight, kBox, kBox);
     framesFor(PixelFormat{}); // warm the frame cache outside the measurements
     xvfbPid = findXvfb();
 
+    // The throughput runs: the program in each layout and TigerVNC's viewer, on whole new
+    // screens and on small changes, taking turns round by round.
     struct Run {
-        const char* name;
-        std::string layout;
+        std::string name;
+        bool small;       // small changes rather than whole screens
+        std::string layout; // "vncviewer" for TigerVNC's viewer
         int hosts;
     };
-    // With 19 more connections open and hidden, each read by its own thread, the shown one
-    // should go as fast as alone.
-    for (const Run& run : {Run{"tandrel, 1:1 (1280x720 full-window view)", "full", 1},
-                           Run{"tandrel, 1:1, 19 more hosts hidden", "full", 20},
-                           Run{"tandrel, scaled bilinear into 1000x562", "scaled", 1}}) {
-        Child child = spawn({self, "--client", std::to_string(port), std::to_string(run.hosts), run.layout,
-                             std::to_string(childSeconds)},
-                            home);
-        const std::string ready = readReadyLine(child, 30);
-        if (ready.rfind("READY", 0) != 0) {
-            printf("%-44s did not start: %s\n", run.name, ready.c_str());
+    const std::vector<Run> runs = {
+        {"full screen, 1:1: tandrel", false, "full", 1},
+        {"full screen, 1:1: vncviewer", false, "vncviewer", 1},
+        {"full screen, scaled: tandrel", false, "scaled", 1},
+        {"full screen, 1:1, 19 more hosts hidden: tandrel", false, "full", 20},
+        {"small change, 1:1: tandrel", true, "full", 1},
+        {"small change, 1:1: vncviewer", true, "vncviewer", 1},
+        {"small change, scaled: tandrel", true, "scaled", 1},
+    };
+    const bool haveViewer = system("command -v vncviewer >/dev/null 2>&1") == 0;
+    if (!haveViewer)
+        printf("TigerVNC vncviewer not installed: its runs are skipped\n");
+    std::map<std::string, std::vector<Throughput>> results;
+    for (int round = 1; round <= kRounds; ++round) {
+        printf("-- round %d of %d\n", round, kRounds);
+        for (const Run& run : runs) {
+            smallChanges = run.small;
+            if (run.layout == "vncviewer") {
+                if (!haveViewer)
+                    continue;
+                const long before = updateRequests;
+                Child viewer = spawn({"vncviewer", "-SecurityTypes=None", "-AutoSelect=0", "-FullColor=1",
+                                      "-PreferredEncoding=raw", "127.0.0.1::" + std::to_string(port)},
+                                     home, true);
+                const auto start = Clock::now();
+                while (updateRequests == before && secondsSince(start) < 15)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                if (updateRequests == before) {
+                    printf("%-52s did not connect\n", run.name.c_str());
+                } else {
+                    const Throughput t = measure(viewer.pid);
+                    results[run.name].push_back(t);
+                    report(run.name, t);
+                }
+                stop(viewer);
+                continue;
+            }
+            Child child = spawn({self, "--client", std::to_string(port), std::to_string(run.hosts), run.layout,
+                                 std::to_string(childSeconds)},
+                                home);
+            const std::string ready = readReadyLine(child, 30);
+            if (ready.rfind("READY", 0) != 0) {
+                printf("%-52s did not start: %s\n", run.name.c_str(), ready.c_str());
+                stop(child);
+                continue;
+            }
+            const Throughput t = measure(child.pid);
+            results[run.name].push_back(t);
+            report(run.name, t);
             stop(child);
-            continue;
         }
-        report(run.name, measure(child.pid));
+    }
+    smallChanges = false;
+
+    // The idle program: 20 connections open, none shown; the server changes nothing.
+    double idleCpuPercent = -1, idleWakeUps = -1;
+    {
+        Child child = spawn({self, "--client", std::to_string(port), std::to_string(kIdleHosts), "hidden",
+                             std::to_string(kIdleWindows * kIdleWindowSeconds + 20)},
+                            home);
+        const std::string ready = readReadyLine(child, 60);
+        if (ready.rfind("READY", 0) == 0) {
+            // What the connections started with settles first.
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            std::vector<double> percents, wakeUps;
+            for (int window = 0; window < kIdleWindows; ++window) {
+                const double cpu0 = preciseCpuSecondsOf(child.pid);
+                const long wakes0 = wakeUpsOf(child.pid);
+                const auto start = Clock::now();
+                std::this_thread::sleep_for(std::chrono::duration<double>(kIdleWindowSeconds));
+                const double seconds = secondsSince(start);
+                percents.push_back((preciseCpuSecondsOf(child.pid) - cpu0) * 100.0 / seconds);
+                wakeUps.push_back((wakeUpsOf(child.pid) - wakes0) / seconds);
+            }
+            idleCpuPercent = median(percents);
+            idleWakeUps = median(wakeUps);
+            printf("%-52s %6.2f%% CPU  %5.1f wake-ups/s (medians of %d windows of %.0f s)\n",
+                   "20 connections open and hidden: tandrel", idleCpuPercent, idleWakeUps, kIdleWindows,
+                   kIdleWindowSeconds);
+        } else {
+            printf("Idle run did not start: %s\n", ready.c_str());
+        }
         stop(child);
     }
 
-    if (system("command -v vncviewer >/dev/null 2>&1") == 0) {
-        const long before = updateRequests;
-        Child viewer = spawn({"vncviewer", "-SecurityTypes=None", "-AutoSelect=0", "-FullColor=1",
-                              "-PreferredEncoding=raw", "127.0.0.1::" + std::to_string(port)},
-                             home);
-        const auto start = Clock::now();
-        while (updateRequests == before && secondsSince(start) < 15)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (updateRequests == before)
-            printf("%-44s did not connect\n", "TigerVNC vncviewer");
-        else
-            report("TigerVNC vncviewer (1280x720 window)", measure(viewer.pid));
-        stop(viewer);
-    } else {
-        printf("TigerVNC vncviewer not installed: skipped\n");
-    }
+    // The summary: medians of the rounds, and the ratios to TigerVNC's viewer.
+    const Throughput full = medianOf(results["full screen, 1:1: tandrel"]);
+    const Throughput fullViewer = medianOf(results["full screen, 1:1: vncviewer"]);
+    const Throughput fullScaled = medianOf(results["full screen, scaled: tandrel"]);
+    const Throughput small = medianOf(results["small change, 1:1: tandrel"]);
+    const Throughput smallViewer = medianOf(results["small change, 1:1: vncviewer"]);
+    const Throughput smallScaled = medianOf(results["small change, scaled: tandrel"]);
+    printf("\nMedians of %d rounds (vncviewer runs 1:1 only; ratio = tandrel / vncviewer):\n", kRounds);
+    printf("%-44s %12s %12s %8s   %s\n", "scenario", "tandrel", "vncviewer", "ratio", "target");
+    auto row = [](const char* name, bool ok, double ours, bool theirsOk, double theirs, const char* target) {
+        if (!ok || ours < 0) {
+            printf("%-44s %12s\n", name, "-");
+            return;
+        }
+        if (!theirsOk || theirs <= 0) {
+            printf("%-44s %12.3f %12s %8s   %s\n", name, ours, "-", "-", target);
+            return;
+        }
+        printf("%-44s %12.3f %12.3f %7.2fx   %s\n", name, ours, theirs, ours / theirs, target);
+    };
+    row("full screen, 1:1: updates/s", full.ok, full.updatesPerSecond, fullViewer.ok, fullViewer.updatesPerSecond,
+        ">= 0.95x");
+    row("full screen, 1:1: CPU ms/update", full.ok, full.cpuMsPerUpdate, fullViewer.ok, fullViewer.cpuMsPerUpdate,
+        "<= 1.0x");
+    row("full screen, 1:1: X server ms/update", full.ok, full.xMsPerUpdate, fullViewer.ok, fullViewer.xMsPerUpdate,
+        "");
+    row("full screen, scaled: updates/s", fullScaled.ok, fullScaled.updatesPerSecond, fullViewer.ok,
+        fullViewer.updatesPerSecond, "");
+    row("full screen, scaled: CPU ms/update", fullScaled.ok, fullScaled.cpuMsPerUpdate, fullViewer.ok,
+        fullViewer.cpuMsPerUpdate, "");
+    row("full screen, scaled: CPU ms/update vs own 1:1", fullScaled.ok, fullScaled.cpuMsPerUpdate, full.ok,
+        full.cpuMsPerUpdate, "<= 1.5x (tandrel 1:1)");
+    row("small change, 1:1: updates/s", small.ok, small.updatesPerSecond, smallViewer.ok,
+        smallViewer.updatesPerSecond, "");
+    row("small change, 1:1: CPU ms/update", small.ok, small.cpuMsPerUpdate, smallViewer.ok,
+        smallViewer.cpuMsPerUpdate, "<= 1.0x");
+    row("small change, 1:1: X server ms/update", small.ok, small.xMsPerUpdate, smallViewer.ok,
+        smallViewer.xMsPerUpdate, "<= 1.5x");
+    row("small change, scaled: updates/s", smallScaled.ok, smallScaled.updatesPerSecond, smallViewer.ok,
+        smallViewer.updatesPerSecond, "");
+    row("small change, scaled: CPU ms/update", smallScaled.ok, smallScaled.cpuMsPerUpdate, smallViewer.ok,
+        smallViewer.cpuMsPerUpdate, "<= 2.0x");
+    row("small change, scaled: X server ms/update", smallScaled.ok, smallScaled.xMsPerUpdate, smallViewer.ok,
+        smallViewer.xMsPerUpdate, "");
+    row("20 connections open and hidden: CPU %", idleCpuPercent >= 0, idleCpuPercent, false, 0, "< 0.5 %");
+    row("20 connections open and hidden: wake-ups/s", idleWakeUps >= 0, idleWakeUps, false, 0, "<= about 2");
+    if (!xvfbPid)
+        printf("(no Xvfb found: X server figures are missing)\n");
+    printf("\n");
+    fflush(stdout);
 
     {
         Child child = spawn({self, "--client", std::to_string(port), std::to_string(kMemoryHosts), "cycle", "5"},

@@ -31,25 +31,27 @@ bool TNInputQueue::makeRoom(bool mustKeep)
     return true;
 }
 
-void TNInputQueue::pointer(int x, int y, int buttons, bool merge)
+bool TNInputQueue::pointer(int x, int y, int buttons, bool merge)
 {
     if (merge && !lastIsStep && !events.empty() && events.back().kind == TNInputEvent::Kind::Pointer &&
         events.back().buttons == buttons) {
         events.back().x = x;
         events.back().y = y;
-        return;
+        return true;
     }
     // A press or release is never dropped; plain motion may be, when the queue is full.
     if (!makeRoom(buttons != lastButtons))
-        return;
+        return false;
     TNInputEvent input;
     input.kind = TNInputEvent::Kind::Pointer;
     input.x = x;
     input.y = y;
     input.buttons = buttons;
+    input.isMotion = merge && buttons == lastButtons;
     events.push_back(input);
     lastButtons = buttons;
     lastIsStep = !merge;
+    return false;
 }
 
 void TNInputQueue::key(uint32_t keysym, bool down)
@@ -117,9 +119,47 @@ void TNInputQueue::hide()
     queueVisibility(TNInputEvent::Kind::Hide);
 }
 
-std::deque<TNInputEvent> TNInputQueue::take()
+std::deque<TNInputEvent> TNInputQueue::take(Clock::time_point now)
 {
-    std::deque<TNInputEvent> taken;
-    taken.swap(events);
-    return taken;
+    std::deque<TNInputEvent> ready;
+    TNInputEvent waiting;
+    bool isWaiting = false;
+    auto sendPointer = [&](const TNInputEvent& event) {
+        ready.push_back(event);
+        pointerSent = true;
+        lastPointerSent = now;
+    };
+    for (TNInputEvent& event : events) {
+        switch (event.kind) {
+        case TNInputEvent::Kind::Pointer:
+            if (event.isMotion) {
+                waiting = event;
+                isWaiting = true;
+            } else {
+                isWaiting = false;
+                sendPointer(event);
+            }
+            break;
+        case TNInputEvent::Kind::Key:
+        case TNInputEvent::Kind::CutText:
+            if (isWaiting) {
+                isWaiting = false;
+                sendPointer(waiting);
+            }
+            ready.push_back(std::move(event));
+            break;
+        default:
+            // Update requests and visibility do not depend on where the pointer is.
+            ready.push_back(event);
+            break;
+        }
+    }
+    events.clear();
+    if (isWaiting) {
+        if (!pointerSent || now >= motionDue())
+            sendPointer(waiting);
+        else
+            events.push_back(waiting);
+    }
+    return ready;
 }

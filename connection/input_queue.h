@@ -1,8 +1,10 @@
 // What the window's thread hands a connection's reader to send: pointer events, keys, cut
 // text, update requests, and whether the connection is shown. Bounded and coalescing, so a
-// server that stops reading never makes it grow; pure (the connection locks it).
+// server that stops reading never makes it grow; pure (the connection locks it, the reader
+// hands in the time).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -17,10 +19,17 @@ struct TNInputEvent {
     uint32_t keysym = 0;
     bool down = false;
     std::string text;   // cut text, Latin-1
+    // A pointer event that only moves (same buttons as the one before, not a step): it may
+    // wait for its turn and be replaced by later motion.
+    bool isMotion = false;
 };
 
 class TNInputQueue {
 public:
+    using Clock = std::chrono::steady_clock;
+    // Pointer motion goes out at most this often; the newest position is what goes.
+    static constexpr std::chrono::milliseconds motionInterval{10};
+
     // Events kept at most; beyond that new pointer motion and key presses are dropped
     // (releases and the rest are still kept, by dropping the oldest motion or press).
     static constexpr size_t maxEvents = 4096;
@@ -29,7 +38,8 @@ public:
     // buttons at the end of the queue, so a burst of motion becomes its last position; a
     // change of buttons is always kept. With `merge` false the position is a step of its
     // own that is neither merged nor replaced (a deliberate path, like the scan's nudge).
-    void pointer(int x, int y, int buttons, bool merge = true);
+    // True when the position went into motion already queued (the reader knows of it).
+    bool pointer(int x, int y, int buttons, bool merge = true);
     void key(uint32_t keysym, bool down);
     // Only the newest cut text matters: it replaces one still queued.
     void cutText(const std::string& latin1);
@@ -42,8 +52,13 @@ public:
 
     bool empty() const { return events.empty(); }
     size_t size() const { return events.size(); }
-    // Everything queued, oldest first; the queue is empty afterwards.
-    std::deque<TNInputEvent> take();
+    // What is to be sent at `now`, oldest first. Motion sent less than motionInterval
+    // after the previous pointer event waits in the queue (see motionDue); a later pointer
+    // event that goes out supersedes it (a button change carries its own, newer position);
+    // a key or cut text sends it first, so that nothing changes places with it.
+    std::deque<TNInputEvent> take(Clock::time_point now);
+    // When the motion left waiting by take() may go; only meaningful while !empty().
+    Clock::time_point motionDue() const { return lastPointerSent + motionInterval; }
 
 private:
     bool makeRoom(bool mustKeep);
@@ -55,4 +70,7 @@ private:
     int lastButtons = 0;
     // The newest pointer event queued is a step that later motion must not replace.
     bool lastIsStep = false;
+    // When take() last handed out a pointer event.
+    bool pointerSent = false;
+    Clock::time_point lastPointerSent;
 };

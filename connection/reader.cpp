@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <cerrno>
 #include <cstring>
@@ -67,13 +68,20 @@ void tnSetUpdateRequests(rfbClient* client, bool allowed)
     bits = allowed ? static_cast<uint8_t>(bits | bit) : static_cast<uint8_t>(bits & ~bit);
 }
 
-// Sends what the window's thread queued. False when a send failed.
-bool tnSendQueuedInput(VncObject* vnc, bool& shown)
+// Sends what the window's thread queued and is due; `waitMs` becomes how long the reader
+// may wait before motion held back is due (-1: nothing held). False when a send failed.
+bool tnSendQueuedInput(VncObject* vnc, bool& shown, int& waitMs)
 {
     std::deque<TNInputEvent> events;
+    waitMs = -1;
     {
         std::lock_guard<std::mutex> hold(vnc->inputLock);
-        events = vnc->input.take();
+        const auto now = TNInputQueue::Clock::now();
+        events = vnc->input.take(now);
+        if (!vnc->input.empty()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(vnc->input.motionDue() - now);
+            waitMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 1));
+        }
     }
     rfbClient* client = vnc->vncClient;
     for (const TNInputEvent& event : events) {
@@ -254,7 +262,8 @@ void tnRunReader(VncObject* vnc)
         return;
     pollfd waits[2] = {{client->sock, POLLIN, 0}, {vnc->wakeFd, POLLIN, 0}};
     while (!vnc->stopReading) {
-        if (!tnSendQueuedInput(vnc, shown)) {
+        int waitMs = -1;
+        if (!tnSendQueuedInput(vnc, shown, waitMs)) {
             if (!vnc->stopReading)
                 tnEndReading(vnc);
             return;
@@ -263,7 +272,7 @@ void tnRunReader(VncObject* vnc)
         if (!ready) {
             waits[0].revents = 0;
             waits[1].revents = 0;
-            if (poll(waits, 2, -1) < 0 && errno != EINTR)
+            if (poll(waits, 2, waitMs) < 0 && errno != EINTR)
                 break;
             if (waits[1].revents & POLLIN) {
                 uint64_t count = 0;
@@ -303,7 +312,15 @@ void tnQueueInput(VncObject* vnc, const std::function<void(TNInputQueue&)>& add)
 
 void VncObject::sendPointer(int x, int y, int buttons, bool merge)
 {
-    tnQueueInput(this, [&](TNInputQueue& queue) { queue.pointer(x, y, buttons, merge); });
+    bool merged = false;
+    {
+        std::lock_guard<std::mutex> hold(inputLock);
+        merged = input.pointer(x, y, buttons, merge);
+    }
+    // Merged into queued motion: the reader has been woken for that one already, or waits
+    // for its turn with a time-out; either way it takes this position with it.
+    if (!merged)
+        tnWake(wakeFd);
 }
 
 void VncObject::sendKey(uint32_t keysym, bool down)

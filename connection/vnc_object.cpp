@@ -67,6 +67,15 @@ void tnStopSSHTunnel(HostItem* itm)
 
 void tnNothingToDo(void*) {}
 
+// Once: a wait nested in the shut-down's own work must not be woken over and over.
+void tnWakeToShutDown(void*)
+{
+    if (engine.isShuttingDown) {
+        Fl::remove_check(tnWakeToShutDown);
+        Fl::awake();
+    }
+}
+
 // The worker's outcome when no handshake could be tried.
 void tnWorkerAborted(HostItem* itm)
 {
@@ -531,9 +540,14 @@ void VncObject::cleanupVNCObject(HostItem* itm)
 
 void VncObject::masterMessageLoop()
 {
-    // Each connection is read on its own thread; the readers wake this wait with their news.
+    // Each connection is read on its own thread; the readers wake this wait with their news
+    // (Fl::awake), and timers and the user's events wake it as well: with nothing to do the
+    // thread sleeps. Shut-down may be asked for by a timer, which the toolkit runs before it
+    // waits: the check that runs right after the timers makes that wait return at once.
+    Fl::add_check(tnWakeToShutDown);
     while (!engine.isShuttingDown)
-        Fl::wait(0.7);
+        Fl::wait();
+    Fl::remove_check(tnWakeToShutDown);
 }
 
 // The viewer's part of the connection, handed to the front end.

@@ -47,7 +47,8 @@ void tnOpenQuickNoteEditor(HostItem* itm)
     Fl::redraw();
     if (app->quickNoteInput->take_focus())
         tnInputSetCursor(app->quickNoteInput, 0, 0);
-    Fl::add_timeout(0.6, tnBlinkCursor, app->quickNoteInput);
+    if (!Fl::has_timeout(tnBlinkCursor, app->quickNoteInput))
+        Fl::add_timeout(0.6, tnBlinkCursor, app->quickNoteInput);
 }
 
 void tnStoreQuickNote(HostItem* itm)
@@ -106,6 +107,10 @@ int TNQuickNoteInput::handle(int event)
         }
         break;
     case FL_FOCUS:
+        // The caret blinks again (it stopped when the field lost the focus).
+        if (app->quickNotePack && app->quickNotePack->visible() && !Fl::has_timeout(tnBlinkCursor, this))
+            Fl::add_timeout(0.6, tnBlinkCursor, this);
+        return 1;
     case FL_UNFOCUS:
         return 1;
     case FL_PUSH:
@@ -186,6 +191,12 @@ void tnBlinkCursor(void* input)
         return;
     }
     Fl_Input_* field = static_cast<Fl_Input_*>(input);
+    // Without the focus the field shows no caret: no timer wakes the program for it.
+    if (Fl::focus() != field) {
+        field->cursor_color(FL_BLACK);
+        cursorBlinkState = false;
+        return;
+    }
     field->cursor_color(cursorBlinkState ? FL_BLACK : FL_BACKGROUND_COLOR);
     cursorBlinkState = !cursorBlinkState;
     field->redraw();

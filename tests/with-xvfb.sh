@@ -21,6 +21,8 @@ if [ -z "$display" ]; then
   exit 1
 fi
 export DISPLAY=":$display"
+# The benchmarks read the X server's CPU time.
+export TN_XVFB_PID=$xvfb_pid
 "$@"
 status=$?
 kill "$xvfb_pid" 2>/dev/null

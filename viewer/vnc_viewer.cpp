@@ -112,8 +112,8 @@ int VncViewer::handle(int event)
             buttonMask |= tnMaskLeft;
         else if (Fl::event_button() == FL_RIGHT_MOUSE)
             buttonMask |= tnMaskRight;
+        // The reader sends motion at its own pace; the server's updates follow by themselves.
         shown->sendPointer(remoteX, remoteY, buttonMask);
-        shown->requestIncrementalUpdate();
         return 1;
     case FL_MOVE:
         takeFocusFromPointer();

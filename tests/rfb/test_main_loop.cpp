@@ -94,4 +94,30 @@ TEST_F(MainLoop, MessageAlreadyReadAheadIsHandled)
         << counting.cutTexts << " cut texts, " << counting.updates << " updates";
 }
 
+// The loop waits without a time-out: a shut-down asked for by a timer (which the toolkit
+// runs just before it waits) still ends it at once, not when something else happens to
+// wake it (here only a far-off timer, which bounds the test should the loop sleep through).
+TEST_F(MainLoop, ShutDownAskedForByATimerEndsTheWait)
+{
+    struct Timers {
+        static void askToEnd(void*) { engine.isShuttingDown = true; }
+        static void farOff(void*) {}
+    };
+    const bool watching = Fl::has_timeout(tnConnectionWatcher);
+    Fl::remove_timeout(tnConnectionWatcher);
+    Fl::remove_timeout(tnRestoreWindowSizePosition);
+    // Whatever the start-up left for the window is handled first.
+    waitFor([] { return false; }, 0.3);
+    Fl::add_timeout(0.05, Timers::askToEnd);
+    Fl::add_timeout(20.0, Timers::farOff);
+    const auto start = std::chrono::steady_clock::now();
+    VncObject::masterMessageLoop();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    engine.isShuttingDown = false;
+    Fl::remove_timeout(Timers::farOff);
+    if (watching)
+        Fl::add_timeout(1.0, tnConnectionWatcher);
+    EXPECT_LT(seconds, 10.0);
+}
+
 } // namespace

@@ -136,6 +136,25 @@ TEST_F(QuickInfoTest, EscapeDropsTheEditAndKeepsTheWindowOpen)
     EXPECT_STREQ(app->quickNoteInput->value(), "Call Bob");
 }
 
+// The caret blinks only while the editor has the keyboard: without it no timer runs.
+TEST_F(QuickInfoTest, CaretBlinksOnlyWithTheFocus)
+{
+    tnSelectHostLineByKey(1);
+    clickNoteBox();
+    ASSERT_TRUE(Fl::has_timeout(tnBlinkCursor, app->quickNoteInput));
+    app->hostList->set_visible_focus();
+    Fl::focus(app->hostList);
+    app->hostList->clear_visible_focus();
+    // The timer's next turn finds the focus gone and ends it.
+    Fl::remove_timeout(tnBlinkCursor, app->quickNoteInput);
+    tnBlinkCursor(app->quickNoteInput);
+    EXPECT_FALSE(Fl::has_timeout(tnBlinkCursor, app->quickNoteInput));
+    EXPECT_TRUE(editorOpen());
+
+    ASSERT_TRUE(app->quickNoteInput->take_focus());
+    EXPECT_TRUE(Fl::has_timeout(tnBlinkCursor, app->quickNoteInput));
+}
+
 TEST_F(QuickInfoTest, EnterAfterTheSelectionWentKeepsTheEditorOpen)
 {
     tnSelectHostLineByKey(1);
