@@ -19,6 +19,7 @@
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
+#include "connection/pixel_rows.h"
 #include "connection/vnc_object.h"
 #include "core/log.h"
 
@@ -26,14 +27,6 @@ namespace {
 
 // One Fl::awake at a time carries every reader's messages.
 std::atomic<bool> messagesQueued{false};
-
-// The fourth byte of a pixel in memory, as a mask of the pixel read as one number.
-const uint32_t tnOpaqueByte = [] {
-    uint32_t mask = 0;
-    const uint8_t bytes[4] = {0, 0, 0, 255};
-    memcpy(&mask, bytes, 4);
-    return mask;
-}();
 
 // An update with more rectangles than this is copied as their bounding box.
 constexpr size_t tnMaxUpdateRects = 64;
@@ -129,18 +122,6 @@ bool tnHasBufferedBytes(rfbClient* client)
     if (client->tlsSession)
         return gnutls_record_check_pending(static_cast<gnutls_session_t>(client->tlsSession)) > 0;
     return false;
-}
-
-// Copies `count` pixels of 4 bytes with the fourth byte set to 255 (a loop the compiler
-// turns into vector instructions).
-void tnCopyOpaque(uint8_t* to, const uint8_t* from, int count)
-{
-    for (int i = 0; i < count; i++, to += 4, from += 4) {
-        uint32_t pixel;
-        memcpy(&pixel, from, 4);
-        pixel |= tnOpaqueByte;
-        memcpy(to, &pixel, 4);
-    }
 }
 
 void tnEndReading(VncObject* vnc)

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "connection/pixel_rows.h"
 #include "core/log.h"
 
 namespace {
@@ -134,11 +135,7 @@ void tnBlitPicture(const uint8_t* pixels, int rowBytes, int srcX, int srcY, int 
     for (int y = 0; y < h; ++y) {
         const uint8_t* from = first + static_cast<size_t>(y) * rowBytes;
         auto* to = reinterpret_cast<uint32_t*>(shared.image->data + static_cast<size_t>(y) * imageRow);
-        for (int x = 0; x < w; ++x) {
-            uint32_t pixel;
-            std::memcpy(&pixel, from + static_cast<size_t>(x) * 4, 4);
-            to[x] = __builtin_bswap32(pixel) >> 8;
-        }
+        tnCopyToXPixels(to, from, w);
     }
     // The toolkit's graphics context carries the clip of this draw.
     XShmPutImage(fl_display, fl_window, fl_gc, shared.image, 0, 0, dstX, dstY, w, h, False);
