@@ -64,8 +64,8 @@ std::string tnAboutHelpText()
     std::string html;
     html += "<html><body>";
     html += "<center><h5><font face=\"sans\">Tandrel - FLTK</font></h5></center>";
-    html += "<p align=\"center\">Copyright &copy; 2024-2026 the Tandrel developers &nbsp;-&nbsp; "
-            "<a href=\"https://tandrel.example.org/\">tandrel.example.org</a></p>";
+    // No web address: the project has none, and a link that leads nowhere is worse than none.
+    html += "<p align=\"center\">Copyright &copy; 2024-2026 the Tandrel developers</p>";
     html += std::string("<p align=\"center\">Version " TN_VERSION) + bullet + "Built " + __DATE__ + bullet + __TIME__ +
             "</p>";
     html += "<p align=\"center\">Tandrel is a multi-viewer VNC client for *nix systems based on FLTK.  "

@@ -16,7 +16,7 @@ protected:
     void send(int event, int x, int y, int button, bool held)
     {
         tnTestSetMouseState(x, y, button, 0, held);
-        Fl::handle(event, app->mainWin);
+        Fl::handle(event, app->viewerWindow);
         sent++;
         // A person's mouse reports every millisecond or so: the reader could keep up with
         // each event if it did not hold motion back.
@@ -28,6 +28,7 @@ TEST_F(PointerCoalescing, BurstOfMotionArrivesThinnedWithEveryButtonInOrder)
 {
     TNTestServer* server = startServerOfSize(640, 480);
     showHost(server, 's');
+    // Events go to the viewer's own window, in its coordinates.
     const int originX = app->scroller->x(), originY = app->scroller->y();
     server->clearRecords();
 
