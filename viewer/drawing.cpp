@@ -179,6 +179,11 @@ void VncViewer::draw()
         Fl::remove_timeout(relayoutShown);
         Fl::add_timeout(0.0, relayoutShown);
     }
+    // Declared before the lock, so it runs after the lock is given back: the reader never
+    // waits for the X server's round trip.
+    struct FinishBlitLast {
+        ~FinishBlitLast() { tnBlitFinish(); }
+    } finishBlit;
     // The reader copies updates into the picture under the same lock: nothing tears.
     std::lock_guard<std::mutex> hold(shown->pictureLock);
     const TNPicture& picture = shown->picture;

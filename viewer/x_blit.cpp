@@ -27,6 +27,9 @@ struct SharedImage {
 
 SharedImage shared;
 
+// An XShmPutImage the X server may still be reading from the shared image.
+bool putOutstanding = false;
+
 // X errors during the attach (a server on another machine refuses it) land here instead of
 // the toolkit's handler, which would report them to the user.
 bool attachFailed = false;
@@ -131,6 +134,8 @@ void tnBlitPicture(const uint8_t* pixels, int rowBytes, int srcX, int srcY, int 
         fl_draw_image(first, dstX, dstY, w, h, 4, rowBytes);
         return;
     }
+    // The previous rectangle may still be on its way out of the shared image.
+    tnBlitFinish();
     const int imageRow = shared.image->bytes_per_line;
     for (int y = 0; y < h; ++y) {
         const uint8_t* from = first + static_cast<size_t>(y) * rowBytes;
@@ -139,8 +144,17 @@ void tnBlitPicture(const uint8_t* pixels, int rowBytes, int srcX, int srcY, int 
     }
     // The toolkit's graphics context carries the clip of this draw.
     XShmPutImage(fl_display, fl_window, fl_gc, shared.image, 0, 0, dstX, dstY, w, h, False);
-    // The image is written again by the next draw: the server must be done reading it.
+    putOutstanding = true;
+}
+
+void tnBlitFinish()
+{
+    if (!putOutstanding)
+        return;
+    // The shared image is written again by the next rectangle: the server must be done
+    // reading it.
     XSync(fl_display, False);
+    putOutstanding = false;
 }
 
 bool tnBlitUsesSharedMemory()

@@ -12,6 +12,11 @@
 // window, within its current clip. Call from a widget's draw().
 void tnBlitPicture(const uint8_t* pixels, int rowBytes, int srcX, int srcY, int w, int h, int dstX, int dstY);
 
+// Waits until the X server has taken the last rectangle put through shared memory. The
+// next tnBlitPicture does so itself; a draw calls it once at its end, after giving up any
+// lock it drew under, so that nobody waits for the X server's round trip on that lock.
+void tnBlitFinish();
+
 // Whether the shared-memory path is in use (after the first large rectangle).
 bool tnBlitUsesSharedMemory();
 

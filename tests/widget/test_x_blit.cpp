@@ -42,6 +42,7 @@ public:
         fl_rectf(0, 0, w(), h(), 1, 2, 3);
         fl_push_clip(clip.dstX, clip.dstY, clip.w, clip.h);
         tnBlitPicture(picture.data(), kPicW * 4, blit.srcX, blit.srcY, blit.w, blit.h, blit.dstX, blit.dstY);
+        tnBlitFinish();
         fl_pop_clip();
     }
     std::vector<uint8_t> picture;
