@@ -66,12 +66,20 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
         }));
     }
     // Laid out for the case (the options window does this after a change of scaling).
+    const int fullRequests = server->fullUpdateRequests();
+    const int requests = server->updateRequests();
     itm->vnc->setObjectVisible();
     const int remoteW = itm->vnc->remoteWidth, remoteH = itm->vnc->remoteHeight;
     const TNSize expected = c.scaling == 's' ? TNSize{remoteW, remoteH}
                                              : tnScaledViewerSize(remoteW, remoteH, app->scroller->w(), app->scroller->h());
     ASSERT_TRUE(waitFor([&] { return viewer->w() == expected.w && viewer->h() == expected.h; }, 3))
         << viewer->w() << "x" << viewer->h();
+    // Showing asks for a whole picture, which is drawn whole: it must be in before the mark
+    // is painted. The library asks for the next update once it has taken one, so a request
+    // beside the full one means the whole picture has arrived (slow under the sanitizers).
+    ASSERT_TRUE(waitFor([&] {
+        return server->fullUpdateRequests() > fullRequests && server->updateRequests() >= requests + 2;
+    }));
     waitFor([itm] { return itm->vnc->pendingMessages == 0; });
     tnTestPump(0.2);
     screen(0, 0, 1, 1); // everything pending drawn
