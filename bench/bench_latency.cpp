@@ -122,9 +122,9 @@ int main()
         VncObject::createVNCObject(itm);
     }
     const auto connectDeadline = Clock::now() + 20s;
-    while (Clock::now() < connectDeadline && !(hosts[0]->isConnected && hosts[1]->isConnected))
+    while (Clock::now() < connectDeadline && !(tnIsConnected(hosts[0]) && tnIsConnected(hosts[1])))
         Fl::wait(0.05);
-    if (!hosts[0]->isConnected || !hosts[1]->isConnected) {
+    if (!tnIsConnected(hosts[0]) || !tnIsConnected(hosts[1])) {
         printf("FAILED: the dripping servers did not connect\n");
         return 1;
     }
@@ -174,7 +174,7 @@ int main()
     printf("  latency median     %6.2f ms\n", percentile(latencies, 0.5));
     printf("  latency 99th pct   %6.2f ms\n", percentile(latencies, 0.99));
     printf("  latency max        %6.2f ms\n", percentile(latencies, 1.0));
-    printf("  both still connected: %s\n", hosts[0]->isConnected && hosts[1]->isConnected ? "yes" : "no");
+    printf("  both still connected: %s\n", tnIsConnected(hosts[0]) && tnIsConnected(hosts[1]) ? "yes" : "no");
     fflush(stdout);
     for (auto& peer : peers)
         peer->stop();

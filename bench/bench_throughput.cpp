@@ -53,6 +53,7 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "gui/front_end.h"
 #include "gui/main_window.h"
 #include "startup/startup.h"
 #include "viewer/vnc_viewer.h"
@@ -619,7 +620,7 @@ std::vector<HostItem*> benchHosts;
 bool allConnected()
 {
     for (HostItem* itm : benchHosts) {
-        if (!itm->isConnected || itm->icon != app->iconConnected)
+        if (!tnIsConnected(itm) || tnHostStatusImage(itm) != app->iconConnected)
             return false;
     }
     return true;
@@ -659,16 +660,16 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
     }
     if (layout == "full") {
         app->mainWin->resize(0, 0, kWidth, kHeight);
-        benchHosts[0]->vnc->setObjectVisible();
+        tnShowConnection(tnVncOf(benchHosts[0]));
         VncViewer::setFullScreen();
     } else if (layout == "scaled") {
         // A viewer area of 1000 x 562 beside the host list.
         app->mainWin->resize(0, 0, app->hostList->x() + app->hostList->w() + 3 + 1000, 562);
         tnResizeScroller();
-        benchHosts[0]->vnc->setObjectVisible();
+        tnShowConnection(tnVncOf(benchHosts[0]));
     }
     if (layout == "hidden")
-        VncObject::hideMainViewer();
+        tnHideShownConnection();
     Fl::check();
     const long connectedRss = residentKilobytes();
     long shownRss = connectedRss;
@@ -677,11 +678,11 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
         // frame buffer is zero, the server's pixel (1,1) is not).
         static HostItem* current = nullptr;
         for (HostItem* itm : benchHosts) {
-            VncObject::hideMainViewer();
-            itm->vnc->setObjectVisible();
+            tnHideShownConnection();
+            tnShowConnection(tnVncOf(itm));
             current = itm;
             pumpUntil([] {
-                VncObject* vnc = current->vnc;
+                VncObject* vnc = tnVncOf(current);
                 std::lock_guard<std::mutex> hold(vnc->pictureLock);
                 if (vnc->picture.pixels.size() < size_t(kWidth + 2) * 4)
                     return false;
@@ -689,7 +690,7 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
                 return p[0] != 0 || p[1] != 0 || p[2] != 0;
             }, 5);
         }
-        VncObject::hideMainViewer();
+        tnHideShownConnection();
         shownRss = residentKilobytes();
     }
     printf("READY %ld %ld %ld\n", startRss, connectedRss, shownRss);

@@ -153,7 +153,7 @@ void tnReportConnectionError(HostItem* itm, const std::string& text)
     if (!itm || text.empty())
         return;
     tnLogConnectionError(itm->name, itm->hostAddress, text);
-    itm->setLastError(text);
+    tnConnectionFor(itm).lastError = text;
     tnFrontEnd().lastErrorChanged(itm);
 }
 
@@ -296,7 +296,7 @@ void VncObject::parseErrorMessages(VncObject* vnc, const char* error)
         return;
     const TNHandshakeHost& host = vnc->handshakeHost;
     tnLogConnectionError(host.name, host.hostAddress, error);
-    vnc->itm->setLastError(tnErrorTextForHandshake(error, host.hostType, vnc->itm->sshReady));
+    vnc->setAttemptError(tnErrorTextForHandshake(error, host.hostType, vnc->sshReady));
 }
 
 void VncObject::reportHandshakeFailure(VncObject* vnc, const char* error, double seconds)
@@ -311,5 +311,5 @@ void VncObject::reportHandshakeFailure(VncObject* vnc, const char* error, double
         return;
     }
     tnLogConnectionError(host.name, host.hostAddress, reason);
-    vnc->itm->setLastError(reason);
+    vnc->setAttemptError(reason);
 }

@@ -5,24 +5,23 @@
 #include <string>
 #include <vector>
 
+#include "connection/front_end.h"
+
 class HostItem;
 class VncObject;
+struct TNConnection;
 
 // "'" + name + "' - " + host address: how log lines name a host.
 std::string tnConnectionLogSuffix(const HostItem* itm);
 
-// Every record that owns a connection object right now, also records whose line has
-// been deleted meanwhile, so that no object is left without an owner that releases it.
-std::vector<HostItem*>& tnItemsWithObjects();
-
-// Releases the record's connection object: hides it if shown and detaches it (`vnc`
+// Releases the host's attempt object: hides it if shown and detaches it (the record's `vnc`
 // becomes null); its reader is asked to stop, and the object, its client and buffers are
 // freed at once when its worker has ended, or as soon as it has (tnReleaseRetiredObjects).
-void tnReleaseVncObject(HostItem* itm);
+void tnReleaseVncObject(TNConnection& connection);
 // Frees the detached objects whose worker has ended (main thread).
 void tnReleaseRetiredObjects();
-// Waits up to `seconds` for every worker to end (shut-down); true when all have.
-bool tnWaitForWorkers(double seconds);
+// Sets the host's line icon (the record keeps it, the front end shows it).
+void tnSetIcon(TNConnection& connection, TNHostIcon icon);
 
 // ---- The reader (reader.cpp) ----
 // The worker's reading of the connection after a successful handshake, until it ends.
@@ -39,7 +38,7 @@ void tnReaderNewFrameBuffer(VncObject* vnc, int width, int height);
 void tnUncountActiveConnection(VncObject* vnc);
 
 // Hands an attempt that failed on the main thread to the result handler at once.
-void tnDeliverResultNow(HostItem* itm);
+void tnDeliverResultNow(VncObject* vnc);
 
 // libvncclient (0.9.14) refuses an empty VNC password without freeing the string that
 // handlePassword gave it; the handshake worker frees it once rfbInitClient has returned

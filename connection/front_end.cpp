@@ -17,7 +17,6 @@ public:
     VncObject* shownConnection() override { return nullptr; }
     void showConnection(VncObject*) override {}
     void hideShownConnection() override {}
-    bool fitsViewer(const VncObject*) override { return false; }
     void connectionEnding(VncObject*) override {}
     void frameUpdated(VncObject*) override {}
     void desktopResized(VncObject*) override {}

@@ -45,8 +45,6 @@ public:
     // picture; hides the shown one (and forgets it).
     virtual void showConnection(VncObject* vnc) = 0;
     virtual void hideShownConnection() = 0;
-    // Whether the shown picture fits the viewer area without scrolling.
-    virtual bool fitsViewer(const VncObject* vnc) = 0;
     // The connection is ending: the viewer leaves full screen and lets go of it if shown.
     virtual void connectionEnding(VncObject* vnc) = 0;
     // A frame buffer update of `vnc` is complete; its remote screen changed size.

@@ -347,7 +347,7 @@ void VncObject::stopReader()
 void VncObject::checkVNCMessages(VncObject* vnc)
 {
     HostItem* itm = vnc ? vnc->itm : nullptr;
-    if (!itm || itm->vnc != vnc)
+    if (!itm || tnVncOf(itm) != vnc)
         return;
     const unsigned messages = vnc->pendingMessages.exchange(0);
     if (messages == 0)
@@ -384,9 +384,9 @@ void VncObject::checkVNCMessages(VncObject* vnc)
             std::lock_guard<std::mutex> hold(vnc->messageLock);
             reason = vnc->endReason;
         }
-        if (itm->isConnected && !itm->hasDisconnectRequest)
+        if (tnIsConnected(itm))
             tnReportConnectionError(itm, reason);
-        vnc->endViewer();
+        tnEndConnection(itm, TNConnectionEvent::Broken);
     }
 }
 
@@ -394,10 +394,12 @@ void tnHandleReaderMessages(void*)
 {
     messagesQueued = false;
     // A copy: handling a message may end a connection.
-    const std::vector<HostItem*> items = tnItemsWithObjects();
-    for (HostItem* itm : items) {
-        if (itm->vnc)
-            VncObject::checkVNCMessages(itm->vnc);
+    std::vector<HostItem*> hosts;
+    for (const TNConnection* connection : tnConnections())
+        hosts.push_back(connection->host);
+    for (HostItem* itm : hosts) {
+        if (VncObject* vnc = tnVncOf(itm))
+            VncObject::checkVNCMessages(vnc);
     }
     tnReleaseRetiredObjects();
 }

@@ -30,12 +30,8 @@ using Clock = std::chrono::steady_clock;
 bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc)
 {
     tnDebugLog("tnCreateVNCObject - Host is SSH type");
-    auto fail = [itm](const std::string& error) {
-        itm->isConnecting = false;
-        itm->hasCouldntConnect = true;
-        itm->hasAborted = true;
-        itm->sshReady = false;
-        itm->setLastError(error);
+    auto fail = [vnc](const std::string& error) {
+        vnc->setAttemptError(error);
         return false;
     };
     // The key file must be a file that can be read; with no key ssh uses its agent and
@@ -81,16 +77,13 @@ bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc)
         tnMessageWindow("Error: " + refusal + " for " + tnConnectionLogSuffix(itm), "Tandrel");
         return false;
     }
-    itm->sshLocalPort = port;
-    itm->connectAddress = "127.0.0.1:" + std::to_string(port);
-    itm->sshReady = false;
+    vnc->handshakeHost.connectAddress = "127.0.0.1:" + std::to_string(port);
     vnc->sshTunnel = std::make_shared<TNSSHTunnel>(line, tnBuildSSHCheckLine(appOptions.sshCommand), port, itm->sshWait);
     return true;
 }
 
 bool tnCreateSSHConnection(VncObject* vnc)
 {
-    HostItem* itm = vnc->itm;
     const std::shared_ptr<TNSSHTunnel> tunnel = vnc->sshTunnel;
     const TNHandshakeHost& host = vnc->handshakeHost;
     const std::string suffix = "'" + host.name + "' - " + host.hostAddress;
@@ -111,9 +104,9 @@ bool tnCreateSSHConnection(VncObject* vnc)
                             "Check that the SSH client program is installed",
                             "Tandrel - FLTK");
             tnLogToFile("SSH command not working for connection " + suffix);
-            itm->setLastError("SSH command not working");
+            vnc->setAttemptError("SSH command not working");
         }
-        itm->sshReady = false;
+        vnc->sshReady = false;
         tunnel->close();
         return false;
     }
@@ -123,9 +116,9 @@ bool tnCreateSSHConnection(VncObject* vnc)
     if (!tunnel->start(&error)) {
         if (!tunnel->isClosed()) {
             tnLogToFile("SSH connection disconnected abnormally from " + suffix);
-            itm->setLastError("Could not start the SSH command: " + error);
+            vnc->setAttemptError("Could not start the SSH command: " + error);
         }
-        itm->sshReady = false;
+        vnc->sshReady = false;
         tunnel->close();
         return false;
     }
@@ -136,7 +129,7 @@ bool tnCreateSSHConnection(VncObject* vnc)
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     switch (outcome) {
     case TNSSHTunnel::Wait::Listening:
-        itm->sshReady = true;
+        vnc->sshReady = true;
         char took[64];
         snprintf(took, sizeof(took), "%.3f", seconds);
         tnDebugLog("tnCreateVNCObject - SSH tunnel listens on local port " + std::to_string(tunnel->localPort()) +
@@ -145,33 +138,32 @@ bool tnCreateSSHConnection(VncObject* vnc)
     case TNSSHTunnel::Wait::Exited:
         tnLogToFile("ERROR - SSH command ended with exit status " + std::to_string(status) +
                     " before its tunnel was up for " + suffix);
-        itm->setLastError("Unable to connect to host's SSH server");
+        vnc->setAttemptError("Unable to connect to host's SSH server");
         break;
     case TNSSHTunnel::Wait::TimedOut:
         tnLogToFile("ERROR - SSH tunnel not up after " + std::to_string(tunnel->waitSeconds()) + " seconds for " +
                     suffix);
-        itm->setLastError("Unable to connect to host's SSH server");
+        vnc->setAttemptError("Unable to connect to host's SSH server");
         break;
     case TNSSHTunnel::Wait::Closed:
         // The attempt was ended meanwhile: nothing is reported for it.
         break;
     }
-    itm->sshReady = false;
+    vnc->sshReady = false;
     tunnel->close();
     return false;
 }
 
-void tnCloseSSHConnection(HostItem* itm, VncObject* vnc)
+void tnCloseSSHConnection(VncObject* vnc)
 {
     if (!vnc || !vnc->sshTunnel)
         return;
-    if (itm)
-        itm->sshReady = false;
+    vnc->sshReady = false;
     // At shut-down the program exits right after this: the tunnel is ended before.
     if (engine.isShuttingDown) {
         vnc->sshTunnel->closeAndWait(1.0);
         return;
     }
-    if (!vnc->sshTunnel->close() && itm)
-        tnLogToFile("ERROR - Couldn't create SSH closer thread for " + tnConnectionLogSuffix(itm));
+    if (!vnc->sshTunnel->close() && vnc->itm)
+        tnLogToFile("ERROR - Couldn't create SSH closer thread for " + tnConnectionLogSuffix(vnc->itm));
 }

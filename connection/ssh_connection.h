@@ -8,12 +8,12 @@ class VncObject;
 
 // Main thread, when the attempt starts: checks the key file and the record, reserves a local
 // port and prepares the tunnel of `vnc` (nothing runs yet). False when the attempt must not
-// go on: the host's flags, last error, log line and message box are done.
+// go on: the attempt's error, log line and message box are done.
 bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc);
 // Handshake worker: checks the ssh command, starts the tunnel and waits until it listens.
-// True when the handshake may go on; otherwise the tunnel is closed and the host's last
+// True when the handshake may go on; otherwise the tunnel is closed and the attempt's
 // error and log line are done (nothing more when the attempt was ended meanwhile).
 bool tnCreateSSHConnection(VncObject* vnc);
 // Main thread, when the connection ends: closes the tunnel (at shut-down before returning,
 // otherwise on a closer thread).
-void tnCloseSSHConnection(HostItem* itm, VncObject* vnc);
+void tnCloseSSHConnection(VncObject* vnc);

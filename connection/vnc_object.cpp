@@ -47,24 +47,6 @@ std::vector<VncObject*>& tnRetiredObjects()
     return retired;
 }
 
-void tnSetIcon(HostItem* itm, TNHostIcon icon)
-{
-    tnFrontEnd().hostIconChanged(itm, icon);
-}
-
-// ---- SSH tunnels (connection/ssh_tunnel.cpp) ------------------------------------------
-// Prepares the tunnel of a type-'s' host's attempt; false when the attempt must not go on.
-bool tnStartSSHTunnel(HostItem* itm)
-{
-    return tnPrepareSSHTunnel(itm, itm->vnc);
-}
-
-void tnStopSSHTunnel(HostItem* itm)
-{
-    tnCloseSSHConnection(itm, itm->vnc);
-}
-// -------------------------------------------------------------------------------------
-
 void tnNothingToDo(void*) {}
 
 // Once: a wait nested in the shut-down's own work must not be woken over and over.
@@ -76,37 +58,17 @@ void tnWakeToShutDown(void*)
     }
 }
 
-// The worker's outcome when no handshake could be tried.
-void tnWorkerAborted(HostItem* itm)
-{
-    itm->isConnected = false;
-    itm->hasAborted = true;
-    itm->hasCouldntConnect = true;
-    itm->isConnecting = false;
-}
-
 // A failed handshake (or listen) with the system's error number `error`; `seconds` is how
 // long the handshake took, or negative when none was tried.
 void tnWorkerHandshakeFailed(VncObject* vnc, int error, double seconds = -1)
 {
-    HostItem* itm = vnc->itm;
     char text[256] = {0};
     const char* message = strerror_r(error, text, sizeof(text));
     if (seconds < 0)
         VncObject::parseErrorMessages(vnc, message);
     else
         VncObject::reportHandshakeFailure(vnc, message, seconds);
-    itm->isConnected = false;
-    itm->hasCouldntConnect = true;
-    itm->isConnecting = false;
-}
-
-void tnWorkerSucceeded(HostItem* itm)
-{
-    itm->isWaitingToShow = true;
-    itm->isClientInitialized = true;
-    itm->isConnected = true;
-    itm->isConnecting = false;
+    vnc->outcome = TNAttemptOutcome::Failed;
 }
 
 // Runs the library's handshake and records its outcome. A failed handshake has already
@@ -120,7 +82,7 @@ void tnHandshake(VncObject* vnc, int argc, char** argv)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
     if (initialised) {
-        tnWorkerSucceeded(vnc->itm);
+        vnc->outcome = TNAttemptOutcome::Succeeded;
     } else {
         vnc->isClientFreedByLibrary = true;
         tnWorkerHandshakeFailed(vnc, error, seconds);
@@ -131,20 +93,19 @@ void tnHandshake(VncObject* vnc, int argc, char** argv)
 // The wait polls a cancel flag every 0.2 seconds, so ending the line stops it.
 void tnListenAndHandshake(VncObject* vnc)
 {
-    HostItem* itm = vnc->itm;
     rfbClient* client = vnc->vncClient;
     int accepted = 0;
     while (!vnc->isListenCancelled && accepted == 0)
         accepted = listenForIncomingConnectionsNoFork(client, 200000);
     if (vnc->isListenCancelled) {
-        tnWorkerAborted(itm);
+        vnc->outcome = TNAttemptOutcome::NotTried;
         return;
     }
     if (accepted < 0) {
         // The port could not be opened: no server can ever arrive on this line.
         const int error = errno;
-        itm->hasAborted = true;
         tnWorkerHandshakeFailed(vnc, error);
+        vnc->outcome = TNAttemptOutcome::NotTried;
         return;
     }
     char* argv[] = {tnProgramName, nullptr};
@@ -153,18 +114,77 @@ void tnListenAndHandshake(VncObject* vnc)
 
 } // namespace
 
-std::vector<HostItem*>& tnItemsWithObjects()
+namespace {
+
+std::vector<TNConnection*>& tnConnectionList()
 {
-    static std::vector<HostItem*> items;
-    return items;
+    static std::vector<TNConnection*> connections;
+    return connections;
 }
 
-TNHandshakeHost tnHandshakeHostOf(const HostItem& itm)
+} // namespace
+
+TNConnection* tnConnectionOf(const HostItem* itm)
+{
+    for (TNConnection* connection : tnConnectionList()) {
+        if (connection->host == itm)
+            return connection;
+    }
+    return nullptr;
+}
+
+TNConnection& tnConnectionFor(HostItem* itm)
+{
+    if (TNConnection* connection = tnConnectionOf(itm))
+        return *connection;
+    auto* connection = new TNConnection();
+    connection->host = itm;
+    tnConnectionList().push_back(connection);
+    return *connection;
+}
+
+const std::vector<TNConnection*>& tnConnections()
+{
+    return tnConnectionList();
+}
+
+TNConnectionState tnStateOf(const HostItem* itm)
+{
+    const TNConnection* connection = tnConnectionOf(itm);
+    return connection ? connection->state : TNConnectionState::Idle;
+}
+
+VncObject* tnVncOf(const HostItem* itm)
+{
+    const TNConnection* connection = tnConnectionOf(itm);
+    return connection ? connection->vnc : nullptr;
+}
+
+std::string tnLastErrorOf(const HostItem* itm)
+{
+    const TNConnection* connection = tnConnectionOf(itm);
+    return connection ? connection->lastError : std::string();
+}
+
+bool tnNeedsRelease(const HostItem* itm)
+{
+    const TNConnection* connection = tnConnectionOf(itm);
+    return connection && connection->vnc && !tnResultOwed(connection->state) &&
+           connection->state != TNConnectionState::Connected;
+}
+
+void tnSetIcon(TNConnection& connection, TNHostIcon icon)
+{
+    connection.icon = icon;
+    tnFrontEnd().hostIconChanged(connection.host, icon);
+}
+
+TNHandshakeHost tnHandshakeHostOf(const HostItem& itm, const std::string& connectAddress)
 {
     TNHandshakeHost host;
     host.name = itm.name;
     host.hostAddress = itm.hostAddress;
-    host.connectAddress = itm.connectAddress;
+    host.connectAddress = connectAddress;
     host.vncPassword = itm.vncPassword;
     host.vncLoginUser = itm.vncLoginUser;
     host.vncLoginPassword = itm.vncLoginPassword;
@@ -186,17 +206,15 @@ void tnUncountActiveConnection(VncObject* vnc)
         engine.activeConnectionCount--;
 }
 
-void tnReleaseVncObject(HostItem* itm)
+void tnReleaseVncObject(TNConnection& connection)
 {
-    VncObject* vnc = itm ? itm->vnc : nullptr;
+    VncObject* vnc = connection.vnc;
     if (!vnc)
         return;
     if (tnFrontEnd().shownConnection() == vnc)
         tnFrontEnd().hideShownConnection();
     tnUncountActiveConnection(vnc);
-    auto& items = tnItemsWithObjects();
-    items.erase(std::remove(items.begin(), items.end(), itm), items.end());
-    itm->vnc = nullptr;
+    connection.vnc = nullptr;
     vnc->stopReader();
     // A reader ends within moments of being stopped; one that does not (a handshake still
     // running) is freed later, never waited for.
@@ -226,8 +244,8 @@ bool tnWaitForWorkers(double seconds)
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
         bool alive = false;
-        for (const HostItem* itm : tnItemsWithObjects())
-            alive = alive || (itm->vnc && itm->vnc->workerAlive);
+        for (const TNConnection* connection : tnConnections())
+            alive = alive || (connection->vnc && connection->vnc->workerAlive);
         for (const VncObject* vnc : tnRetiredObjects())
             alive = alive || vnc->workerAlive;
         if (!alive)
@@ -238,11 +256,10 @@ bool tnWaitForWorkers(double seconds)
     }
 }
 
-void tnDeliverResultNow(HostItem* itm)
+void tnDeliverResultNow(VncObject* vnc)
 {
-    // The handler takes a result only while one is owed.
-    itm->isWorkerRunning = true;
-    tnHandleThreadConnection(itm);
+    vnc->outcome = TNAttemptOutcome::NotTried;
+    tnHandleThreadConnection(vnc);
 }
 
 VncObject::~VncObject()
@@ -309,9 +326,10 @@ static rfbBool tnMallocFrameBuffer(rfbClient* client)
 
 void VncObject::createVNCObject(HostItem* itm)
 {
-    // A host whose earlier worker still runs (an ended attempt that has not returned yet)
-    // is refused like a connecting one.
-    if (!itm || itm->isConnected || itm->isConnecting || itm->isWorkerRunning) {
+    if (!itm)
+        return;
+    const TNTransition start = tnConnectionTransition(tnStateOf(itm), TNConnectionEvent::Start);
+    if (start.effects & tnRefuse) {
         tnBeep();
         tnMessageWindow("Error: Could not create VNC connection", "Tandrel - FLTK");
         return;
@@ -326,16 +344,15 @@ void VncObject::createVNCObject(HostItem* itm)
     }
 
     // Whatever object the last attempt left behind is of no use any more.
-    itm->needsCleanup = false;
-    tnReleaseVncObject(itm);
-    itm->isAbandoned = false;
+    TNConnection& connection = tnConnectionFor(itm);
+    tnReleaseVncObject(connection);
 
     VncObject* vnc = new VncObject();
     vnc->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     rfbClient* client = rfbGetClient(8, 3, 4);
     vnc->vncClient = client;
-    itm->vnc = vnc;
-    tnItemsWithObjects().push_back(itm);
+    vnc->itm = itm;
+    connection.vnc = vnc;
     // The library's log hooks are process-wide; set them only while they differ, so no
     // running handshake ever sees them being written.
     if (rfbClientLog != libVncLogging)
@@ -363,16 +380,9 @@ void VncObject::createVNCObject(HostItem* itm)
     // A server that stops in the middle of a message would otherwise block the reader forever.
     client->readTimeout = tnHandshakeReadTimeoutSeconds;
     client->programName = tnProgramName;
-    vnc->itm = itm;
 
-    itm->isConnecting = true;
-    itm->isClientInitialized = false;
-    itm->isConnected = false;
-    itm->isWaitingToShow = false;
-    itm->hasCouldntConnect = false;
-    itm->hasAborted = false;
-    itm->hasDisconnectRequest = false;
-    itm->setLastError("");
+    connection.state = start.next;
+    connection.lastError.clear();
     tnFrontEnd().lastErrorChanged(itm);
 
     rfbClientSetClientData(client, tnLibVncTag, vnc);
@@ -388,33 +398,28 @@ void VncObject::createVNCObject(HostItem* itm)
         client->listenAddress = vnc->listenAddressCopy;
     }
 
-    itm->connectAddress = itm->hostAddress + ":" + itm->vncPort;
     engine.pendingConnectionCount++;
     tnLogToFile("Attempting to connect to " + tnConnectionLogSuffix(itm));
-    tnSetIcon(itm, TNHostIcon::Connecting);
+    tnSetIcon(connection, TNHostIcon::Connecting);
 
-    if (itm->hostType == 's' && !tnStartSSHTunnel(itm)) {
-        tnDeliverResultNow(itm);
+    // From here on the worker reads its own copy of the host; the host stays editable.
+    vnc->handshakeHost = tnHandshakeHostOf(*itm, itm->hostAddress + ":" + itm->vncPort);
+    if (itm->hostType == 's' && !tnPrepareSSHTunnel(itm, vnc)) {
+        tnDeliverResultNow(vnc);
         return;
     }
 
-    tnDebugLog("tnCreateVNCObject - Creating and running itm->threadRFB");
-    // From here on the worker reads its own copy of the host; the host stays editable.
-    vnc->handshakeHost = tnHandshakeHostOf(*itm);
+    tnDebugLog("tnCreateVNCObject - Creating and running the handshake worker");
     // The toolkit makes the lock of its awake queue at the queue's first use, unguarded: that
     // first use is here, on the main thread, and not two workers handing in results at once.
     static const bool awakeQueueMade = (Fl::awake(tnNothingToDo, nullptr), true);
     (void)awakeQueueMade;
-    itm->isWorkerRunning = true;
     vnc->workerAlive = true;
-    if (pthread_create(&itm->threadRFB, nullptr, initVNCConnection, itm) != 0) {
-        itm->isWorkerRunning = false;
+    pthread_t worker;
+    if (pthread_create(&worker, nullptr, initVNCConnection, vnc) != 0) {
         vnc->workerAlive = false;
         tnLogToFile("ERROR - Couldn't create RFB thread for " + tnConnectionLogSuffix(itm));
-        itm->isConnecting = false;
-        itm->hasCouldntConnect = true;
-        itm->hasAborted = true;
-        tnDeliverResultNow(itm);
+        tnDeliverResultNow(vnc);
         return;
     }
     tnCountedObjects().insert(vnc);
@@ -428,15 +433,11 @@ void* VncObject::initVNCConnection(void* data)
     Fl::lock();
     Fl::unlock();
 
-    auto* itm = static_cast<HostItem*>(data);
-    if (!itm)
-        return nullptr;
-    // The main thread leaves `vnc` and its client alone until this worker's result is handled.
-    // Of the host only the result flags (atomics) and its last error (locked) are touched
-    // here; everything read of it comes from the copy in the object.
-    VncObject* vnc = itm->vnc;
-    if (!vnc || !vnc->vncClient) {
-        tnWorkerAborted(itm);
+    // The main thread leaves the object and its client alone until this worker's result is
+    // handled; nothing of the host is touched here, only the copy in the object.
+    auto* vnc = static_cast<VncObject*>(data);
+    if (!vnc->vncClient) {
+        vnc->outcome = TNAttemptOutcome::NotTried;
     } else if (vnc->handshakeHost.isListener) {
         tnListenAndHandshake(vnc);
     } else if (vnc->handshakeHost.hostType == 's') {
@@ -450,7 +451,7 @@ void* VncObject::initVNCConnection(void* data)
             char* argv[] = {tnProgramName, nullptr};
             tnHandshake(vnc, 1, argv);
         } else {
-            tnWorkerAborted(itm);
+            vnc->outcome = TNAttemptOutcome::NotTried;
         }
     } else if (vnc->handshakeHost.connectAddress.size() > 6) {
         char* address = strdup(vnc->handshakeHost.connectAddress.c_str());
@@ -458,84 +459,65 @@ void* VncObject::initVNCConnection(void* data)
         tnHandshake(vnc, 2, argv);
         free(address);
     } else {
-        tnWorkerAborted(itm);
+        vnc->outcome = TNAttemptOutcome::NotTried;
     }
-    const bool connected = vnc && itm->isWaitingToShow;
+    const bool connected = vnc->outcome == TNAttemptOutcome::Succeeded;
     // A listening line takes the name of the server that reached it.
     if (connected && vnc->handshakeHost.isListener && vnc->vncClient->desktopName)
         vnc->desktopName = vnc->vncClient->desktopName;
     // The result handler is owed this message: the watcher cannot find a lost one.
-    while (Fl::awake(tnHandleThreadConnection, itm) != 0)
+    while (Fl::awake(tnHandleThreadConnection, vnc) != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     // The worker goes on as the connection's reader until the connection ends.
     if (connected && !vnc->stopReading)
         tnRunReader(vnc);
-    if (vnc)
-        vnc->workerAlive = false;
+    vnc->workerAlive = false;
     return nullptr;
 }
 
-void VncObject::endViewer()
+void tnEndConnection(HostItem* itm, TNConnectionEvent event)
 {
-    HostItem* host = itm;
-    if (!host || !host->vnc)
+    TNConnection* connection = tnConnectionOf(itm);
+    if (!connection || !connection->vnc)
         return;
-    // Already ended while its handshake ran; the worker's result releases it.
-    if (host->isAbandoned)
+    const TNTransition end = tnConnectionTransition(connection->state, event);
+    // Nothing runs (or it was ended already while its handshake ran).
+    if (!(end.effects & tnStopWorker))
         return;
-    tnFrontEnd().connectionEnding(this);
-    stopReader();
-
-    const bool wasConnected = host->isConnected;
-    const bool wasConnecting = host->isConnecting;
-    if (wasConnected && !host->hasDisconnectRequest) {
-        tnSetIcon(host, TNHostIcon::DisconnectedError);
-        tnLogToFile("Unexpectedly disconnected from " + tnConnectionLogSuffix(host));
-    } else if ((wasConnected || wasConnecting) && host->hasDisconnectRequest) {
-        tnSetIcon(host, TNHostIcon::Disconnected);
+    VncObject* vnc = connection->vnc;
+    tnFrontEnd().connectionEnding(vnc);
+    vnc->stopReader();
+    if (end.effects & tnIconDisconnectedError) {
+        tnSetIcon(*connection, TNHostIcon::DisconnectedError);
+        tnLogToFile("Unexpectedly disconnected from " + tnConnectionLogSuffix(itm));
+    } else if (end.effects & tnIconDisconnected) {
+        tnSetIcon(*connection, TNHostIcon::Disconnected);
         if (engine.isShuttingDown)
-            tnLogToFile("Automatically disconnecting.  Program is shutting down " + tnConnectionLogSuffix(host));
+            tnLogToFile("Automatically disconnecting.  Program is shutting down " + tnConnectionLogSuffix(itm));
         else
-            tnLogToFile("Manually disconnected from " + tnConnectionLogSuffix(host));
+            tnLogToFile("Manually disconnected from " + tnConnectionLogSuffix(itm));
     }
-    tnUncountActiveConnection(this);
-    host->isConnected = false;
-    host->hasDisconnectRequest = false;
-    if (host->hostType == 's' || sshTunnel)
-        tnStopSSHTunnel(host);
-    if (host->isWorkerRunning) {
-        // The handshake (or the wait of a listening line) is still running or its result
-        // is still queued: the result handler releases the object instead of showing it.
-        host->isAbandoned = true;
-        if (host->isListener)
-            isListenCancelled = true;
-    } else if (vncClient && !isClientFreedByLibrary && !wasConnecting) {
-        host->needsCleanup = true;
-    }
-    host->isConnecting = false;
+    tnUncountActiveConnection(vnc);
+    connection->state = end.next;
+    if (itm->hostType == 's' || vnc->sshTunnel)
+        tnCloseSSHConnection(vnc);
+    // The handshake (or the wait of a listening line) is still running or its result is
+    // still queued: the result handler releases the object instead of showing it.
+    if (end.next == TNConnectionState::Abandoned && itm->isListener)
+        vnc->isListenCancelled = true;
 }
 
-void VncObject::endAllViewers()
+void tnEndAllConnections()
 {
-    for (HostItem* itm : tnFrontEnd().listedHosts()) {
-        if (!itm->vnc)
-            continue;
-        if (itm->isConnected || itm->isConnecting || itm->isWaitingToShow) {
-            itm->hasDisconnectRequest = true;
-            itm->vnc->endViewer();
-        }
-    }
+    for (HostItem* itm : tnFrontEnd().listedHosts())
+        tnDisconnect(itm);
 }
 
-void VncObject::cleanupVNCObject(HostItem* itm)
+void tnReleaseEndedAttempt(HostItem* itm)
 {
-    if (!itm)
-        return;
     // A worker still uses the object; its result handler releases it.
-    if (itm->isWorkerRunning)
-        return;
-    itm->needsCleanup = false;
-    tnReleaseVncObject(itm);
+    if (TNConnection* connection = tnConnectionOf(itm); connection && !tnResultOwed(connection->state))
+        tnReleaseVncObject(*connection);
 }
 
 void VncObject::masterMessageLoop()
@@ -548,22 +530,6 @@ void VncObject::masterMessageLoop()
     while (!engine.isShuttingDown)
         Fl::wait();
     Fl::remove_check(tnWakeToShutDown);
-}
-
-// The viewer's part of the connection, handed to the front end.
-void VncObject::setObjectVisible()
-{
-    tnFrontEnd().showConnection(this);
-}
-
-void VncObject::hideMainViewer()
-{
-    tnFrontEnd().hideShownConnection();
-}
-
-bool VncObject::fitsScroller() const
-{
-    return tnFrontEnd().fitsViewer(this);
 }
 
 void VncObject::createVNCListener()

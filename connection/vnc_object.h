@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "connection/connection_state.h"
+#include "connection/front_end.h"
 #include "connection/input_queue.h"
 
 class HostItem;
@@ -53,8 +55,8 @@ struct TNHandshakeHost {
     int readTimeout = 0;          // seconds a message may stall once connected
 };
 
-// The copy of `itm` for an attempt that starts now (main thread).
-TNHandshakeHost tnHandshakeHostOf(const HostItem& itm);
+// The copy of `itm` for an attempt that starts now, reaching `connectAddress` (main thread).
+TNHandshakeHost tnHandshakeHostOf(const HostItem& itm, const std::string& connectAddress);
 
 // The engine's counters and its shut-down switch (main thread).
 struct TNEngineState {
@@ -112,10 +114,19 @@ enum TNReaderMessage : unsigned {
     tnEnded = 16,        // the connection broke; endReason says why
 };
 
+// How a handshake worker's attempt came out: written by the worker before it hands its
+// result to the main thread, which alone turns it into a change of the host's state.
+enum class TNAttemptOutcome { Pending, Succeeded, Failed, NotTried };
+
+// One attempt of one host: the library client, its worker and what the worker owns. The
+// host's state lives in its TNConnection; the attempt is released when it has ended.
 class VncObject {
 public:
     rfbClient* vncClient = nullptr;
     HostItem* itm = nullptr;
+    std::atomic<TNAttemptOutcome> outcome{TNAttemptOutcome::Pending};
+    // The tunnel of a type-'s' attempt listens (written by the worker, cleared when it closes).
+    std::atomic<bool> sshReady{false};
     bool isVisible = false;
     Fl_RGB_Image* cursorImage = nullptr;
     int cursorHotX = 0;
@@ -139,6 +150,18 @@ public:
     // window's thread reads them only once the handshake's result has come.
     std::vector<std::string> libraryMessages;
     std::string refusal;
+    // The error the worker found for its attempt; the main thread copies it into the host's
+    // last error when the result is handled.
+    void setAttemptError(const std::string& text)
+    {
+        std::lock_guard<std::mutex> hold(messageLock);
+        attemptError = text;
+    }
+    std::string takeAttemptError()
+    {
+        std::lock_guard<std::mutex> hold(messageLock);
+        return std::move(attemptError);
+    }
     // The host as it was when the attempt started; the worker reads only this of it.
     TNHandshakeHost handshakeHost;
     // The SSH tunnel of a type-'s' host's attempt (connection/ssh_tunnel.h), or null.
@@ -167,6 +190,7 @@ public:
     TNCursorShape receivedCursor;
     std::string receivedCutText;
     std::string endReason;
+    std::string attemptError;
     // Rectangles of the update being received (reader only): x, y, w, h each.
     std::vector<int> updateRects;
     // The server's desktop name for a listening line, set by the worker before its result
@@ -194,19 +218,10 @@ public:
 
     static void createVNCObject(HostItem* itm);
     static void createVNCListener();
-    static void* initVNCConnection(void* itm);
-    void endViewer();
-    static void endAllViewers();
-    static void cleanupVNCObject(HostItem* itm);
+    static void* initVNCConnection(void* vnc);
     static void masterMessageLoop();
     // Handles what `vnc`'s reader has told the window's thread.
     static void checkVNCMessages(VncObject* vnc);
-
-    // The viewer's side, handed to the front end: show this connection, hide the shown
-    // one, does this picture fit the viewer area.
-    void setObjectVisible();
-    static void hideMainViewer();
-    bool fitsScroller() const;
 
     // Library hooks.
     static char* handlePassword(rfbClient* client);
@@ -251,6 +266,48 @@ private:
     VncObject* previous;
 };
 
+// What the engine keeps of one host from its first attempt on (main thread only): the
+// connection's state, its current attempt, the icon its line shows and its last error.
+struct TNConnection {
+    HostItem* host = nullptr;
+    TNConnectionState state = TNConnectionState::Idle;
+    // The current attempt, or the ended one until it is released (owned).
+    VncObject* vnc = nullptr;
+    TNHostIcon icon = TNHostIcon::Disconnected;
+    std::string lastError;
+};
+
+// The host's record, or null before its first attempt.
+TNConnection* tnConnectionOf(const HostItem* itm);
+// The host's record, made when it has none.
+TNConnection& tnConnectionFor(HostItem* itm);
+// Every record, oldest first.
+const std::vector<TNConnection*>& tnConnections();
+// Shorthands: Idle, null and "" for a host without a record.
+TNConnectionState tnStateOf(const HostItem* itm);
+VncObject* tnVncOf(const HostItem* itm);
+std::string tnLastErrorOf(const HostItem* itm);
+// The host has an ended or failed attempt that nothing waits for any more.
+bool tnNeedsRelease(const HostItem* itm);
+inline bool tnIsConnected(const HostItem* itm)
+{
+    return tnStateOf(itm) == TNConnectionState::Connected;
+}
+
+// Ends the host's connection, its handshake or a listening line's wait: asked for by the
+// user (Disconnect) or because it broke (Broken). See tnConnectionTransition.
+void tnEndConnection(HostItem* itm, TNConnectionEvent event);
+inline void tnDisconnect(HostItem* itm)
+{
+    tnEndConnection(itm, TNConnectionEvent::Disconnect);
+}
+// Shut-down: every listed host's connection is ended as a manual disconnect.
+void tnEndAllConnections();
+// Releases an ended or failed attempt of the host (nothing while a worker is owed a result).
+void tnReleaseEndedAttempt(HostItem* itm);
+// Waits up to `seconds` for every worker to end (shut-down); true when all have.
+bool tnWaitForWorkers(double seconds);
+
 // Sets the host's last error to `text`, writes the "[Error]" line to the log and shows the
 // text in the quick-info panel when the host's line is selected (main thread).
 void tnReportConnectionError(HostItem* itm, const std::string& text);
@@ -264,5 +321,5 @@ void tnHandleReaderMessages(void*);
 
 // Connection results and the one-second watcher.
 void tnConnectionWatcher(void*);
-void tnHandleThreadConnection(void* item);
+void tnHandleThreadConnection(void* vnc);
 bool tnThereAreConnectedItems();

@@ -14,39 +14,24 @@
 
 namespace {
 
-// A result whose connection was ended meanwhile, or whose line was deleted: nothing is
-// shown, the object goes at once.
-void tnReleaseUnwantedResult(HostItem* itm)
+void tnHandleSuccess(TNConnection& connection, VncObject* vnc)
 {
-    tnDebugLog("tnConnectionWatcher - itm was ended during its handshake, releasing it");
-    engine.pendingConnectionCount--;
-    itm->isAbandoned = false;
-    itm->isWaitingToShow = false;
-    itm->isConnected = false;
-    itm->isConnecting = false;
-    itm->needsCleanup = false;
-    tnReleaseVncObject(itm);
-}
-
-void tnHandleSuccess(HostItem* itm, VncObject* vnc)
-{
+    HostItem* itm = connection.host;
     TNFrontEnd& frontEnd = tnFrontEnd();
-    tnDebugLog("tnConnectionWatcher - itm changing from 'isWaitingToShow' to 'isConnected'");
-    itm->isWaitingToShow = false;
-    engine.pendingConnectionCount--;
+    tnDebugLog("tnConnectionWatcher - the handshake succeeded, showing the connection");
     {
         std::lock_guard<std::mutex> hold(vnc->pictureLock);
         vnc->remoteWidth = vnc->picture.width;
         vnc->remoteHeight = vnc->picture.height;
     }
-    frontEnd.hostIconChanged(itm, TNHostIcon::Connected);
+    tnSetIcon(connection, TNHostIcon::Connected);
     itm->lastConnectedTime = tnMakeTimeStamp(false);
     frontEnd.hostConnected(itm);
     tnLogToFile("Connected to " + tnConnectionLogSuffix(itm));
 
     if (frontEnd.isSelected(itm) && !itm->isListener) {
         tnDebugLog("tnConnectionWatcher - Showing viewer because it's selected");
-        vnc->setObjectVisible();
+        frontEnd.showConnection(vnc);
     }
     if (!itm->isListener)
         return;
@@ -61,45 +46,37 @@ void tnHandleSuccess(HostItem* itm, VncObject* vnc)
                         "Tandrel");
 }
 
-void tnHandleFailure(HostItem* itm, VncObject* vnc)
+void tnHandleFailure(TNConnection& connection, VncObject* vnc)
 {
-    tnDebugLog("tnConnectionWatcher - itm changing from 'hasCouldntConnect' to 'isConnected = false'");
-    itm->isConnected = false;
-    engine.pendingConnectionCount--;
-    // A failed attempt never gets to endViewer, which would otherwise stop counting it.
-    tnUncountActiveConnection(vnc);
-    const std::string error = itm->lastError();
+    HostItem* itm = connection.host;
+    tnDebugLog("tnConnectionWatcher - the attempt failed");
+    const std::string& error = connection.lastError;
     if (!error.empty()) {
-        tnFrontEnd().hostIconChanged(itm, TNHostIcon::DisconnectedBigError);
+        tnSetIcon(connection, TNHostIcon::DisconnectedBigError);
         tnFrontEnd().lastErrorChanged(itm);
     } else {
-        tnFrontEnd().hostIconChanged(itm, TNHostIcon::NoConnect);
+        tnSetIcon(connection, TNHostIcon::NoConnect);
     }
-
-    if (itm->isListener) {
-        if (itm->hasAborted) {
-            // The port could not be opened. Starting over would fail the same way at once,
-            // so the line stays with its error; the object goes, so Listen works again.
-            tnLogToFile("ERROR - Could not listen for reverse VNC connections on port " +
-                        std::to_string(tnListenPort) + ": " + error);
-            itm->needsCleanup = false;
-            tnReleaseVncObject(itm);
-            return;
-        }
-        const std::string message =
-            tnMakeTimeStamp(true) + " - Tandrel-FLTK - Error: Incoming reverse VNC connection failed.  Attempting to recover";
-        tnLogToFile(message);
-        if (!appOptions.logToFile) {
-            fputs((message + "\n").c_str(), stdout);
-            fflush(stdout);
-        }
-        tnFrontEnd().removeLine(itm);
-        itm->needsCleanup = false;
-        tnReleaseVncObject(itm);
-        VncObject::createVNCListener();
+    if (!itm->isListener)
+        return;
+    if (vnc->outcome == TNAttemptOutcome::NotTried) {
+        // The port could not be opened. Starting over would fail the same way at once,
+        // so the line stays with its error; the object goes, so Listen works again.
+        tnLogToFile("ERROR - Could not listen for reverse VNC connections on port " + std::to_string(tnListenPort) +
+                    ": " + error);
+        tnReleaseVncObject(connection);
         return;
     }
-    itm->needsCleanup = true;
+    const std::string message =
+        tnMakeTimeStamp(true) + " - Tandrel-FLTK - Error: Incoming reverse VNC connection failed.  Attempting to recover";
+    tnLogToFile(message);
+    if (!appOptions.logToFile) {
+        fputs((message + "\n").c_str(), stdout);
+        fflush(stdout);
+    }
+    tnFrontEnd().removeLine(itm);
+    tnReleaseVncObject(connection);
+    VncObject::createVNCListener();
 }
 
 } // namespace
@@ -107,7 +84,7 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
 bool tnThereAreConnectedItems()
 {
     for (const HostItem* itm : tnFrontEnd().listedHosts()) {
-        if (itm->isConnected)
+        if (tnIsConnected(itm))
             return true;
     }
     return false;
@@ -115,29 +92,40 @@ bool tnThereAreConnectedItems()
 
 void tnHandleThreadConnection(void* data)
 {
-    auto* itm = static_cast<HostItem*>(data);
-    if (!itm)
+    auto* vnc = static_cast<VncObject*>(data);
+    // The object stays while its result is owed, so it is valid here; a result that has
+    // been handled already finds its host in another state and changes nothing.
+    TNConnection* connection = vnc ? tnConnectionOf(vnc->itm) : nullptr;
+    if (!connection || connection->vnc != vnc || !tnResultOwed(connection->state))
         return;
-    const bool succeeded = itm->isWaitingToShow;
-    const bool failed = itm->hasCouldntConnect;
-    // No outcome yet (the SSH code may call in while a tunnel closes), or one that has been
-    // handled already: nothing to do, and no counter changes twice.
-    if (!succeeded && !failed)
+    const TNAttemptOutcome outcome = vnc->outcome;
+    if (outcome == TNAttemptOutcome::Pending)
         return;
-    if (!itm->isWorkerRunning.exchange(false))
-        return;
-    VncObject* vnc = itm->vnc;
-    if (vnc && vnc->isClientFreedByLibrary)
+    if (vnc->isClientFreedByLibrary)
         vnc->vncClient = nullptr;
-
-    if (!vnc || itm->isAbandoned || !tnFrontEnd().isListed(itm)) {
-        tnReleaseUnwantedResult(itm);
-        return;
+    const std::string error = vnc->takeAttemptError();
+    if (!error.empty())
+        connection->lastError = error;
+    // A result whose line was deleted meanwhile counts as ended during its handshake.
+    if (!tnFrontEnd().isListed(connection->host))
+        connection->state = TNConnectionState::Abandoned;
+    const TNTransition result = tnConnectionTransition(connection->state, outcome == TNAttemptOutcome::Succeeded
+                                                                               ? TNConnectionEvent::HandshakeSucceeded
+                                                                               : TNConnectionEvent::HandshakeFailed);
+    connection->state = result.next;
+    if (result.effects & tnResultHandled)
+        engine.pendingConnectionCount--;
+    // A failed attempt never ends through tnEndConnection, which would otherwise stop counting it.
+    if (result.effects & tnUncount)
+        tnUncountActiveConnection(vnc);
+    if (result.effects & tnReleaseAttempt) {
+        tnDebugLog("tnConnectionWatcher - the attempt was ended during its handshake, releasing it");
+        tnReleaseVncObject(*connection);
     }
-    if (succeeded)
-        tnHandleSuccess(itm, vnc);
-    else
-        tnHandleFailure(itm, vnc);
+    if (result.effects & tnShowConnected)
+        tnHandleSuccess(*connection, vnc);
+    if (result.effects & tnShowFailure)
+        tnHandleFailure(*connection, vnc);
 }
 
 void tnConnectionWatcher(void*)
@@ -147,28 +135,27 @@ void tnConnectionWatcher(void*)
     if (engine.pendingConnectionCount > 0) {
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
         for (HostItem* itm : tnFrontEnd().listedHosts()) {
-            if (itm->vnc) {
-                // The type the attempt started with: a saved change applies at the next one.
-                if (itm->isConnected && itm->vnc->handshakeHost.hostType == 's' && !itm->sshReady) {
-                    // pendingConnectionCount stays: this attempt's result has been counted
-                    // off already (or, still queued, will be when the handler drops it), so
-                    // taking one off here would leave other attempts uncounted.
-                    tnDebugLog("tnConnectionWatcher - SSH problem during connection, ending");
-                    itm->vnc->endViewer();
-                }
-                if (itm->needsCleanup)
-                    VncObject::cleanupVNCObject(itm);
+            VncObject* vnc = tnVncOf(itm);
+            if (!vnc)
+                continue;
+            // The type the attempt started with: a saved change applies at the next one.
+            if (tnIsConnected(itm) && vnc->handshakeHost.hostType == 's' &&
+                !vnc->sshReady) {
+                tnDebugLog("tnConnectionWatcher - SSH problem during connection, ending");
+                tnEndConnection(itm, TNConnectionEvent::Broken);
             }
+            if (tnNeedsRelease(itm))
+                tnReleaseEndedAttempt(itm);
         }
     }
     // Ended connections whose line has been deleted are released on every pass: no walk
     // of the list would ever find them again.
     std::vector<HostItem*> detached;
-    for (HostItem* itm : tnItemsWithObjects()) {
-        if (itm->needsCleanup && !tnFrontEnd().isListed(itm))
-            detached.push_back(itm);
+    for (const TNConnection* connection : tnConnections()) {
+        if (tnNeedsRelease(connection->host) && !tnFrontEnd().isListed(connection->host))
+            detached.push_back(connection->host);
     }
     for (HostItem* itm : detached)
-        VncObject::cleanupVNCObject(itm);
+        tnReleaseEndedAttempt(itm);
     Fl::repeat_timeout(1.0, tnConnectionWatcher);
 }

@@ -124,7 +124,6 @@ void tnSwitchIconSet()
         HostItem* itm = tnItemFromLine(line);
         if (!itm)
             continue;
-        itm->icon = counterpart(itm->icon);
         list->icon(line, counterpart(list->icon(line)));
     }
     list->redraw();

@@ -288,8 +288,9 @@ void tnSaveItemOptions(HostItem* itm)
     // Connection values are copied when an attempt starts, so they apply at the next one;
     // how the picture is laid out applies now.
     VncViewer* viewer = app->vncViewer;
-    if (itm->isListener && itm->vnc && itm->isConnected && (!viewer || viewer->vnc != itm->vnc)) {
-        itm->vnc->setObjectVisible();
+    VncObject* vnc = tnVncOf(itm);
+    if (itm->isListener && vnc && tnIsConnected(itm) && (!viewer || viewer->vnc != vnc)) {
+        tnShowConnection(vnc);
     } else if (viewer && viewer->vnc && viewer->vnc->itm == itm) {
         tnLayOutViewer();
         viewer->redraw();
@@ -326,7 +327,6 @@ void tnShowItemOptions(HostItem* itm)
         itm->showRemoteCursor = true;
         itm->compressLevel = 5;
         itm->qualityLevel = 5;
-        itm->vnc = nullptr;
         newHost = itm;
     }
 

@@ -40,12 +40,11 @@ public:
 
     void addListeningLine(HostItem* itm) override
     {
-        itm->icon = app ? app->iconDisconnected : nullptr;
         if (!app || !app->hostList)
             return;
         app->hostList->add(tnHostLineText(itm).c_str(), itm);
         const int last = app->hostList->size();
-        app->hostList->icon(last, itm->icon);
+        app->hostList->icon(last, app->iconDisconnected);
         app->hostList->bottomline(last);
         app->hostList->redraw();
     }
@@ -62,9 +61,8 @@ public:
     {
         if (!app)
             return;
-        itm->icon = iconFor(icon);
         if (const uint16_t line = tnItemNumFromItm(itm)) {
-            app->hostList->icon(line, itm->icon);
+            app->hostList->icon(line, tnStatusIcon(icon));
             app->hostList->redraw();
         }
     }
@@ -86,13 +84,12 @@ public:
     void lastErrorChanged(HostItem* itm) override
     {
         if (app && app->quickInfoLastError && isSelected(itm))
-            app->quickInfoLastError->value(itm->lastError().c_str());
+            app->quickInfoLastError->value(tnLastErrorOf(itm).c_str());
     }
 
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }
     void showConnection(VncObject* vnc) override { tnShowConnection(vnc); }
     void hideShownConnection() override { tnHideShownConnection(); }
-    bool fitsViewer(const VncObject* vnc) override { return tnFitsViewer(vnc); }
 
     void connectionEnding(VncObject* vnc) override
     {
@@ -119,28 +116,34 @@ public:
         tnReceiveCutText(vnc, text, length);
     }
 
-private:
-    static Fl_Pixmap* iconFor(TNHostIcon icon)
-    {
-        switch (icon) {
-        case TNHostIcon::Disconnected:
-            return app->iconDisconnected;
-        case TNHostIcon::DisconnectedError:
-            return app->iconDisconnectedError;
-        case TNHostIcon::DisconnectedBigError:
-            return app->iconDisconnectedBigError;
-        case TNHostIcon::Connected:
-            return app->iconConnected;
-        case TNHostIcon::NoConnect:
-            return app->iconNoConnect;
-        case TNHostIcon::Connecting:
-            return app->iconConnecting;
-        }
-        return app->iconDisconnected;
-    }
 };
 
 } // namespace
+
+Fl_Pixmap* tnStatusIcon(TNHostIcon icon)
+{
+    switch (icon) {
+    case TNHostIcon::Disconnected:
+        return app->iconDisconnected;
+    case TNHostIcon::DisconnectedError:
+        return app->iconDisconnectedError;
+    case TNHostIcon::DisconnectedBigError:
+        return app->iconDisconnectedBigError;
+    case TNHostIcon::Connected:
+        return app->iconConnected;
+    case TNHostIcon::NoConnect:
+        return app->iconNoConnect;
+    case TNHostIcon::Connecting:
+        return app->iconConnecting;
+    }
+    return app->iconDisconnected;
+}
+
+Fl_Pixmap* tnHostStatusImage(const HostItem* itm)
+{
+    const TNConnection* connection = tnConnectionOf(itm);
+    return connection ? tnStatusIcon(connection->icon) : nullptr;
+}
 
 TNFrontEnd& tnGuiFrontEnd()
 {

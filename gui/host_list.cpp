@@ -21,6 +21,7 @@
 #include "gui/openers.h"
 #include "gui/quick_info.h"
 #include "gui/scan.h"
+#include "viewer/vnc_viewer.h"
 
 namespace {
 
@@ -35,7 +36,14 @@ TNMenuAction tnPopUpHostMenu(const std::vector<TNMenuEntry>& entries)
 
 bool tnIsConnectedOrConnecting(const HostItem* itm)
 {
-    return itm->isConnected || itm->isConnecting;
+    const TNConnectionState state = tnStateOf(itm);
+    return state == TNConnectionState::Connected || state == TNConnectionState::Connecting;
+}
+
+// Ended while its handshake still runs.
+bool tnIsBeingEnded(const HostItem* itm)
+{
+    return tnStateOf(itm) == TNConnectionState::Abandoned;
 }
 
 // Deletes the line of a record wherever it stands now (a menu's nested event loop may
@@ -97,9 +105,7 @@ void tnShowListenerConnectedMenu(HostItem* itm)
 {
     switch (tnPopUpHostMenu(tnListenerConnectedMenu(*itm, !app->f12MacroClipboard.empty()))) {
     case TNMenuAction::Disconnect:
-        itm->hasDisconnectRequest = true;
-        if (itm->vnc)
-            itm->vnc->endViewer();
+        tnDisconnect(itm);
         tnDeleteLineOf(itm);
         break;
     case TNMenuAction::Edit:
@@ -129,15 +135,15 @@ void tnHandleLeftClick(HostItem* itm)
     if (Fl::event_clicks()) {
         if (app->childWindowVisible || tnIsConnectedOrConnecting(itm) || itm->isListener)
             return;
-        VncObject::hideMainViewer();
+        tnHideShownConnection();
         VncObject::createVNCObject(itm);
         return;
     }
     if (app->childWindowVisible)
         return;
-    VncObject::hideMainViewer();
-    if (itm->isConnected && itm->vnc)
-        itm->vnc->setObjectVisible();
+    tnHideShownConnection();
+    if (tnIsConnected(itm) && tnVncOf(itm))
+        tnShowConnection(tnVncOf(itm));
 }
 
 void tnHandleRightClick(HostItem* itm)
@@ -147,18 +153,15 @@ void tnHandleRightClick(HostItem* itm)
     static bool hostListMenuOpen = false;
     if (app->childWindowVisible)
         return;
-    VncObject::hideMainViewer();
-    if (itm->vnc && itm->isListener && itm->isConnected)
-        itm->vnc->setObjectVisible();
+    tnHideShownConnection();
+    if (tnVncOf(itm) && itm->isListener && tnIsConnected(itm))
+        tnShowConnection(tnVncOf(itm));
 
-    if (tnIsConnectedOrConnecting(itm) && !itm->hasDisconnectRequest && !itm->isListener) {
-        if (itm->vnc) {
-            itm->hasDisconnectRequest = true;
-            itm->vnc->endViewer();
-        }
+    if (tnIsConnectedOrConnecting(itm) && !itm->isListener) {
+        tnDisconnect(itm);
         return;
     }
-    if (!tnIsConnectedOrConnecting(itm) && !itm->hasDisconnectRequest && !itm->isListener && !hostListMenuOpen) {
+    if (!tnIsConnectedOrConnecting(itm) && !tnIsBeingEnded(itm) && !itm->isListener && !hostListMenuOpen) {
         hostListMenuOpen = true;
         tnShowHostMenu(itm);
         hostListMenuOpen = false;
@@ -166,7 +169,7 @@ void tnHandleRightClick(HostItem* itm)
     if (!itm->isListener || hostListMenuOpen)
         return;
     hostListMenuOpen = true;
-    if (itm->isConnected || itm->isWaitingToShow)
+    if (tnIsConnected(itm))
         tnShowListenerConnectedMenu(itm);
     else
         tnShowListenerWaitingMenu(itm);
@@ -184,7 +187,7 @@ void tnListen()
 {
     for (int line = 1; line <= app->hostList->size(); line++) {
         const HostItem* itm = tnItemFromLine(line);
-        if (itm && itm->vnc && itm->isListener) {
+        if (itm && tnVncOf(itm) && itm->isListener) {
             tnMessageWindow("Only one active listening viewer is allowed", "Tandrel");
             return;
         }
@@ -196,10 +199,7 @@ void tnListen()
 
 void tnEndConnectionOfDeletedItem(HostItem* itm)
 {
-    if (itm->vnc && (tnIsConnectedOrConnecting(itm) || itm->isWaitingToShow)) {
-        itm->hasDisconnectRequest = true;
-        itm->vnc->endViewer();
-    }
+    tnDisconnect(itm);
 }
 
 void tnRemoveItemLine(HostItem* itm)

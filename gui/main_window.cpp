@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "connection/engine_internal.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
@@ -288,7 +287,7 @@ void tnRestoreWindowSizePosition(void*)
 void tnPrepareShutDown()
 {
     engine.isShuttingDown = true;
-    VncObject::endAllViewers();
+    tnEndAllConnections();
     // Readers end within moments once stopped; one still in a connect cannot be woken,
     // and shut-down does not wait for it past this.
     tnWaitForWorkers(2.0);

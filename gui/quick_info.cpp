@@ -7,6 +7,7 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
+#include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/display_text.h"
 #include "core/fltk_compat.h"
@@ -140,7 +141,7 @@ void tnQuickInfoSetLabelAndText(HostItem* itm)
     app->quickInfoLastConnectedLabel->copy_label(hasTime ? (itm->isListener ? "Connected" : "Last connected") : "");
     // The time comes from the file as it is, like the name.
     app->quickInfoLastConnected->copy_label(hasTime ? tnDisplayText(itm->lastConnectedTime, TNTextUse::Label).c_str() : "");
-    app->quickInfoLastError->value(itm->lastError().c_str());
+    app->quickInfoLastError->value(tnLastErrorOf(itm).c_str());
     tnSetNoteBoxText(itm->quickNote, itm->isListener);
 }
 

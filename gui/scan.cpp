@@ -16,6 +16,7 @@
 #include "gui/quick_info.h"
 #include "viewer/remote_input.h"
 #include "viewer/scan_order.h"
+#include "viewer/vnc_viewer.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ void tnShowScanState(bool scanning)
 
 bool tnIsScannable(const HostItem* itm)
 {
-    return itm && itm->isConnected && itm->vnc && itm->vnc->vncClient;
+    const VncObject* vnc = tnVncOf(itm);
+    return itm && tnIsConnected(itm) && vnc && vnc->vncClient;
 }
 
 void tnStopScan()
@@ -51,12 +53,12 @@ void tnStopScan()
 void tnShowScannedHost(int line, HostItem* itm)
 {
     tnDeselectAllItems();
-    VncObject::hideMainViewer();
+    tnHideShownConnection();
     app->hostList->select(line);
     // Asks the server for a full update: the connection was not read while hidden.
-    itm->vnc->setObjectVisible();
+    tnShowConnection(tnVncOf(itm));
     tnQuickInfoSetLabelAndText(itm);
-    tnNudgeRemotePointer(itm->vnc);
+    tnNudgeRemotePointer(tnVncOf(itm));
 }
 
 } // namespace

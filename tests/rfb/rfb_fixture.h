@@ -21,12 +21,12 @@
 #include <vector>
 
 #include "config/host_item.h"
-#include "connection/engine_internal.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
 #include "core/modal.h"
 #include "core/options.h"
+#include "gui/front_end.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"
 #include "support/app_fixture.h"
@@ -133,7 +133,7 @@ private:
 inline bool tnPicturePixel(const HostItem* itm, int x, int y, uint8_t rgb[3], int* width = nullptr,
                            int* height = nullptr)
 {
-    VncObject* vnc = itm ? itm->vnc : nullptr;
+    VncObject* vnc = itm ? tnVncOf(itm) : nullptr;
     if (!vnc)
         return false;
     std::lock_guard<std::mutex> hold(vnc->pictureLock);
@@ -172,25 +172,25 @@ protected:
     {
         // Nothing of this test may reach the next one's state: end every connection and
         // wait until every handshake worker has returned and its result is handled.
-        for (HostItem* itm : std::vector<HostItem*>(tnItemsWithObjects())) {
-            if (itm->vnc && (itm->isConnected || itm->isConnecting || itm->isWaitingToShow)) {
-                itm->hasDisconnectRequest = true;
-                itm->vnc->endViewer();
-            }
-        }
+        std::vector<HostItem*> hosts;
+        for (const TNConnection* connection : tnConnections())
+            hosts.push_back(connection->host);
+        for (HostItem* itm : hosts)
+            tnDisconnect(itm);
         const bool workersDone = tnTestPumpUntil(
             [] {
-                for (HostItem* itm : tnItemsWithObjects()) {
-                    if (itm->isWorkerRunning)
+                for (const TNConnection* connection : tnConnections()) {
+                    if (tnResultOwed(connection->state))
                         return false;
                 }
                 return true;
             },
             15.0);
         EXPECT_TRUE(workersDone) << "a handshake worker did not return";
-        for (HostItem* itm : std::vector<HostItem*>(tnItemsWithObjects()))
-            VncObject::cleanupVNCObject(itm);
-        EXPECT_TRUE(tnItemsWithObjects().empty());
+        for (HostItem* itm : hosts)
+            tnReleaseEndedAttempt(itm);
+        for (const TNConnection* connection : tnConnections())
+            EXPECT_EQ(connection->vnc, nullptr) << connection->host->name;
         // Every attempt resolved, every worker uncounted.
         EXPECT_EQ(engine.pendingConnectionCount, 0);
         EXPECT_EQ(engine.activeConnectionCount, 0);
@@ -239,7 +239,7 @@ protected:
     bool connectAndWait(HostItem* itm)
     {
         VncObject::createVNCObject(itm);
-        return waitFor([itm] { return itm->isConnected && itm->icon == app->iconConnected; });
+        return waitFor([itm] { return tnIsConnected(itm) && tnHostStatusImage(itm) == app->iconConnected; });
     }
 
     // Runs the program's own main loop until `done` returns true or `seconds` have passed

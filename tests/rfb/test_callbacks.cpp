@@ -48,7 +48,7 @@ protected:
         client = rfbGetClient(8, 3, 4);
         vnc->vncClient = client;
         vnc->itm = &host;
-        host.vnc = vnc;
+        tnConnectionFor(&host).vnc = vnc;
         rfbClientSetClientData(client, tnLibVncTag, vnc);
     }
 
@@ -61,7 +61,7 @@ protected:
 
     void TearDown() override
     {
-        host.vnc = nullptr;
+        tnConnectionFor(&host).vnc = nullptr;
         delete vnc;   // also releases the client, which never connected
         TNConnectionTest::TearDown();
     }
@@ -69,7 +69,7 @@ protected:
     // The hooks answer from the copy that an attempt takes of its host when it starts.
     std::string password()
     {
-        vnc->handshakeHost = tnHandshakeHostOf(host);
+        vnc->handshakeHost = tnHandshakeHostOf(host, "");
         char* answer = VncObject::handlePassword(client);
         std::string text = answer ? answer : "(null)";
         free(answer);
@@ -100,7 +100,7 @@ TEST_F(LibraryHooks, CredentialAnswers)
 {
     host.vncLoginUser = "anna";
     host.vncLoginPassword = std::string(9000, 'p');
-    vnc->handshakeHost = tnHandshakeHostOf(host);
+    vnc->handshakeHost = tnHandshakeHostOf(host, "");
     rfbCredential* credential = VncObject::handleCredential(client, rfbCredentialTypeUser);
     ASSERT_NE(credential, nullptr);
     EXPECT_STREQ(credential->userCredential.username, "anna");
@@ -175,8 +175,7 @@ TEST_F(LibraryLog, ReachesTheLogOnlyInDebugMode)
         // The library's own lines, as it wrote them (no prefix of the program's).
         EXPECT_EQ(log.find("- VNC server supports protocol version") != std::string::npos, debug);
         EXPECT_EQ(log.find("VNC server supports protocol version") != std::string::npos, debug);
-        itm->hasDisconnectRequest = true;
-        itm->vnc->endViewer();
+        tnDisconnect(itm);
     }
     appOptions.debugMode = false;
 }

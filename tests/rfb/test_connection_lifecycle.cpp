@@ -22,9 +22,7 @@ TEST_F(ConnectionLifecycle, ConnectsAndRefusesASecondAttempt)
     itm->showRemoteCursor = true;
 
     ASSERT_TRUE(connectAndWait(itm));
-    EXPECT_FALSE(itm->isWaitingToShow);
-    EXPECT_FALSE(itm->isConnecting);
-    EXPECT_TRUE(itm->isClientInitialized);
+    EXPECT_EQ(tnStateOf(itm), TNConnectionState::Connected);
     EXPECT_TRUE(std::regex_match(itm->lastConnectedTime, std::regex(R"(\d{4}-\d\d-\d\d  \d\d:\d\d:\d\d)")))
         << itm->lastConnectedTime;
     EXPECT_EQ(engine.pendingConnectionCount, 0);
@@ -56,12 +54,12 @@ TEST_F(ConnectionLifecycle, ConnectsAndRefusesASecondAttempt)
     EXPECT_NE(log.find("Connected to 'office' - 127.0.0.1\n"), std::string::npos);
 
     // A connected host is not connected a second time, and the connection stays as it is.
-    VncObject* before = itm->vnc;
+    VncObject* before = tnVncOf(itm);
     VncObject::createVNCObject(itm);
     EXPECT_TRUE(sawMessage("Tandrel - FLTK", "Error: Could not create VNC connection"));
     EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(itm->vnc, before);
-    EXPECT_TRUE(itm->isConnected);
+    EXPECT_EQ(tnVncOf(itm), before);
+    EXPECT_TRUE(tnIsConnected(itm));
     EXPECT_EQ(engine.activeConnectionCount, 1);
     EXPECT_EQ(engine.pendingConnectionCount, 0);
 }
@@ -129,25 +127,24 @@ TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
 
         VncObject::createVNCObject(itm);
         EXPECT_STREQ(app->quickInfoLastError->value(), "");
-        EXPECT_TRUE(itm->isConnecting);
-        EXPECT_EQ(itm->icon, app->iconConnecting);
-        ASSERT_TRUE(waitFor([itm] { return itm->icon != app->iconConnecting; }, 10));
-        EXPECT_EQ(itm->isConnected, c.connects);
-        EXPECT_FALSE(itm->isConnecting);
+        EXPECT_EQ(tnStateOf(itm), TNConnectionState::Connecting);
+        EXPECT_EQ(tnHostStatusImage(itm), app->iconConnecting);
+        ASSERT_TRUE(waitFor([itm] { return tnHostStatusImage(itm) != app->iconConnecting; }, 10));
+        EXPECT_EQ(tnIsConnected(itm), c.connects);
+        EXPECT_NE(tnStateOf(itm), TNConnectionState::Connecting);
         EXPECT_EQ(engine.pendingConnectionCount, 0);
         if (c.connects) {
-            EXPECT_EQ(itm->icon, app->iconConnected);
+            EXPECT_EQ(tnHostStatusImage(itm), app->iconConnected);
             EXPECT_EQ(engine.activeConnectionCount, 1);
-            itm->hasDisconnectRequest = true;
-            itm->vnc->endViewer();
+            tnDisconnect(itm);
         } else {
-            EXPECT_TRUE(itm->hasCouldntConnect);
-            EXPECT_TRUE(itm->needsCleanup);
-            EXPECT_EQ(itm->lastError(), c.error);
+            EXPECT_EQ(tnStateOf(itm), TNConnectionState::Failed);
+            EXPECT_TRUE(tnNeedsRelease(itm));
+            EXPECT_EQ(tnLastErrorOf(itm), c.error);
             EXPECT_EQ(std::string(app->quickInfoLastError->value()), c.error);
-            EXPECT_EQ(itm->icon, c.error.empty() ? app->iconNoConnect : app->iconDisconnectedBigError);
-            EXPECT_EQ(app->hostList->icon(lineOf(itm)), itm->icon);
-            EXPECT_EQ(itm->hasAborted, c.error.empty());
+            EXPECT_EQ(tnHostStatusImage(itm), c.error.empty() ? app->iconNoConnect : app->iconDisconnectedBigError);
+            EXPECT_EQ(app->hostList->icon(lineOf(itm)), tnHostStatusImage(itm));
+            EXPECT_EQ(tnVncOf(itm)->outcome == TNAttemptOutcome::NotTried, c.error.empty());
             EXPECT_EQ(logText().find("Connected to '" + std::string(c.name) + "'"), std::string::npos);
             if (!c.error.empty()) {
                 EXPECT_NE(logText().find("[Error] '" + std::string(c.name) + "' - 127.0.0.1: "), std::string::npos);
@@ -162,31 +159,31 @@ TEST_F(ConnectionLifecycle, FailedAttemptIsReleasedLaterAndTheNextAttemptStartsC
     TNTestServer* server = startServer(tnPasswordServer());
     HostItem* itm = addHost("retry", server->port(), "wrong");
     VncObject::createVNCObject(itm);
-    ASSERT_TRUE(waitFor([itm] { return itm->icon == app->iconDisconnectedBigError; }));
-    EXPECT_TRUE(itm->hasCouldntConnect);
-    EXPECT_TRUE(itm->needsCleanup);
+    ASSERT_TRUE(waitFor([itm] { return tnHostStatusImage(itm) == app->iconDisconnectedBigError; }));
+    EXPECT_EQ(tnStateOf(itm), TNConnectionState::Failed);
+    EXPECT_TRUE(tnNeedsRelease(itm));
 
     // With no attempt pending the watcher leaves the list alone; the object waits.
     tnTestPump(1.3);
-    EXPECT_NE(itm->vnc, nullptr);
-    EXPECT_TRUE(itm->hasCouldntConnect);
+    EXPECT_NE(tnVncOf(itm), nullptr);
+    EXPECT_EQ(tnStateOf(itm), TNConnectionState::Failed);
     // Another host's attempt makes the watcher's next pass release it.
     TNSilentServer silent;
     HostItem* waiting = addHost("waiting", silent.port);
     VncObject::createVNCObject(waiting);
-    ASSERT_TRUE(waitFor([itm] { return itm->vnc == nullptr; }, 3));
-    EXPECT_FALSE(itm->needsCleanup);
-    EXPECT_TRUE(itm->hasCouldntConnect) << "kept until the host's next attempt";
+    ASSERT_TRUE(waitFor([itm] { return tnVncOf(itm) == nullptr; }, 3));
+    EXPECT_FALSE(tnNeedsRelease(itm));
+    EXPECT_EQ(tnStateOf(itm), TNConnectionState::Failed) << "kept until the host's next attempt";
 
     // The next attempt starts from clean flags and succeeds as such.
     itm->vncPassword = "secret12";
     VncObject::createVNCObject(itm);
-    EXPECT_FALSE(itm->hasCouldntConnect);
-    EXPECT_TRUE(itm->lastError().empty());
-    ASSERT_TRUE(waitFor([itm] { return itm->icon != app->iconConnecting; }));
-    EXPECT_TRUE(itm->isConnected);
-    EXPECT_EQ(itm->icon, app->iconConnected);
-    EXPECT_FALSE(itm->needsCleanup);
+    EXPECT_NE(tnStateOf(itm), TNConnectionState::Failed);
+    EXPECT_TRUE(tnLastErrorOf(itm).empty());
+    ASSERT_TRUE(waitFor([itm] { return tnHostStatusImage(itm) != app->iconConnecting; }));
+    EXPECT_TRUE(tnIsConnected(itm));
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconConnected);
+    EXPECT_FALSE(tnNeedsRelease(itm));
     EXPECT_NE(logText().find("Connected to 'retry' - 127.0.0.1\n"), std::string::npos);
 }
 
@@ -211,17 +208,17 @@ TEST_F(ConnectionLifecycle, HostStartedAgainRightAfterItsFailureKeepsTheNewConne
     VncObject::createVNCObject(itm);
     // Handling the failure (its icon refresh included) ran no other callback.
     ASSERT_EQ(itm->hostType, 's') << "the second attempt started inside the failure's handling";
-    EXPECT_EQ(itm->icon, app->iconDisconnectedBigError);
-    EXPECT_TRUE(itm->needsCleanup);
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnectedBigError);
+    EXPECT_TRUE(tnNeedsRelease(itm));
 
-    ASSERT_TRUE(waitFor([itm] { return itm->isConnected && itm->icon == app->iconConnected; }));
+    ASSERT_TRUE(waitFor([itm] { return tnIsConnected(itm) && tnHostStatusImage(itm) == app->iconConnected; }));
     EXPECT_EQ(itm->hostType, 'v');
     // The new connection is not marked for release by the old attempt's failure.
-    EXPECT_FALSE(itm->needsCleanup);
+    EXPECT_FALSE(tnNeedsRelease(itm));
     EXPECT_EQ(engine.pendingConnectionCount, 0);
     EXPECT_EQ(engine.activeConnectionCount, 1);
     tnClickHostLine(lineOf(itm), 1);
-    EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
+    EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
 }
 
 TEST_F(ConnectionLifecycle, EmptyAddressIsRefusedWithoutAnyChange)
@@ -231,9 +228,9 @@ TEST_F(ConnectionLifecycle, EmptyAddressIsRefusedWithoutAnyChange)
     VncObject::createVNCObject(itm);
     EXPECT_TRUE(sawMessage("Tandrel - FLTK", "nowhere - Error: Host address is missing"));
     EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(itm->vnc, nullptr);
-    EXPECT_FALSE(itm->isConnecting);
-    EXPECT_EQ(itm->icon, nullptr);
+    EXPECT_EQ(tnVncOf(itm), nullptr);
+    EXPECT_NE(tnStateOf(itm), TNConnectionState::Connecting);
+    EXPECT_EQ(tnHostStatusImage(itm), nullptr);
     EXPECT_EQ(engine.pendingConnectionCount, 0);
     EXPECT_EQ(logText().find("Attempting to connect"), std::string::npos);
 }
@@ -244,14 +241,14 @@ TEST_F(ConnectionLifecycle, ServerDroppingTheShownConnection)
     HostItem* itm = addHost("dropped", server->port());
     ASSERT_TRUE(connectAndWait(itm));
     tnClickHostLine(lineOf(itm), 1);
-    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+    ASSERT_EQ(app->vncViewer->vnc, tnVncOf(itm));
 
     server->dropClients();
-    ASSERT_TRUE(runMainLoopUntil([itm] { return !itm->isConnected; }, 5));
-    EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+    ASSERT_TRUE(runMainLoopUntil([itm] { return !tnIsConnected(itm); }, 5));
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnectedError);
     EXPECT_NE(logText().find("Unexpectedly disconnected from 'dropped' - 127.0.0.1\n"), std::string::npos);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
-    EXPECT_TRUE(itm->needsCleanup);
+    EXPECT_TRUE(tnNeedsRelease(itm));
     EXPECT_EQ(engine.activeConnectionCount, 0);
 }
 
@@ -268,8 +265,8 @@ TEST_F(ConnectionLifecycle, DroppedHiddenConnectionIsNoticedAtOnce)
     ASSERT_TRUE(waitFor([server] { return server->clientCount() == 2; }));
 
     server->dropClients();
-    ASSERT_TRUE(runMainLoopUntil([=] { return !shown->isConnected && !hidden->isConnected; }, 5));
-    EXPECT_EQ(hidden->icon, app->iconDisconnectedError);
+    ASSERT_TRUE(runMainLoopUntil([=] { return !tnIsConnected(shown) && !tnIsConnected(hidden); }, 5));
+    EXPECT_EQ(tnHostStatusImage(hidden), app->iconDisconnectedError);
     EXPECT_EQ(countOf(logText(), "Unexpectedly disconnected from 'hidden' - 127.0.0.1\n"), 1);
     EXPECT_EQ(countOf(logText(), "Unexpectedly disconnected from 'shown' - 127.0.0.1\n"), 1);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
@@ -285,7 +282,7 @@ TEST_F(ConnectionLifecycle, StalledServerEndsAfterTheReadTimeOut)
     HostItem* itm = addHost("stalled", server->port());
     ASSERT_TRUE(connectAndWait(itm));
     tnClickHostLine(lineOf(itm), 1);
-    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+    ASSERT_EQ(app->vncViewer->vnc, tnVncOf(itm));
 
     static int ticks = 0;
     struct Timer {
@@ -297,11 +294,11 @@ TEST_F(ConnectionLifecycle, StalledServerEndsAfterTheReadTimeOut)
     };
     Fl::add_timeout(0.05, Timer::tick);
     // The read gives up after tnReadTimeoutSeconds; the program does not freeze for good.
-    const bool ended = runMainLoopUntil([itm] { return !itm->isConnected; }, tnReadTimeoutSeconds + 5);
+    const bool ended = runMainLoopUntil([itm] { return !tnIsConnected(itm); }, tnReadTimeoutSeconds + 5);
     const int ticksAtEnd = ticks;
     EXPECT_TRUE(ended);
     EXPECT_NE(logText().find("Unexpectedly disconnected from 'stalled' - 127.0.0.1\n"), std::string::npos);
-    EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnectedError);
     // And the program answers again: its timers run.
     EXPECT_TRUE(waitFor([&] { return ticks >= ticksAtEnd + 3; }, 2));
     Fl::remove_timeout(Timer::tick);
@@ -319,7 +316,7 @@ TEST_F(ConnectionLifecycle, ShutDownEndsConnectedAndConnectingHosts)
     ASSERT_TRUE(connectAndWait(two));
     VncObject::createVNCObject(waiting);
     tnTestPump(0.2);
-    ASSERT_TRUE(waiting->isConnecting);
+    ASSERT_EQ(tnStateOf(waiting), TNConnectionState::Connecting);
 
     tnPrepareShutDown();
     const std::string log = logText();
@@ -331,16 +328,16 @@ TEST_F(ConnectionLifecycle, ShutDownEndsConnectedAndConnectingHosts)
     }
     EXPECT_LT(log.rfind("Automatically disconnecting"), log.find("--- Program shutting down ---"));
     for (HostItem* itm : {one, two, waiting}) {
-        EXPECT_FALSE(itm->isConnected);
-        EXPECT_FALSE(itm->isConnecting);
-        EXPECT_EQ(itm->icon, app->iconDisconnected);
+        EXPECT_FALSE(tnIsConnected(itm));
+        EXPECT_NE(tnStateOf(itm), TNConnectionState::Connecting);
+        EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnected);
     }
     EXPECT_EQ(engine.activeConnectionCount, 0);
 
     // The waiting handshake ends later; its result is dropped, not shown.
     silent.close();
-    ASSERT_TRUE(waitFor([waiting] { return !waiting->isWorkerRunning; }));
-    EXPECT_EQ(waiting->vnc, nullptr);
+    ASSERT_TRUE(waitFor([waiting] { return !tnResultOwed(tnStateOf(waiting)); }));
+    EXPECT_EQ(tnVncOf(waiting), nullptr);
     EXPECT_EQ(engine.pendingConnectionCount, 0);
     EXPECT_EQ(countOf(logText(), "Automatically disconnecting"), 3);
     engine.isShuttingDown = false;
@@ -354,24 +351,24 @@ TEST_F(ConnectionLifecycle, WatcherEndsAConnectedHostWhoseTunnelIsGone)
     // Connected as an SSH host whose tunnel command has ended (the watcher goes by the type
     // the attempt started with).
     itm->hostType = 's';
-    itm->vnc->handshakeHost.hostType = 's';
-    itm->sshReady = false;
+    tnVncOf(itm)->handshakeHost.hostType = 's';
+    tnVncOf(itm)->sshReady = false;
 
     // The watcher looks at the list only while an attempt is pending.
     tnTestPump(1.3);
-    EXPECT_TRUE(itm->isConnected);
+    EXPECT_TRUE(tnIsConnected(itm));
 
     TNSilentServer silent;
     HostItem* waiting = addHost("waiting", silent.port);
     VncObject::createVNCObject(waiting);
-    ASSERT_TRUE(waitFor([itm] { return !itm->isConnected; }, 3));
-    EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+    ASSERT_TRUE(waitFor([itm] { return !tnIsConnected(itm); }, 3));
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnectedError);
     EXPECT_EQ(countOf(logText(), "Unexpectedly disconnected from 'tunnelled' - 127.0.0.1\n"), 1);
     // Released in the same pass.
-    EXPECT_EQ(itm->vnc, nullptr);
+    EXPECT_EQ(tnVncOf(itm), nullptr);
     EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
     // The other attempt is still counted as pending, and only its worker as active.
-    EXPECT_TRUE(waiting->isConnecting);
+    EXPECT_EQ(tnStateOf(waiting), TNConnectionState::Connecting);
     EXPECT_EQ(engine.pendingConnectionCount, 1);
     EXPECT_EQ(engine.activeConnectionCount, 1);
     itm->hostType = 'v';
@@ -391,10 +388,10 @@ TEST_F(ConnectionLifecycle, ReleasingAnObjectClosesItsConnection)
     runMainLoopUntil([] { return false; }, 0.5);
 
     tnClickHostLine(lineOf(itm), 3);
-    EXPECT_TRUE(itm->needsCleanup);
-    VncObject::cleanupVNCObject(itm);
-    EXPECT_EQ(itm->vnc, nullptr);
-    EXPECT_FALSE(itm->needsCleanup);
+    EXPECT_TRUE(tnNeedsRelease(itm));
+    tnReleaseEndedAttempt(itm);
+    EXPECT_EQ(tnVncOf(itm), nullptr);
+    EXPECT_FALSE(tnNeedsRelease(itm));
     EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
 }
 

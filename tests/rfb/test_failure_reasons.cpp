@@ -64,15 +64,15 @@ protected:
 
     void expectBystanderUntouched(HostItem* bystander)
     {
-        EXPECT_TRUE(bystander->isConnected);
-        EXPECT_EQ(bystander->icon, app->iconConnected);
-        EXPECT_EQ(bystander->lastError(), "");
+        EXPECT_TRUE(tnIsConnected(bystander));
+        EXPECT_EQ(tnHostStatusImage(bystander), app->iconConnected);
+        EXPECT_EQ(tnLastErrorOf(bystander), "");
         tnClickHostLine(lineOf(bystander), 1);
-        ASSERT_EQ(app->vncViewer->vnc, bystander->vnc);
-        EXPECT_EQ(bystander->vnc->remoteWidth, 64);
-        EXPECT_EQ(bystander->vnc->remoteHeight, 48);
+        ASSERT_EQ(app->vncViewer->vnc, tnVncOf(bystander));
+        EXPECT_EQ(tnVncOf(bystander)->remoteWidth, 64);
+        EXPECT_EQ(tnVncOf(bystander)->remoteHeight, 48);
         runMainLoopUntil([] { return false; }, 0.3);
-        EXPECT_TRUE(bystander->isConnected);
+        EXPECT_TRUE(tnIsConnected(bystander));
     }
 };
 
@@ -118,22 +118,21 @@ TEST_F(FailureReasons, EveryFailedAttemptSaysWhy)
         HostItem* itm = addHost(c.name, port, c.password);
         app->hostList->select(lineOf(itm));
         VncObject::createVNCObject(itm);
-        ASSERT_TRUE(waitFor([itm] { return itm->icon != app->iconConnecting; }, tnReadTimeoutSeconds + 5));
+        ASSERT_TRUE(waitFor([itm] { return tnHostStatusImage(itm) != app->iconConnecting; }, tnReadTimeoutSeconds + 5));
         if (c.error.empty()) {
-            EXPECT_TRUE(itm->isConnected);
-            EXPECT_EQ(itm->lastError(), "");
-            itm->hasDisconnectRequest = true;
-            itm->vnc->endViewer();
+            EXPECT_TRUE(tnIsConnected(itm));
+            EXPECT_EQ(tnLastErrorOf(itm), "");
+            tnDisconnect(itm);
             continue;
         }
-        EXPECT_FALSE(itm->isConnected);
-        EXPECT_EQ(itm->icon, app->iconDisconnectedBigError);
+        EXPECT_FALSE(tnIsConnected(itm));
+        EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnectedBigError);
         if (c.exact)
-            EXPECT_EQ(itm->lastError(), c.error);
+            EXPECT_EQ(tnLastErrorOf(itm), c.error);
         else
-            EXPECT_NE(itm->lastError().find(c.error), std::string::npos) << itm->lastError();
-        EXPECT_EQ(std::string(app->quickInfoLastError->value()), itm->lastError());
-        EXPECT_NE(logText().find("[Error] '" + std::string(c.name) + "' - 127.0.0.1: " + itm->lastError()),
+            EXPECT_NE(tnLastErrorOf(itm).find(c.error), std::string::npos) << tnLastErrorOf(itm);
+        EXPECT_EQ(std::string(app->quickInfoLastError->value()), tnLastErrorOf(itm));
+        EXPECT_NE(logText().find("[Error] '" + std::string(c.name) + "' - 127.0.0.1: " + tnLastErrorOf(itm)),
                   std::string::npos);
     }
     const long grown = tnResidentKiB() - residentBefore;
@@ -196,24 +195,24 @@ TEST_F(FailureReasons, ShownConnectionEndsWithTheReasonWhenTheServerBreaksIt)
         HostItem* itm = addHost(c.name, peer->port());
         ASSERT_TRUE(connectAndWait(itm));
         tnClickHostLine(lineOf(itm), 1);
-        ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+        ASSERT_EQ(app->vncViewer->vnc, tnVncOf(itm));
         ASSERT_TRUE(peer->waitForMessage(3, 1, 5s));
         peer->push(TNPeerScript().send(c.bytes));
-        ASSERT_TRUE(runMainLoopUntil([itm] { return !itm->isConnected; }, 5));
+        ASSERT_TRUE(runMainLoopUntil([itm] { return !tnIsConnected(itm); }, 5));
         if (c.exact)
-            EXPECT_EQ(itm->lastError(), c.error);
+            EXPECT_EQ(tnLastErrorOf(itm), c.error);
         else
-            EXPECT_NE(itm->lastError().find(c.error), std::string::npos) << itm->lastError();
-        EXPECT_EQ(std::string(app->quickInfoLastError->value()), itm->lastError());
+            EXPECT_NE(tnLastErrorOf(itm).find(c.error), std::string::npos) << tnLastErrorOf(itm);
+        EXPECT_EQ(std::string(app->quickInfoLastError->value()), tnLastErrorOf(itm));
         const std::string log = logText();
-        EXPECT_NE(log.find("[Error] '" + std::string(c.name) + "' - 127.0.0.1: " + itm->lastError()), std::string::npos);
+        EXPECT_NE(log.find("[Error] '" + std::string(c.name) + "' - 127.0.0.1: " + tnLastErrorOf(itm)), std::string::npos);
         EXPECT_NE(log.find("Unexpectedly disconnected from '" + std::string(c.name) + "'"), std::string::npos);
-        EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+        EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnectedError);
         EXPECT_EQ(app->vncViewer->vnc, nullptr);
         // The refused size is not left in the client for anything to draw from (read once
         // its reader has ended).
-        EXPECT_TRUE(waitFor([itm] { return !itm->vnc || !itm->vnc->workerAlive; }));
-        rfbClient* client = itm->vnc ? itm->vnc->vncClient : nullptr;
+        EXPECT_TRUE(waitFor([itm] { return !tnVncOf(itm) || !tnVncOf(itm)->workerAlive; }));
+        rfbClient* client = tnVncOf(itm) ? tnVncOf(itm)->vncClient : nullptr;
         if (client && c.exact) {
             EXPECT_EQ(client->frameBuffer, nullptr);
             EXPECT_EQ(client->width, 0);

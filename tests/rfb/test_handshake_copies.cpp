@@ -34,16 +34,15 @@ TEST_F(HandshakeCopies, HostEditedAndLogSwitchedDuringTheHandshake)
         itm->vncLoginUser = "anna";
         itm->vncLoginPassword = "login";
         VncObject::createVNCObject(itm);
-        ASSERT_TRUE(itm->isWorkerRunning);
+        ASSERT_TRUE(tnResultOwed(tnStateOf(itm)));
 
         // Strings of changing length, so that an edit reallocates what a reader would hold.
         const auto deadline = std::chrono::steady_clock::now() + 15s;
-        for (int pass = 0; itm->isWorkerRunning && std::chrono::steady_clock::now() < deadline; pass++) {
+        for (int pass = 0; tnResultOwed(tnStateOf(itm)) && std::chrono::steady_clock::now() < deadline; pass++) {
             const std::string edited(static_cast<size_t>(pass % 40 + 1), 'n');
             itm->name = edited;
             itm->hostAddress = edited;
             itm->vncPort = edited;
-            itm->connectAddress = edited;
             itm->vncPassword = c.passwordEdited;
             itm->vncLoginUser = edited;
             itm->vncLoginPassword = edited;
@@ -53,26 +52,25 @@ TEST_F(HandshakeCopies, HostEditedAndLogSwitchedDuringTheHandshake)
         }
         appOptions.logToFile = true;
         appOptions.debugMode = false;
-        ASSERT_FALSE(itm->isWorkerRunning) << "the handshake did not end";
+        ASSERT_FALSE(tnResultOwed(tnStateOf(itm))) << "the handshake did not end";
 
         if (c.connects) {
-            EXPECT_TRUE(itm->isConnected);
-            EXPECT_EQ(itm->icon, app->iconConnected);
+            EXPECT_TRUE(tnIsConnected(itm));
+            EXPECT_EQ(tnHostStatusImage(itm), app->iconConnected);
             EXPECT_TRUE(peer.problems().empty());
         } else {
-            EXPECT_TRUE(itm->hasCouldntConnect);
-            EXPECT_EQ(itm->lastError(), "Bad / missing password or Resource temporarily unavailable");
+            EXPECT_EQ(tnStateOf(itm), TNConnectionState::Failed);
+            EXPECT_EQ(tnLastErrorOf(itm), "Bad / missing password or Resource temporarily unavailable");
         }
         // Whatever error line the worker wrote names the host as it was at the start.
         const std::string log = logText();
         EXPECT_EQ(countOf(log, "[Error] '"), countOf(log, "[Error] 'copies' - 127.0.0.1: ")) << log;
 
-        if (itm->vnc && itm->isConnected) {
-            itm->hasDisconnectRequest = true;
-            itm->vnc->endViewer();
+        if (tnVncOf(itm) && tnIsConnected(itm)) {
+            tnDisconnect(itm);
         }
-        ASSERT_TRUE(waitFor([itm] { return !itm->isWorkerRunning; }));
-        VncObject::cleanupVNCObject(itm);
+        ASSERT_TRUE(waitFor([itm] { return !tnResultOwed(tnStateOf(itm)); }));
+        tnReleaseEndedAttempt(itm);
     }
 }
 

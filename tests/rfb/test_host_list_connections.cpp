@@ -20,14 +20,14 @@ TEST_F(HostListConnections, SelectingShowsAndHidesConnections)
     EXPECT_EQ(app->vncViewer->vnc, nullptr) << "a connection whose line is not selected is not shown";
 
     tnClickHostLine(lineOf(first), 1);
-    EXPECT_EQ(app->vncViewer->vnc, first->vnc);
-    EXPECT_TRUE(first->vnc->isVisible);
+    EXPECT_EQ(app->vncViewer->vnc, tnVncOf(first));
+    EXPECT_TRUE(tnVncOf(first)->isVisible);
     tnClickHostLine(lineOf(second), 1);
-    EXPECT_EQ(app->vncViewer->vnc, second->vnc);
-    EXPECT_FALSE(first->vnc->isVisible);
+    EXPECT_EQ(app->vncViewer->vnc, tnVncOf(second));
+    EXPECT_FALSE(tnVncOf(first)->isVisible);
     tnClickHostLine(lineOf(idle), 1);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
-    EXPECT_FALSE(second->vnc->isVisible);
+    EXPECT_FALSE(tnVncOf(second)->isVisible);
 }
 
 TEST_F(HostListConnections, ConnectionWhoseLineIsSelectedIsShownWhenItArrives)
@@ -36,7 +36,7 @@ TEST_F(HostListConnections, ConnectionWhoseLineIsSelectedIsShownWhenItArrives)
     HostItem* itm = addHost("selected", server->port());
     app->hostList->select(lineOf(itm));
     ASSERT_TRUE(connectAndWait(itm));
-    EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
+    EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
 }
 
 // Connection results change the icons through the front end; the change gives the host's
@@ -67,18 +67,19 @@ TEST_F(HostListConnections, RightClickDisconnectsAConnectedHost)
     tnClickHostLine(lineOf(itm), 1);
 
     tnClickHostLine(lineOf(itm), 3);
-    EXPECT_FALSE(itm->isConnected);
-    EXPECT_FALSE(itm->hasDisconnectRequest);
-    EXPECT_TRUE(itm->needsCleanup);
-    EXPECT_EQ(itm->icon, app->iconDisconnected);
+    EXPECT_FALSE(tnIsConnected(itm));
+    EXPECT_TRUE(tnNeedsRelease(itm));
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnected);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_EQ(engine.activeConnectionCount, 0);
     EXPECT_EQ(countOf(logText(), "Manually disconnected from 'office' - 127.0.0.1\n"), 1);
 
     // Released with the next attempt of the host, which connects again.
     ASSERT_TRUE(connectAndWait(itm));
-    EXPECT_FALSE(itm->needsCleanup);
-    EXPECT_EQ(tnItemsWithObjects().size(), 1u);
+    EXPECT_FALSE(tnNeedsRelease(itm));
+    EXPECT_EQ(std::count_if(tnConnections().begin(), tnConnections().end(),
+                            [](const TNConnection* connection) { return connection->vnc != nullptr; }),
+              1);
 }
 
 TEST_F(HostListConnections, DeletingAConnectedLineEndsItsConnection)
@@ -91,11 +92,11 @@ TEST_F(HostListConnections, DeletingAConnectedLineEndsItsConnection)
 
     tnHandleHostListButtons(app->btnDelete, nullptr);
     EXPECT_EQ(lineOf(itm), 0);
-    EXPECT_FALSE(itm->isConnected);
+    EXPECT_FALSE(tnIsConnected(itm));
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_EQ(countOf(logText(), "Manually disconnected from 'doomed' - 127.0.0.1\n"), 1);
     // No walk of the list finds the record any more; the watcher still releases it.
-    EXPECT_TRUE(waitFor([itm] { return itm->vnc == nullptr; }, 3));
+    EXPECT_TRUE(waitFor([itm] { return tnVncOf(itm) == nullptr; }, 3));
     EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }));
 }
 
@@ -109,17 +110,17 @@ TEST_F(HostListConnections, ConnectionEndedDuringItsHandshakeIsNeverShown)
     // the right-click comes first; the handshake itself then succeeds.
     VncObject::createVNCObject(itm);
     tnClickHostLine(lineOf(itm), 3);
-    EXPECT_FALSE(itm->isConnecting);
+    EXPECT_NE(tnStateOf(itm), TNConnectionState::Connecting);
     EXPECT_EQ(countOf(logText(), "Manually disconnected from 'hasty' - 127.0.0.1\n"), 1);
 
     // While the old worker runs, the host cannot be connected again.
     VncObject::createVNCObject(itm);
     EXPECT_TRUE(sawMessage("Tandrel - FLTK", "Error: Could not create VNC connection"));
 
-    ASSERT_TRUE(waitFor([itm] { return !itm->isWorkerRunning; }));
-    EXPECT_FALSE(itm->isConnected);
-    EXPECT_EQ(itm->vnc, nullptr);
-    EXPECT_EQ(itm->icon, app->iconDisconnected);
+    ASSERT_TRUE(waitFor([itm] { return !tnResultOwed(tnStateOf(itm)); }));
+    EXPECT_FALSE(tnIsConnected(itm));
+    EXPECT_EQ(tnVncOf(itm), nullptr);
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnected);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_EQ(logText().find("Connected to 'hasty'"), std::string::npos);
     EXPECT_EQ(engine.pendingConnectionCount, 0);
@@ -156,7 +157,7 @@ TEST_F(HostListConnections, DeletingAWaitingListenerFreesPort5500)
         << "port " << tnListenPort << " still taken after the listener was deleted";
     if (fd >= 0)
         close(fd);
-    EXPECT_TRUE(waitFor([listener] { return listener->vnc == nullptr; }));
+    EXPECT_TRUE(waitFor([listener] { return tnVncOf(listener) == nullptr; }));
 }
 
 } // namespace

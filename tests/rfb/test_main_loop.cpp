@@ -26,7 +26,6 @@ public:
     VncObject* shownConnection() override { return real.shownConnection(); }
     void showConnection(VncObject* vnc) override { real.showConnection(vnc); }
     void hideShownConnection() override { real.hideShownConnection(); }
-    bool fitsViewer(const VncObject* vnc) override { return real.fitsViewer(vnc); }
     void connectionEnding(VncObject* vnc) override { real.connectionEnding(vnc); }
     void frameUpdated(VncObject* vnc) override
     {
@@ -59,7 +58,7 @@ protected:
         HostItem* itm = addHost("shown", server->port());
         EXPECT_TRUE(connectAndWait(itm));
         tnClickHostLine(lineOf(itm), 1);
-        EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
+        EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
         runMainLoopUntil([] { return false; }, 0.5);
         tnSetFrontEnd(&counting);
         return itm;
@@ -79,7 +78,7 @@ TEST_F(MainLoop, ShownAndHiddenConnectionsAreRead)
     ASSERT_EQ(app->vncViewer->vnc, nullptr);
     server->sendCutText("two");
     EXPECT_TRUE(runMainLoopUntil([this] { return counting.lastCutText == "two"; }, 3));
-    EXPECT_EQ(itm->vnc->lastCutText, "two");
+    EXPECT_EQ(tnVncOf(itm)->lastCutText, "two");
 }
 
 TEST_F(MainLoop, MessageAlreadyReadAheadIsHandled)

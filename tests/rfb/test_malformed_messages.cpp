@@ -173,13 +173,13 @@ protected:
         if (!waitFor([itm] { return !itm->lastConnectedTime.empty(); }))
             return nullptr;
         tnClickHostLine(lineOf(itm), 1);
-        return app->vncViewer->vnc == itm->vnc || !itm->isConnected ? itm : nullptr;
+        return app->vncViewer->vnc == tnVncOf(itm) || !tnIsConnected(itm) ? itm : nullptr;
     }
 
     void expectBystanderUntouched()
     {
-        EXPECT_TRUE(bystander->isConnected);
-        EXPECT_EQ(bystander->icon, app->iconConnected);
+        EXPECT_TRUE(tnIsConnected(bystander));
+        EXPECT_EQ(tnHostStatusImage(bystander), app->iconConnected);
         EXPECT_EQ(bystanderServer->clientCount(), 1);
     }
 };
@@ -212,15 +212,15 @@ TEST_F(MalformedMessages, EveryHostileMessageEndsInARefusalOrACleanEnd)
 
         if (c.outcome == TNOutcome::Ignored) {
             // Read whole: the update after it is drawn and the connection goes on.
-            EXPECT_TRUE(runMainLoopUntil([&] { return !itm->isConnected || tnPixelIs(itm, 3, 2, marker); }, 10));
-            EXPECT_TRUE(itm->isConnected);
+            EXPECT_TRUE(runMainLoopUntil([&] { return !tnIsConnected(itm) || tnPixelIs(itm, 3, 2, marker); }, 10));
+            EXPECT_TRUE(tnIsConnected(itm));
             peer.stop();
         }
         // A refused message ends the connection while the server still holds it open.
-        EXPECT_TRUE(runMainLoopUntil([itm] { return !itm->isConnected; }, 10)) << logText();
-        EXPECT_EQ(itm->icon, app->iconDisconnectedError);
+        EXPECT_TRUE(runMainLoopUntil([itm] { return !tnIsConnected(itm); }, 10)) << logText();
+        EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnectedError);
         // Releasing the ended connection closes its socket: the server sees the client go.
-        VncObject::cleanupVNCObject(itm);
+        tnReleaseEndedAttempt(itm);
         EXPECT_TRUE(peer.waitForClose(5s));
         expectBystanderUntouched();
     }
@@ -242,7 +242,7 @@ TEST_F(MalformedMessages, CursorShapeFloodKeepsMemoryBounded)
     itm->showRemoteCursor = true;
     ASSERT_TRUE(connectAndWait(itm));
     tnClickHostLine(lineOf(itm), 1);
-    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+    ASSERT_EQ(app->vncViewer->vnc, tnVncOf(itm));
 
     // Shapes one after the other, each sent when the client has asked for the next update,
     // a few in flight; the first few settle the program's own buffers.
@@ -258,11 +258,11 @@ TEST_F(MalformedMessages, CursorShapeFloodKeepsMemoryBounded)
                 memoryBefore = tnMemoryInUse();
             for (; pushed < handled + 4; pushed++)
                 peer.push(TNPeerScript().send(tnCursorShape(size, static_cast<uint8_t>(pushed))).expectMessage(3, 30s));
-            return !itm->isConnected || std::chrono::steady_clock::now() - floodStart >= floodTime;
+            return !tnIsConnected(itm) || std::chrono::steady_clock::now() - floodStart >= floodTime;
         },
         std::chrono::duration<double>(floodTime).count() + 5);
     const size_t memoryAfter = tnMemoryInUse();
-    EXPECT_TRUE(itm->isConnected);
+    EXPECT_TRUE(tnIsConnected(itm));
     ASSERT_GT(memoryBefore, 0u) << "fewer than 8 shapes handled";
     EXPECT_LT(memoryAfter, memoryBefore + tnMemoryBound)
         << handled << " shapes of " << size << "x" << size << " handled";
@@ -273,7 +273,7 @@ TEST_F(MalformedMessages, CursorShapeFloodKeepsMemoryBounded)
 
     // The server going away ends it cleanly.
     peer.stop();
-    EXPECT_TRUE(runMainLoopUntil([itm] { return !itm->isConnected; }, 10));
+    EXPECT_TRUE(runMainLoopUntil([itm] { return !tnIsConnected(itm); }, 10));
     expectBystanderUntouched();
 }
 
@@ -300,8 +300,8 @@ TEST_F(MalformedMessages, SlowButSteadyServerOutlastsTheReadTimeOut)
     ASSERT_GT(update.size() / piece * 50, tnReadTimeoutSeconds * 1000u);
 
     const std::string last{static_cast<char>((width - 1) & 0xFF), static_cast<char>(height - 1), '\x5a'};
-    EXPECT_TRUE(runMainLoopUntil([&] { return !itm->isConnected || tnPixelIs(itm, width - 1, height - 1, last); }, 30));
-    ASSERT_TRUE(itm->isConnected) << "timed out while the data still flowed";
+    EXPECT_TRUE(runMainLoopUntil([&] { return !tnIsConnected(itm) || tnPixelIs(itm, width - 1, height - 1, last); }, 30));
+    ASSERT_TRUE(tnIsConnected(itm)) << "timed out while the data still flowed";
     for (int y = 0; y < height; y++) {
         for (int x = 0; x < width; x++) {
             uint8_t pixel[3];

@@ -36,13 +36,13 @@ TEST_F(OptionsWithConnections, DeletingAConnectedHostEndsItsConnectionFirst)
     HostItem* itm = addHost("office", server->port());
     ASSERT_TRUE(connectAndWait(itm));
     tnClickHostLine(lineOf(itm), 1);
-    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+    ASSERT_EQ(app->vncViewer->vnc, tnVncOf(itm));
 
     openOptions(itm);
     tnTestClick(app->childWindow, ItmOpts.deleteButton);
     EXPECT_EQ(app->childWindow, nullptr);
     EXPECT_EQ(lineOf(itm), 0);
-    EXPECT_FALSE(itm->isConnected);
+    EXPECT_FALSE(tnIsConnected(itm));
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_EQ(engine.activeConnectionCount, 0);
     EXPECT_EQ(countOf(logText(), "Manually disconnected from 'office' - 127.0.0.1\n"), 1);
@@ -54,11 +54,11 @@ TEST_F(OptionsWithConnections, DeletingAConnectingHostEndsItsHandshake)
     TNSilentServer silent;  // accepts and never speaks: the handshake stays under way
     HostItem* itm = addHost("silent", silent.port);
     VncObject::createVNCObject(itm);
-    ASSERT_TRUE(itm->isConnecting);
+    ASSERT_EQ(tnStateOf(itm), TNConnectionState::Connecting);
     openOptions(itm);
     tnTestClick(app->childWindow, ItmOpts.deleteButton);
     EXPECT_EQ(lineOf(itm), 0);
-    EXPECT_FALSE(itm->isConnecting);
+    EXPECT_NE(tnStateOf(itm), TNConnectionState::Connecting);
     EXPECT_EQ(countOf(logText(), "Manually disconnected from 'silent' - 127.0.0.1\n"), 1);
     silent.close();
 }
@@ -78,9 +78,9 @@ TEST_F(OptionsWithConnections, SavingAConnectedHostAppliesViewValuesAtOnce)
     save();
     EXPECT_EQ(itm->scaling, 'z');
     EXPECT_LT(app->vncViewer->w(), app->scroller->w() + 1) << "scaled to fit at once";
-    EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
-    EXPECT_TRUE(itm->isConnected) << "the connection goes on";
-    EXPECT_EQ(itm->vnc->handshakeHost.connectAddress, "127.0.0.1:" + std::to_string(server->port()));
+    EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
+    EXPECT_TRUE(tnIsConnected(itm)) << "the connection goes on";
+    EXPECT_EQ(tnVncOf(itm)->handshakeHost.connectAddress, "127.0.0.1:" + std::to_string(server->port()));
 }
 
 // A plain VNC host saved as "VNC through SSH" while connected keeps its connection: the
@@ -100,7 +100,7 @@ TEST_F(OptionsWithConnections, TypeSavedAsSshLeavesAPlainConnectionUp)
     VncObject::createVNCObject(waiting);
     ASSERT_GT(engine.pendingConnectionCount, 0);
     tnTestPump(2.5);  // two passes of the one-second watcher
-    EXPECT_TRUE(itm->isConnected);
+    EXPECT_TRUE(tnIsConnected(itm));
     EXPECT_EQ(countOf(logText(), "disconnected from 'plain'"), 0);
     silent.close();
 }
@@ -114,17 +114,16 @@ TEST_F(OptionsWithConnections, SavingAConnectingHostChangesOnlyTheNextAttempt)
     TNTestServer* server = startServer(options);
     HostItem* itm = addHost("locked", server->port(), "secret12");
     VncObject::createVNCObject(itm);
-    ASSERT_TRUE(itm->isConnecting);
+    ASSERT_EQ(tnStateOf(itm), TNConnectionState::Connecting);
     openOptions(itm);
     ItmOpts.vncPasswordInput->value("wrong-pw");
     save();
     EXPECT_EQ(itm->vncPassword, "wrong-pw");
-    ASSERT_TRUE(waitFor([itm] { return itm->isConnected && itm->icon == app->iconConnected; }));
+    ASSERT_TRUE(waitFor([itm] { return tnIsConnected(itm) && tnHostStatusImage(itm) == app->iconConnected; }));
 
-    itm->hasDisconnectRequest = true;
-    itm->vnc->endViewer();
+    tnDisconnect(itm);
     VncObject::createVNCObject(itm);
-    EXPECT_TRUE(waitFor([itm] { return itm->hasCouldntConnect && !itm->isWorkerRunning; }, 15.0))
+    EXPECT_TRUE(waitFor([itm] { return tnStateOf(itm) == TNConnectionState::Failed; }, 15.0))
         << "the next attempt uses the saved password";
 }
 
@@ -193,7 +192,7 @@ TEST_F(CommandsBesidePort5500, RunningCommandHoldsNoConnectionNorTheListeningPor
     const int listening = descriptorOf(listeningTarget);
     ASSERT_GE(listening, 0);
 
-    const int connection = itm->vnc->vncClient->sock;
+    const int connection = tnVncOf(itm)->vncClient->sock;
     EXPECT_TRUE(tnIsCloseOnExec(connection));
     EXPECT_TRUE(tnIsCloseOnExec(listening));
     const std::set<std::string> ours = {descriptorTarget(connection), listeningTarget};

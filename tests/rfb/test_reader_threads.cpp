@@ -63,15 +63,15 @@ TEST_F(ReaderThreads, DrippingAndStalledServersHoldNothingUpReadTimeOut)
     EXPECT_TRUE(framePixelIs(shown, 5, 5, {0, 200, 0}));
 
     // The stalled one ends after about 2 s without a byte; the dripping one stays.
-    const double stall2 = longestStall([&] { return !stall->isConnected; }, 15);
-    EXPECT_FALSE(stall->isConnected);
-    EXPECT_EQ(stall->icon, app->iconDisconnectedError);
-    EXPECT_TRUE(drip->isConnected) << drip->lastError() << "\n" << logText();
+    const double stall2 = longestStall([&] { return !tnIsConnected(stall); }, 15);
+    EXPECT_FALSE(tnIsConnected(stall));
+    EXPECT_EQ(tnHostStatusImage(stall), app->iconDisconnectedError);
+    EXPECT_TRUE(tnIsConnected(drip)) << tnLastErrorOf(drip) << "\n" << logText();
     server->fill(0, 0, 200);
     const double stall3 = longestStall([&] { return framePixelIs(shown, 5, 5, {0, 0, 200}); }, 10);
     EXPECT_TRUE(framePixelIs(shown, 5, 5, {0, 0, 200}));
     EXPECT_LT(std::max({stall1, stall2, stall3}), 1.0) << stall1 << " " << stall2 << " " << stall3;
-    EXPECT_TRUE(shown->isConnected);
+    EXPECT_TRUE(tnIsConnected(shown));
 }
 
 // A still screen sends nothing at all between messages: that is no reason to end.
@@ -81,7 +81,7 @@ TEST_F(ReaderThreads, IdleConnectionOutlivesTheReadTimeOut)
     TNTestServer* server = startServer();
     HostItem* itm = showHost(server, 's');
     runMainLoopUntil([] { return false; }, 3);
-    EXPECT_TRUE(itm->isConnected);
+    EXPECT_TRUE(tnIsConnected(itm));
     server->fill(10, 20, 30);
     EXPECT_TRUE(runMainLoopUntil([&] { return framePixelIs(itm, 1, 1, {10, 20, 30}); }, 5));
 }
@@ -101,10 +101,10 @@ TEST_F(ReaderThreads, DesktopResizesInQuickSuccessionWhileDrawing)
         }
     }
     server->fill(1, 2, 3);
-    EXPECT_TRUE(runMainLoopUntil([&] { return itm->vnc->remoteWidth == 80 && framePixelIs(itm, 79, 59, {1, 2, 3}); },
+    EXPECT_TRUE(runMainLoopUntil([&] { return tnVncOf(itm)->remoteWidth == 80 && framePixelIs(itm, 79, 59, {1, 2, 3}); },
                                  10))
         << describePixel(itm, 79, 59);
-    EXPECT_TRUE(itm->isConnected);
+    EXPECT_TRUE(tnIsConnected(itm));
 }
 
 } // namespace

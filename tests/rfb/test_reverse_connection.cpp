@@ -48,7 +48,7 @@ TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
         HostItem* listener = lastItem();
         ASSERT_TRUE(listener->isListener);
         EXPECT_STREQ(app->hostList->text(app->hostList->size()), "Listening");
-        EXPECT_TRUE(listener->isConnecting);
+        EXPECT_EQ(tnStateOf(listener), TNConnectionState::Connecting);
 
         // One listening line at a time.
         tnHandleHostListButtons(app->btnListen, nullptr);
@@ -56,17 +56,17 @@ TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
         EXPECT_EQ(app->hostList->size(), linesBefore + 1);
 
         ASSERT_TRUE(reverseConnect(server));
-        ASSERT_TRUE(waitFor([listener] { return listener->isConnected && !listener->isWaitingToShow; }));
+        ASSERT_TRUE(waitFor([listener] { return tnIsConnected(listener); }));
         const int line = lineOf(listener);
         EXPECT_EQ(listener->name, "Listening - " + options.desktopName);
         EXPECT_STREQ(app->hostList->text(line), listener->name.c_str());
-        EXPECT_EQ(listener->icon, app->iconConnected);
+        EXPECT_EQ(tnHostStatusImage(listener), app->iconConnected);
         EXPECT_EQ(countOf(logText(), "Connected to 'Listening' - \n"), showNotice ? 1 : 2);
         // A new listening line follows, already waiting.
         ASSERT_EQ(app->hostList->size(), line + 1);
         HostItem* next = lastItem();
         EXPECT_STREQ(app->hostList->text(line + 1), "Listening");
-        EXPECT_TRUE(next->isListener && next->isConnecting);
+        EXPECT_TRUE(next->isListener && (tnStateOf(next) == TNConnectionState::Connecting));
         EXPECT_EQ(sawMessage("Tandrel",
                              "A remote VNC host has just reverse-connected\n\nClick the 'Listen' item(s) in the host "
                              "list to view"),
@@ -75,7 +75,7 @@ TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
 
         // Selecting the line shows the reverse connection.
         tnClickHostLine(line, 1);
-        EXPECT_EQ(app->vncViewer->vnc, listener->vnc);
+        EXPECT_EQ(app->vncViewer->vnc, tnVncOf(listener));
 
         // "Disconnect" in the line's menu ends the reverse connection and removes the line;
         // Delete removes the waiting one. Both objects go, and the next round listens again.
@@ -92,7 +92,7 @@ TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
         app->hostList->select(lineOf(next));
         tnHandleHostListButtons(app->btnDelete, nullptr);
         EXPECT_EQ(lineOf(next), 0);
-        ASSERT_TRUE(waitFor([&] { return listener->vnc == nullptr && next->vnc == nullptr; }, 3));
+        ASSERT_TRUE(waitFor([&] { return tnVncOf(listener) == nullptr && tnVncOf(next) == nullptr; }, 3));
     }
 }
 
@@ -126,7 +126,7 @@ TEST_F(ReverseConnectionOnPort5500, HugeDesktopNameIsDrawnCappedAndKeptWhole)
     ASSERT_TRUE(listener->isListener);
     TNScriptedPeer peer(TNPeerScript::handshake(64, 48, desktop));
     ASSERT_TRUE(waitFor([&peer] { return peer.connectTo("127.0.0.1", tnListenPort); }));
-    ASSERT_TRUE(waitFor([listener] { return listener->isConnected && !listener->isWaitingToShow; }));
+    ASSERT_TRUE(waitFor([listener] { return tnIsConnected(listener); }));
 
     // The stored name is whole; the line shows its first characters only.
     EXPECT_TRUE(listener->name == prefix + desktop) << "a stored name of " << listener->name.size() << " bytes";
@@ -140,7 +140,7 @@ TEST_F(ReverseConnectionOnPort5500, HugeDesktopNameIsDrawnCappedAndKeptWhole)
 
     // The quick-info name shows the "@" as itself, cut the same way.
     tnClickHostLine(line, 1);
-    EXPECT_EQ(app->vncViewer->vnc, listener->vnc);
+    EXPECT_EQ(app->vncViewer->vnc, tnVncOf(listener));
     EXPECT_EQ(std::string(app->quickInfoName->label()), prefix + "@@" + firstChars(cut).substr(1) + ellipsis);
     tnTestPump(0.2);
     Fl::flush();
@@ -151,13 +151,12 @@ TEST_F(ReverseConnectionOnPort5500, HugeDesktopNameIsDrawnCappedAndKeptWhole)
     ASSERT_NE(next, listener);
     TNScriptedPeer other(TNPeerScript::handshake(64, 48, "short desk"));
     ASSERT_TRUE(waitFor([&other] { return other.connectTo("127.0.0.1", tnListenPort); }));
-    ASSERT_TRUE(waitFor([next] { return next->isConnected && !next->isWaitingToShow; }));
+    ASSERT_TRUE(waitFor([next] { return tnIsConnected(next); }));
     EXPECT_STREQ(app->hostList->text(lineOf(next)), "Listening - short desk");
-    EXPECT_TRUE(listener->isConnected);
+    EXPECT_TRUE(tnIsConnected(listener));
 
     for (HostItem* itm : {listener, next}) {
-        itm->hasDisconnectRequest = true;
-        itm->vnc->endViewer();
+        tnDisconnect(itm);
     }
     EXPECT_TRUE(waitFor([&] { return peer.waitForClose(0s) && other.waitForClose(0s); }));
 }
@@ -189,14 +188,14 @@ TEST_F(ReverseConnectionOnPort5500, FailedReverseHandshakeReplacesTheListeningLi
         ASSERT_TRUE(listener->isListener);
         ::testing::internal::CaptureStdout();
         const bool accepted = hangUp();
-        const bool replaced = accepted && waitFor([listener] { return lineOf(listener) == 0 && !listener->vnc; });
+        const bool replaced = accepted && waitFor([listener] { return lineOf(listener) == 0 && !tnVncOf(listener); });
         const std::string printed = ::testing::internal::GetCapturedStdout();
         ASSERT_TRUE(replaced);
         // The failed line gives way to a fresh one that waits again.
         EXPECT_EQ(app->hostList->size(), linesBefore + 1);
         HostItem* next = lastItem();
         EXPECT_NE(next, listener);
-        EXPECT_TRUE(next->isListener && next->isConnecting);
+        EXPECT_TRUE(next->isListener && (tnStateOf(next) == TNConnectionState::Connecting));
         EXPECT_STREQ(app->hostList->text(app->hostList->size()), "Listening");
         EXPECT_EQ(engine.pendingConnectionCount, 1);
         EXPECT_EQ(engine.activeConnectionCount, 1);
@@ -215,15 +214,15 @@ TEST_F(ReverseConnectionOnPort5500, ListenerOnATakenPortFailsOnce)
 
     tnHandleHostListButtons(app->btnListen, nullptr);
     HostItem* listener = lastItem();
-    ASSERT_TRUE(waitFor([listener] { return listener->hasCouldntConnect && !listener->isWorkerRunning; }));
+    ASSERT_TRUE(waitFor([listener] { return tnStateOf(listener) == TNConnectionState::Failed; }));
     // No endless chain of new listeners: the line stays with its error.
     tnTestPump(0.5);
     EXPECT_EQ(app->hostList->size(), linesBefore + 1);
     EXPECT_EQ(lastItem(), listener);
-    EXPECT_EQ(listener->icon, app->iconDisconnectedBigError);
-    EXPECT_EQ(listener->lastError(), "Address already in use");
+    EXPECT_EQ(tnHostStatusImage(listener), app->iconDisconnectedBigError);
+    EXPECT_EQ(tnLastErrorOf(listener), "Address already in use");
     EXPECT_NE(logText().find("ERROR - Could not listen for reverse VNC connections on port 5500"), std::string::npos);
-    EXPECT_EQ(listener->vnc, nullptr);
+    EXPECT_EQ(tnVncOf(listener), nullptr);
     close(taken);
 
     // Listen works again once the port is free.
@@ -231,7 +230,7 @@ TEST_F(ReverseConnectionOnPort5500, ListenerOnATakenPortFailsOnce)
     tnHandleHostListButtons(app->btnListen, nullptr);
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(app->hostList->size(), linesBefore + 2);
-    EXPECT_TRUE(lastItem()->isConnecting);
+    EXPECT_TRUE((tnStateOf(lastItem()) == TNConnectionState::Connecting));
 }
 
 } // namespace

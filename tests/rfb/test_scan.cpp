@@ -62,9 +62,9 @@ protected:
     // The host on screen now and the line selected for it.
     static void expectShown(HostItem* itm)
     {
-        ASSERT_NE(itm->vnc, nullptr);
-        EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
-        EXPECT_TRUE(itm->vnc->isVisible);
+        ASSERT_NE(tnVncOf(itm), nullptr);
+        EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
+        EXPECT_TRUE(tnVncOf(itm)->isVisible);
         EXPECT_EQ(app->hostList->value(), tnItemNumFromItm(itm));
         EXPECT_STREQ(app->quickInfoName->label(), itm->name.c_str());
     }
@@ -103,10 +103,10 @@ TEST_F(Scan, ShowsConnectedLinesInListOrderSkippingSeparatorsAndOthers)
     app->hostList->add(tnSeparatorLater);
     HostItem* connecting = addHost("still connecting", silent.port);
     VncObject::createVNCObject(connecting);
-    ASSERT_TRUE(connecting->isConnecting);
+    ASSERT_EQ(tnStateOf(connecting), TNConnectionState::Connecting);
     auto [fifth, fifthServer] = connectedHost("fifth");
     ASSERT_EQ(tnItemNumFromItm(fifth), 5);
-    VncObject::hideMainViewer();
+    tnHideShownConnection();
     clearAll();
 
     app->hostList->select(3);
@@ -128,7 +128,7 @@ TEST_F(Scan, ShowsConnectedLinesInListOrderSkippingSeparatorsAndOthers)
     appOptions.scanTimeout = 1;
     tnScanTimer(nullptr);
     expectShown(fifth);
-    EXPECT_TRUE(waitFor([second = second] { return app->vncViewer->vnc == second->vnc; }, 3.0));
+    EXPECT_TRUE(waitFor([second = second] { return app->vncViewer->vnc == tnVncOf(second); }, 3.0));
     EXPECT_TRUE(messages.empty());
 }
 
@@ -155,7 +155,7 @@ TEST_F(Scan, ButtonStopsTheScanAtOnce)
     expectScanning();
     pressScanButton();
     expectStopped();
-    EXPECT_EQ(app->vncViewer->vnc, itm->vnc) << "the host last shown stays on screen";
+    EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm)) << "the host last shown stays on screen";
     EXPECT_TRUE(messages.empty());
 }
 
@@ -195,7 +195,7 @@ TEST_F(Scan, LastHostDisconnectingStopsTheScanWithTheMessage)
     expectScanning();
     // Right-clicking the line disconnects the host.
     tnClickHostLine(tnItemNumFromItm(itm), 3);
-    ASSERT_FALSE(itm->isConnected);
+    ASSERT_FALSE(tnIsConnected(itm));
     tnScanTimer(nullptr);
     expectStopped();
     const std::vector<std::pair<std::string, std::string>> message{
@@ -214,8 +214,7 @@ TEST_F(Scan, LastHostDisconnectingStopsTheScanWithTheMessage)
     pressScanButton();
     expectScanning();
     engine.isShuttingDown = true;
-    other->hasDisconnectRequest = true;
-    other->vnc->endViewer();
+    tnDisconnect(other);
     tnScanTimer(nullptr);
     engine.isShuttingDown = false;
     EXPECT_TRUE(messages.empty());

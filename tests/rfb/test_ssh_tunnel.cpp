@@ -54,9 +54,16 @@ int tnProcessesMentioning(const std::string& text)
 
 // The client's frame buffer holds the test server's pattern (Tight JPEG changes colours by
 // a few units).
+// The local port of the host's tunnel (0 without one).
+int tunnelPort(const HostItem* itm)
+{
+    const VncObject* vnc = tnVncOf(itm);
+    return vnc && vnc->sshTunnel ? vnc->sshTunnel->localPort() : 0;
+}
+
 bool tnShowsPattern(const HostItem* itm)
 {
-    const rfbClient* client = itm->vnc ? itm->vnc->vncClient : nullptr;
+    const rfbClient* client = tnVncOf(itm) ? tnVncOf(itm)->vncClient : nullptr;
     if (!client || !client->frameBuffer || client->width < 32 || client->height < 32)
         return false;
     for (const int x : {5, 30}) {
@@ -199,23 +206,23 @@ TEST_F(SSHTunnel, ConnectsThroughTheTunnelAndEndsSSHWhenDisconnected)
     ticked = false;
     Fl::add_timeout(0.05, [](void*) { ticked = true; });
     ASSERT_TRUE(waitFor([] { return ticked; }, 2));
-    EXPECT_TRUE(itm->isConnecting);
-    EXPECT_FALSE(itm->isConnected);
+    EXPECT_EQ(tnStateOf(itm), TNConnectionState::Connecting);
+    EXPECT_FALSE(tnIsConnected(itm));
     EXPECT_EQ(server->clientCount(), 0);
 
-    ASSERT_TRUE(waitFor([itm] { return itm->isConnected && itm->icon == app->iconConnected; }, 15))
+    ASSERT_TRUE(waitFor([itm] { return tnIsConnected(itm) && tnHostStatusImage(itm) == app->iconConnected; }, 15))
         << logText() << tnTestReadFile(sshd->dir + "/sshd.log");
-    const int port = itm->sshLocalPort;
+    const int port = tunnelPort(itm);
     EXPECT_GE(port, 4700);
     EXPECT_LT(port, 4799);
-    EXPECT_EQ(itm->connectAddress, "127.0.0.1:" + std::to_string(port));
-    EXPECT_TRUE(itm->sshReady);
+    EXPECT_EQ(tnVncOf(itm)->handshakeHost.connectAddress, "127.0.0.1:" + std::to_string(port));
+    EXPECT_TRUE(tnVncOf(itm)->sshReady);
     EXPECT_TRUE(tnTestPortIsListening(port));
     EXPECT_EQ(server->clientCount(), 1);
     EXPECT_GE(sshProcesses(), 1);
     // The picture arrives through the tunnel.
     tnClickHostLine(lineOf(itm), 1);
-    ASSERT_EQ(app->vncViewer->vnc, itm->vnc);
+    ASSERT_EQ(app->vncViewer->vnc, tnVncOf(itm));
     ASSERT_TRUE(runMainLoopUntil([itm] { return tnShowsPattern(itm); }, 5));
 
     const std::string log = logText();
@@ -226,9 +233,9 @@ TEST_F(SSHTunnel, ConnectsThroughTheTunnelAndEndsSSHWhenDisconnected)
     EXPECT_EQ(log.find("ExitOnForwardFailure"), std::string::npos);
     EXPECT_EQ(log.find(":127.0.0.1:"), std::string::npos);
 
-    itm->hasDisconnectRequest = true;
-    itm->vnc->endViewer();
-    EXPECT_FALSE(itm->sshReady);
+    tnDisconnect(itm);
+    ASSERT_NE(tnVncOf(itm), nullptr);
+    EXPECT_FALSE(tnVncOf(itm)->sshReady);
     ASSERT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 6)) << "ssh still runs after the disconnect";
     EXPECT_TRUE(waitFor([port] { return !tnTestPortIsListening(port) && !tnTcpPortIsReserved(port); }, 2));
     EXPECT_TRUE(waitFor([server] { return server->clientCount() == 0; }, 5));
@@ -247,21 +254,25 @@ TEST_F(SSHTunnel, TwoHostsConnectedAtOnceEachHaveTheirOwnPort)
     // not yet taken by its ssh, so only the reservation keeps them apart.
     VncObject::createVNCObject(a);
     VncObject::createVNCObject(b);
-    EXPECT_NE(a->sshLocalPort, b->sshLocalPort);
-    ASSERT_TRUE(waitFor([a, b] { return a->isConnected && b->isConnected && a->icon == app->iconConnected &&
-                                        b->icon == app->iconConnected; },
+    const int portA = tunnelPort(a);
+    const int portB = tunnelPort(b);
+    EXPECT_NE(portA, portB);
+    ASSERT_TRUE(waitFor(
+                    [a, b] {
+                        return tnIsConnected(a) && tnIsConnected(b) && tnHostStatusImage(a) == app->iconConnected &&
+                               tnHostStatusImage(b) == app->iconConnected;
+                    },
                         15))
         << logText();
     EXPECT_EQ(first->clientCount(), 1);
     EXPECT_EQ(second->clientCount(), 1);
     // Each reaches its own server: ending one leaves the other's tunnel and connection alone.
-    a->hasDisconnectRequest = true;
-    a->vnc->endViewer();
+    tnDisconnect(a);
     ASSERT_TRUE(waitFor([first] { return first->clientCount() == 0; }, 6));
-    EXPECT_TRUE(waitFor([&] { return !tnTestPortIsListening(a->sshLocalPort); }, 3));
+    EXPECT_TRUE(waitFor([&] { return !tnTestPortIsListening(portA); }, 3));
     EXPECT_EQ(second->clientCount(), 1);
-    EXPECT_TRUE(tnTestPortIsListening(b->sshLocalPort));
-    EXPECT_TRUE(b->isConnected);
+    EXPECT_TRUE(tnTestPortIsListening(portB));
+    EXPECT_TRUE(tnIsConnected(b));
 }
 
 TEST_F(SSHTunnel, RefusedLoginFailsAsSoonAsSSHEnds)
@@ -274,9 +285,9 @@ TEST_F(SSHTunnel, RefusedLoginFailsAsSoonAsSSHEnds)
     // Far longer than the test waits: the failure must come from ssh's end, not the wait.
     itm->sshWait = 60;
     VncObject::createVNCObject(itm);
-    ASSERT_TRUE(waitFor([itm] { return itm->icon == app->iconDisconnectedBigError; }, 20)) << logText();
-    EXPECT_FALSE(itm->isConnected);
-    EXPECT_EQ(itm->lastError(), "Unable to connect to host's SSH server");
+    ASSERT_TRUE(waitFor([itm] { return tnHostStatusImage(itm) == app->iconDisconnectedBigError; }, 20)) << logText();
+    EXPECT_FALSE(tnIsConnected(itm));
+    EXPECT_EQ(tnLastErrorOf(itm), "Unable to connect to host's SSH server");
     const std::string log = logText();
     EXPECT_EQ(countOf(log, "ERROR - SSH command ended with exit status 255 before its tunnel was up for 'refused' - "
                            "127.0.0.1\n"),
@@ -285,7 +296,9 @@ TEST_F(SSHTunnel, RefusedLoginFailsAsSoonAsSSHEnds)
     EXPECT_EQ(log.find("Connected to 'refused'"), std::string::npos);
     EXPECT_EQ(server->clientCount(), 0);
     EXPECT_EQ(sshProcesses(), 0);
-    EXPECT_TRUE(waitFor([itm] { return !tnTcpPortIsReserved(itm->sshLocalPort); }, 2));
+    const int port = tunnelPort(itm);
+    EXPECT_NE(port, 0);
+    EXPECT_TRUE(waitFor([port] { return !tnTcpPortIsReserved(port); }, 2));
 }
 
 TEST_F(SSHTunnel, EndingTheHostDuringTheWaitEndsSSHAndShowsNoResult)
@@ -296,16 +309,16 @@ TEST_F(SSHTunnel, EndingTheHostDuringTheWaitEndsSSHAndShowsNoResult)
     sshd->setDelay("3");
     VncObject::createVNCObject(itm);
     ASSERT_TRUE(waitFor([&] { return sshProcesses() > 0; }, 3));
-    const int port = itm->sshLocalPort;
+    const int port = tunnelPort(itm);
     // The user's right-click on the connecting line.
     tnClickHostLine(lineOf(itm), 3);
-    EXPECT_FALSE(itm->isConnecting);
+    EXPECT_NE(tnStateOf(itm), TNConnectionState::Connecting);
     EXPECT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 2)) << "ssh still runs";
-    EXPECT_TRUE(waitFor([itm] { return !itm->isWorkerRunning; }, 3));
+    EXPECT_TRUE(waitFor([itm] { return !tnResultOwed(tnStateOf(itm)); }, 3));
     tnTestPump(0.3);
-    EXPECT_FALSE(itm->isConnected);
-    EXPECT_EQ(itm->icon, app->iconDisconnected);
-    EXPECT_EQ(itm->lastError(), "");
+    EXPECT_FALSE(tnIsConnected(itm));
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnected);
+    EXPECT_EQ(tnLastErrorOf(itm), "");
     EXPECT_FALSE(tnTcpPortIsReserved(port));
     EXPECT_EQ(server->clientCount(), 0);
     const std::string log = logText();
@@ -323,12 +336,12 @@ TEST_F(SSHTunnel, ShutDownDuringTheWaitEndsSSHBeforeItReturns)
     VncObject::createVNCObject(waiting);
     VncObject::createVNCObject(starting);
     const auto started = [](const HostItem* itm) {
-        return itm->vnc && itm->vnc->sshTunnel && itm->vnc->sshTunnel->pid() > 0;
+        return tnVncOf(itm) && tnVncOf(itm)->sshTunnel && tnVncOf(itm)->sshTunnel->pid() > 0;
     };
     ASSERT_TRUE(waitFor([&] { return started(waiting) && started(starting); }, 3));
     // What the main window's close does before the program exits.
     engine.isShuttingDown = true;
-    VncObject::endAllViewers();
+    tnEndAllConnections();
     EXPECT_EQ(sshProcesses(), 0) << "an ssh of a tunnel wait outlives the program's exit";
     engine.isShuttingDown = false;
     EXPECT_EQ(countOf(logText(), "Automatically disconnecting.  Program is shutting down '"), 2);
@@ -387,10 +400,12 @@ TEST_F(SSHTunnel, RefusedBeforeSSHRuns)
         itm->sshUser = c.user;
         itm->sshKeyPrivate = c.key;
         VncObject::createVNCObject(itm);
-        ASSERT_TRUE(waitFor([itm] { return itm->icon == app->iconDisconnectedBigError && !itm->isWorkerRunning; }, 5));
-        EXPECT_FALSE(itm->isConnected);
-        EXPECT_TRUE(itm->hasAborted);
-        EXPECT_EQ(itm->lastError(), c.error);
+        ASSERT_TRUE(waitFor(
+            [itm] { return tnHostStatusImage(itm) == app->iconDisconnectedBigError && !tnResultOwed(tnStateOf(itm)); },
+            5));
+        EXPECT_FALSE(tnIsConnected(itm));
+        EXPECT_EQ(tnVncOf(itm)->outcome, TNAttemptOutcome::NotTried);
+        EXPECT_EQ(tnLastErrorOf(itm), c.error);
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].first, c.title);
         EXPECT_EQ(messages[0].second, c.message);
@@ -401,7 +416,8 @@ TEST_F(SSHTunnel, RefusedBeforeSSHRuns)
         // No tunnel command ran, and no port is left reserved.
         tnTestPump(0.2);
         EXPECT_NE(access(marker.c_str(), F_OK), 0);
-        EXPECT_FALSE(tnTcpPortIsReserved(itm->sshLocalPort));
+        for (int port = appOptions.startingLocalPort; port < appOptions.startingLocalPort + 100; port++)
+            ASSERT_FALSE(tnTcpPortIsReserved(port)) << port;
         tnRemoveHostLine(lineOf(itm));
     }
 }

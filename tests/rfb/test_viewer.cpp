@@ -28,9 +28,9 @@ TEST_F(ViewerTest, ScrollLayoutMapsClicksThroughTheScrollOffset)
     EXPECT_TRUE(waitFor([server] { return server->updateRequests() > 0; }));
 
     // Shown again later, the connection comes back at the place it was left.
-    VncObject::hideMainViewer();
+    tnHideShownConnection();
     EXPECT_EQ(scroller->xposition(), 0);
-    itm->vnc->setObjectVisible();
+    tnShowConnection(tnVncOf(itm));
     EXPECT_EQ(scroller->xposition(), 100);
     EXPECT_EQ(scroller->yposition(), 50);
 }
@@ -105,8 +105,8 @@ TEST_F(ViewerTest, EmptyViewerTakesNoEvents)
 {
     TNTestServer* server = startServer();
     HostItem* itm = showHost(server, 'f');
-    VncObject::hideMainViewer();
-    EXPECT_FALSE(itm->vnc->isVisible);
+    tnHideShownConnection();
+    EXPECT_FALSE(tnVncOf(itm)->isVisible);
     EXPECT_EQ(app->vncViewer->w(), 0);
     EXPECT_EQ(app->scroller->type(), 0);
     server->clearRecords();
@@ -146,7 +146,7 @@ TEST_F(ViewerTest, ScreenShowsTheServerPatternOneToOneAndScaled)
         SCOPED_TRACE(fast ? "nearest" : "bilinear");
         itm->scaling = 'z';
         itm->scalingFast = fast;
-        itm->vnc->setObjectVisible();
+        tnShowConnection(tnVncOf(itm));
         VncViewer* viewer = app->vncViewer;
         ASSERT_EQ(viewer->w(), 827);
         ASSERT_EQ(viewer->h(), 620);
@@ -171,7 +171,7 @@ TEST_F(ViewerTest, DesktopResizeIsDrawnAndLaidOutWithTheNewSize)
     server->resize(96, 24);
     server->fill(255, 0, 0);
     ASSERT_TRUE(waitFor([itm] {
-        return itm->vnc->remoteWidth == 96 && framePixelIs(itm, 95, 23, {255, 0, 0});
+        return tnVncOf(itm)->remoteWidth == 96 && framePixelIs(itm, 95, 23, {255, 0, 0});
     }));
     const VncViewer* viewer = app->vncViewer;
     // Laid out again for the new shape: 827 wide, 827 / 4 high.
@@ -182,7 +182,7 @@ TEST_F(ViewerTest, DesktopResizeIsDrawnAndLaidOutWithTheNewSize)
 
     // Scrolled 1:1, the viewer (and with it the scroll range) takes the new size too.
     itm->scaling = 's';
-    itm->vnc->setObjectVisible();
+    tnShowConnection(tnVncOf(itm));
     server->resize(1200, 900);
     EXPECT_TRUE(waitFor([viewer] { return viewer->w() == 1200 && viewer->h() == 900; }, 3))
         << viewer->w() << "x" << viewer->h();
@@ -253,8 +253,8 @@ TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
     resizeWindow(1280, 1000);
     wholeAtOrigin();
     // Shown again later, it comes back where the window left it.
-    VncObject::hideMainViewer();
-    itm->vnc->setObjectVisible();
+    tnHideShownConnection();
+    tnShowConnection(tnVncOf(itm));
     EXPECT_EQ(scroller->xposition(), 0);
     tnTestPump(0.3);
     EXPECT_EQ(server->fullUpdateRequests(), fullUpdates + 1);

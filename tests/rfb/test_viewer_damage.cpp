@@ -30,10 +30,10 @@ protected:
     // The client's picture, as the viewer draws it.
     static std::vector<uint8_t> pictureOf(HostItem* itm, int* w, int* h)
     {
-        std::lock_guard<std::mutex> hold(itm->vnc->pictureLock);
-        *w = itm->vnc->picture.width;
-        *h = itm->vnc->picture.height;
-        return itm->vnc->picture.pixels;
+        std::lock_guard<std::mutex> hold(tnVncOf(itm)->pictureLock);
+        *w = tnVncOf(itm)->picture.width;
+        *h = tnVncOf(itm)->picture.height;
+        return tnVncOf(itm)->picture.pixels;
     }
 
     // Paints a mark into the viewer's window behind the toolkit's back: only a full redraw
@@ -62,14 +62,14 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
         server->resize(c.desktopW, c.desktopH);
         const int lastX = c.desktopW - 1, lastY = c.desktopH - 1;
         ASSERT_TRUE(waitFor([&] {
-            return itm->vnc->remoteWidth == c.desktopW && framePixelIs(itm, lastX, lastY, patternAt(lastX, lastY));
+            return tnVncOf(itm)->remoteWidth == c.desktopW && framePixelIs(itm, lastX, lastY, patternAt(lastX, lastY));
         }));
     }
     // Laid out for the case (the options window does this after a change of scaling).
     const int fullRequests = server->fullUpdateRequests();
     const int requests = server->updateRequests();
-    itm->vnc->setObjectVisible();
-    const int remoteW = itm->vnc->remoteWidth, remoteH = itm->vnc->remoteHeight;
+    tnShowConnection(tnVncOf(itm));
+    const int remoteW = tnVncOf(itm)->remoteWidth, remoteH = tnVncOf(itm)->remoteHeight;
     const TNSize expected = c.scaling == 's' ? TNSize{remoteW, remoteH}
                                              : tnScaledViewerSize(remoteW, remoteH, app->scroller->w(), app->scroller->h());
     ASSERT_TRUE(waitFor([&] { return viewer->w() == expected.w && viewer->h() == expected.h; }, 3))
@@ -80,7 +80,7 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
     ASSERT_TRUE(waitFor([&] {
         return server->fullUpdateRequests() > fullRequests && server->updateRequests() >= requests + 2;
     }));
-    waitFor([itm] { return itm->vnc->pendingMessages == 0; });
+    waitFor([itm] { return tnVncOf(itm)->pendingMessages == 0; });
     tnTestPump(0.2);
     screen(0, 0, 1, 1); // everything pending drawn
     Fl_Scroll* scroller = app->scroller;
@@ -128,7 +128,7 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
         tnTestPump(0.01);
     }
     ASSERT_TRUE(waitFor([&] { return framePixelIs(itm, lastX, lastY, {255, 0, 255}); }));
-    waitFor([itm] { return itm->vnc->pendingMessages == 0; });
+    waitFor([itm] { return tnVncOf(itm)->pendingMessages == 0; });
     tnTestPump(0.2);
 
     int pictureW = 0, pictureH = 0;

@@ -222,7 +222,7 @@ TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
     TNTestServer* big = startServerOfSize(1200, 900);
     HostItem* bigItm = showHost(big, 'f');
     VncViewer* viewer = app->vncViewer;
-    ASSERT_EQ(viewer->vnc, bigItm->vnc);
+    ASSERT_EQ(viewer->vnc, tnVncOf(bigItm));
     EXPECT_EQ(viewer->w(), 827);
     EXPECT_EQ(viewer->h(), 620);
     const int listWidth = app->hostList->w();
@@ -300,11 +300,11 @@ TEST_F(ViewerClipboard, LocalCopyReachesOnlyTheShownHost)
     EXPECT_TRUE(serverGotCutText("local text", 5));
 
     // Copied while nothing is shown: not sent, not even when the host is shown later.
-    VncObject::hideMainViewer();
+    tnHideShownConnection();
     server->clearRecords();
     copyElsewhere("while hidden");
     tnTestPump(0.5);
-    itm->vnc->setObjectVisible();
+    tnShowConnection(tnVncOf(itm));
     tnTestPump(0.5);
     EXPECT_TRUE(server->cutTexts().empty());
 }
@@ -314,10 +314,10 @@ TEST_F(ViewerClipboard, ClickingIntoTheViewerSendsAClipboardTheHostLacks)
     const int x = app->vncViewer->x() + 5;
     const int y = app->vncViewer->y() + 5;
     // Copied while no host is shown; showing the host (selection, scan) sends nothing.
-    VncObject::hideMainViewer();
+    tnHideShownConnection();
     copyElsewhere("copied before", 2);
     tnTestPump(0.5);
-    itm->vnc->setObjectVisible();
+    tnShowConnection(tnVncOf(itm));
     tnTestPump(0.5);
     EXPECT_TRUE(server->cutTexts().empty());
 
@@ -340,13 +340,13 @@ TEST_F(ViewerClipboard, ClickingIntoTheViewerSendsAClipboardTheHostLacks)
     TNTestServer* other = startServer();
     HostItem* otherItm = addHost("other", other->port());
     ASSERT_TRUE(connectAndWait(otherItm));
-    VncObject::hideMainViewer();
+    tnHideShownConnection();
     copyElsewhere("asked for the first");
     tnTestPump(0.5);
-    itm->vnc->setObjectVisible();
+    tnShowConnection(tnVncOf(itm));
     click(x, y, 1);
-    VncObject::hideMainViewer();
-    otherItm->vnc->setObjectVisible();
+    tnHideShownConnection();
+    tnShowConnection(tnVncOf(otherItm));
     tnTestPump(1.0);
     EXPECT_TRUE(server->cutTexts().empty());
     EXPECT_TRUE(other->cutTexts().empty());
@@ -374,7 +374,7 @@ TEST_F(ViewerClipboard, HostTextReachesTheLocalClipboardWithoutAnEcho)
     TNTestServer* other = startServer();
     HostItem* otherItm = addHost("other", other->port());
     ASSERT_TRUE(connectAndWait(otherItm));
-    VncObject::handleRemoteClipboardProc(otherItm->vnc->vncClient, "not taken", 9);
+    VncObject::handleRemoteClipboardProc(tnVncOf(otherItm)->vncClient, "not taken", 9);
     tnTestPump(0.2);
     EXPECT_EQ(tnTestReadClipboard(), "from the host");
 }

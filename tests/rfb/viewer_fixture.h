@@ -51,17 +51,17 @@ protected:
         EXPECT_TRUE(connectAndWait(itm));
         // The picture is black until the connection is shown and asks for a full update:
         // the wait below sees this server's frame.
-        VncObject::hideMainViewer();
-        itm->vnc->setObjectVisible();
-        EXPECT_EQ(app->vncViewer->vnc, itm->vnc);
-        const int lastX = itm->vnc->remoteWidth - 1, lastY = itm->vnc->remoteHeight - 1;
+        tnHideShownConnection();
+        tnShowConnection(tnVncOf(itm));
+        EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
+        const int lastX = tnVncOf(itm)->remoteWidth - 1, lastY = tnVncOf(itm)->remoteHeight - 1;
         EXPECT_TRUE(waitFor([=] {
             return framePixelIs(itm, 1, 0, patternAt(1, 0)) && framePixelIs(itm, 10, 10, patternAt(10, 10)) &&
                    framePixelIs(itm, lastX, lastY, patternAt(lastX, lastY));
         })) << "no frame from the server: " << describePixel(itm, 10, 10) << " req " << server->updateRequests()
             << " full " << server->fullUpdateRequests();
         // The reader has filled the picture; the window draws it once it has the news.
-        waitFor([itm] { return itm->vnc->pendingMessages == 0; });
+        waitFor([itm] { return tnVncOf(itm)->pendingMessages == 0; });
         Fl::flush();
         return itm;
     }

@@ -44,9 +44,8 @@ protected:
         HostItem* itm = new HostItem();
         itm->name = "Listening";
         itm->isListener = true;
-        itm->isConnected = connected;
-        itm->isConnecting = !connected;
         app->hostList->add(itm->name.c_str(), itm);
+        tnConnectionFor(itm).state = connected ? TNConnectionState::Connected : TNConnectionState::Connecting;
         return itm;
     }
 
@@ -83,15 +82,15 @@ TEST_F(HostListTest, NoMenuForBusyHostsOrWhileAChildWindowIsOpen)
     tnAnswerMenus(seen, "Delete...");
     struct Case {
         const char* what;
-        bool connected, connecting, disconnectRequested, childWindow;
+        TNConnectionState state;
+        bool childWindow;
     };
-    for (const Case c : {Case{"connected", true, false, false, false}, Case{"connecting", false, true, false, false},
-                         Case{"being disconnected", false, false, true, false},
-                         Case{"child window open", false, false, false, true}}) {
+    for (const Case c : {Case{"connected", TNConnectionState::Connected, false},
+                         Case{"connecting", TNConnectionState::Connecting, false},
+                         Case{"being disconnected", TNConnectionState::Abandoned, false},
+                         Case{"child window open", TNConnectionState::Idle, true}}) {
         SCOPED_TRACE(c.what);
-        beta->isConnected = c.connected;
-        beta->isConnecting = c.connecting;
-        beta->hasDisconnectRequest = c.disconnectRequested;
+        tnConnectionFor(beta).state = c.state;
         app->childWindowVisible = c.childWindow;
         tnClickHostLine(3, 3);
         EXPECT_EQ(seen.shown, 0);
@@ -246,11 +245,11 @@ TEST_F(HostListTest, ClicksOnHostsThatCannotConnectChangeNothing)
     for (const Case c : {Case{"connecting", true, false, false}, Case{"listening", false, true, false},
                          Case{"child window open", false, false, true}}) {
         SCOPED_TRACE(c.what);
-        beta->isConnecting = c.connecting;
+        tnConnectionFor(beta).state = c.connecting ? TNConnectionState::Connecting : TNConnectionState::Idle;
         beta->isListener = c.listener;
         app->childWindowVisible = c.childWindow;
         tnClickHostLine(3, 1, 1);
-        EXPECT_EQ(beta->vnc, nullptr);
+        EXPECT_EQ(tnVncOf(beta), nullptr);
         EXPECT_EQ(engine.pendingConnectionCount, 0);
     }
 }
@@ -260,7 +259,7 @@ TEST_F(HostListTest, OnlyOneListenerAtATime)
     HostItem* listener = addListeningLine(false);
     VncObject* vnc = new VncObject();
     vnc->itm = listener;
-    listener->vnc = vnc;
+    tnConnectionFor(listener).vnc = vnc;
     const int lines = app->hostList->size();
     press(app->btnListen);
     EXPECT_EQ(messages, std::vector<std::string>{"Tandrel: Only one active listening viewer is allowed"});

@@ -55,7 +55,7 @@ TEST_F(QuickInfoTest, PanelShowsTheRecordOrNothing)
         itm.lastConnectedTime = c.time;
         itm.isListener = c.listener;
         itm.quickNote = c.note;
-        itm.setLastError(c.error);
+        tnConnectionFor(&itm).lastError = c.error;
         tnQuickInfoSetLabelAndText(&itm);
         EXPECT_STREQ(app->quickInfoName->label(), c.what);
         EXPECT_STREQ(app->quickInfoLastConnectedLabel->label(), c.timeLabel);
