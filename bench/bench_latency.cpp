@@ -27,6 +27,7 @@
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/options.h"
+#include "gui/host_list.h"
 #include "gui/main_window.h"
 #include "startup/startup.h"
 #include "support/rfb_peer.h"
@@ -109,15 +110,16 @@ int main()
     tnStartUp(1, argv);
     Fl::remove_timeout(tnRestoreWindowSizePosition);
     app->mainWin->resize(0, 0, 900, 600);
-    app->hostList->clear();
+    tnClearHostList();
     std::vector<HostItem*> hosts;
     for (int i = 0; i < 2; i++) {
-        auto* itm = new HostItem();
+        auto shared = std::make_shared<HostItem>();
+        HostItem* itm = shared.get();
         itm->name = "dripping " + std::to_string(i + 1);
         itm->hostAddress = "127.0.0.1";
         itm->vncPort = std::to_string(peers[i]->port());
         itm->scaling = 's';
-        app->hostList->add(itm->name.c_str(), itm);
+        tnAddHostLine(shared);
         hosts.push_back(itm);
         VncObject::createVNCObject(itm);
     }

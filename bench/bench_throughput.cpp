@@ -643,13 +643,13 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
     Fl::remove_timeout(tnRestoreWindowSizePosition);
     const long startRss = residentKilobytes();
     for (int n = 0; n < hosts; ++n) {
-        auto* itm = new HostItem();
+        auto shared = std::make_shared<HostItem>();
+        HostItem* itm = shared.get();
         itm->name = "bench " + std::to_string(n + 1);
         itm->hostAddress = "127.0.0.1";
         itm->vncPort = std::to_string(port);
         itm->scaling = layout == "scaled" ? 'z' : 's';
-        app->hostList->add(itm->name.c_str(), itm);
-        app->hostList->icon(app->hostList->size(), app->iconDisconnected);
+        tnAddHostLine(shared);
         benchHosts.push_back(itm);
         VncObject::createVNCObject(itm);
     }

@@ -5,10 +5,7 @@ namespace {
 // Before start-up installs the real one: no list, no viewer, nobody listening.
 class TNNoFrontEnd : public TNFrontEnd {
 public:
-    std::vector<HostItem*> listedHosts() override { return {}; }
-    bool isListed(const HostItem*) override { return false; }
-    bool isSelected(const HostItem*) override { return false; }
-    void addListeningLine(HostItem*) override {}
+    void addListeningLine(std::shared_ptr<HostItem>) override {}
     void removeLine(HostItem*) override {}
     void hostIconChanged(HostItem*, TNHostIcon) override {}
     void hostNameChanged(HostItem*) override {}

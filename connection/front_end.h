@@ -4,6 +4,7 @@
 // thread (the readers' news reaches it as messages).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,15 +19,10 @@ class TNFrontEnd {
 public:
     virtual ~TNFrontEnd() = default;
 
-    // --- The host list: its order and its selection live in the front end ---
-    // The hosts of the list's lines, top to bottom (separators left out).
-    virtual std::vector<HostItem*> listedHosts() = 0;
-    // Whether the host has a line in the list, and whether that line is selected.
-    virtual bool isListed(const HostItem* itm) = 0;
-    virtual bool isSelected(const HostItem* itm) = 0;
+    // --- The host list's lines (its hosts, order and selection: config/host_list_model.h) ---
     // A new listening line at the end of the list, scrolled into view.
-    virtual void addListeningLine(HostItem* itm) = 0;
-    // The host's line goes; its record stays (a worker may still hold it).
+    virtual void addListeningLine(std::shared_ptr<HostItem> itm) = 0;
+    // The host's line goes; its record stays while a connection holds it.
     virtual void removeLine(HostItem* itm) = 0;
     // The host's icon, or its name, changed: its line is marked for drawing.
     virtual void hostIconChanged(HostItem* itm, TNHostIcon icon) = 0;

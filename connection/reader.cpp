@@ -396,7 +396,7 @@ void tnHandleReaderMessages(void*)
     // A copy: handling a message may end a connection.
     std::vector<HostItem*> hosts;
     for (const TNConnection* connection : tnConnections())
-        hosts.push_back(connection->host);
+        hosts.push_back(connection->host.get());
     for (HostItem* itm : hosts) {
         if (VncObject* vnc = tnVncOf(itm))
             VncObject::checkVNCMessages(vnc);

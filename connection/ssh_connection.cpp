@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <FL/Fl.H>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -95,14 +93,11 @@ bool tnCreateSSHConnection(VncObject* vnc)
     if (checked != 0) {
         if (checked < 0)
             tnLogToFile("ssh check result is: " + std::to_string(errno));
-        // Nothing is told of an attempt that was ended meanwhile.
+        // Nothing is told of an attempt that was ended meanwhile. Only the main thread
+        // opens windows: the result handler shows the box.
         if (!tunnel->isClosed()) {
-            Fl::lock();
-            tnBeep();
-            Fl::unlock();
-            tnMessageWindow("Error: This connection requires SSH and \nthe SSH command isn't working.\n\n"
-                            "Check that the SSH client program is installed",
-                            "Tandrel - FLTK");
+            vnc->setAttemptBox("Error: This connection requires SSH and \nthe SSH command isn't working.\n\n"
+                               "Check that the SSH client program is installed");
             tnLogToFile("SSH command not working for connection " + suffix);
             vnc->setAttemptError("SSH command not working");
         }

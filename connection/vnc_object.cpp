@@ -17,6 +17,7 @@
 #include <unordered_set>
 
 #include "config/host_item.h"
+#include "config/host_list_model.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
 #include "connection/ssh_connection.h"
@@ -127,7 +128,7 @@ std::vector<TNConnection*>& tnConnectionList()
 TNConnection* tnConnectionOf(const HostItem* itm)
 {
     for (TNConnection* connection : tnConnectionList()) {
-        if (connection->host == itm)
+        if (connection->host.get() == itm)
             return connection;
     }
     return nullptr;
@@ -138,9 +139,26 @@ TNConnection& tnConnectionFor(HostItem* itm)
     if (TNConnection* connection = tnConnectionOf(itm))
         return *connection;
     auto* connection = new TNConnection();
-    connection->host = itm;
+    connection->host = tnHostList().share(itm);
+    if (!connection->host)
+        connection->host = std::shared_ptr<HostItem>(std::shared_ptr<HostItem>(), itm);
     tnConnectionList().push_back(connection);
     return *connection;
+}
+
+void tnForgetUnlistedConnections()
+{
+    auto& list = tnConnectionList();
+    for (auto it = list.begin(); it != list.end();) {
+        TNConnection* connection = *it;
+        if (connection->vnc || tnResultOwed(connection->state) ||
+            tnHostList().find(connection->host.get()) != TNHostListModel::none) {
+            ++it;
+            continue;
+        }
+        delete connection;
+        it = list.erase(it);
+    }
 }
 
 const std::vector<TNConnection*>& tnConnections()
@@ -176,7 +194,7 @@ bool tnNeedsRelease(const HostItem* itm)
 void tnSetIcon(TNConnection& connection, TNHostIcon icon)
 {
     connection.icon = icon;
-    tnFrontEnd().hostIconChanged(connection.host, icon);
+    tnFrontEnd().hostIconChanged(connection.host.get(), icon);
 }
 
 TNHandshakeHost tnHandshakeHostOf(const HostItem& itm, const std::string& connectAddress)
@@ -352,6 +370,7 @@ void VncObject::createVNCObject(HostItem* itm)
     rfbClient* client = rfbGetClient(8, 3, 4);
     vnc->vncClient = client;
     vnc->itm = itm;
+    vnc->hostHold = connection.host;
     connection.vnc = vnc;
     // The library's log hooks are process-wide; set them only while they differ, so no
     // running handshake ever sees them being written.
@@ -509,7 +528,7 @@ void tnEndConnection(HostItem* itm, TNConnectionEvent event)
 
 void tnEndAllConnections()
 {
-    for (HostItem* itm : tnFrontEnd().listedHosts())
+    for (HostItem* itm : tnHostList().hosts())
         tnDisconnect(itm);
 }
 
@@ -534,11 +553,11 @@ void VncObject::masterMessageLoop()
 
 void VncObject::createVNCListener()
 {
-    auto* itm = new HostItem();
+    auto itm = std::make_shared<HostItem>();
     itm->name = "Listening";
     itm->scaling = 'f';
     itm->showRemoteCursor = true;
     itm->isListener = true;
     tnFrontEnd().addListeningLine(itm);
-    createVNCObject(itm);
+    createVNCObject(itm.get());
 }

@@ -124,6 +124,8 @@ class VncObject {
 public:
     rfbClient* vncClient = nullptr;
     HostItem* itm = nullptr;
+    // Keeps the host's record while the object lives, also after its line was deleted.
+    std::shared_ptr<HostItem> hostHold;
     std::atomic<TNAttemptOutcome> outcome{TNAttemptOutcome::Pending};
     // The tunnel of a type-'s' attempt listens (written by the worker, cleared when it closes).
     std::atomic<bool> sshReady{false};
@@ -162,6 +164,18 @@ public:
         std::lock_guard<std::mutex> hold(messageLock);
         return std::move(attemptError);
     }
+    // A message box the worker asks for: the main thread shows it (with a beep) when it
+    // handles a failed result that is still wanted.
+    void setAttemptBox(const std::string& text)
+    {
+        std::lock_guard<std::mutex> hold(messageLock);
+        attemptBox = text;
+    }
+    std::string takeAttemptBox()
+    {
+        std::lock_guard<std::mutex> hold(messageLock);
+        return std::move(attemptBox);
+    }
     // The host as it was when the attempt started; the worker reads only this of it.
     TNHandshakeHost handshakeHost;
     // The SSH tunnel of a type-'s' host's attempt (connection/ssh_tunnel.h), or null.
@@ -191,6 +205,7 @@ public:
     std::string receivedCutText;
     std::string endReason;
     std::string attemptError;
+    std::string attemptBox;
     // Rectangles of the update being received (reader only): x, y, w, h each.
     std::vector<int> updateRects;
     // The server's desktop name for a listening line, set by the worker before its result
@@ -269,7 +284,9 @@ private:
 // What the engine keeps of one host from its first attempt on (main thread only): the
 // connection's state, its current attempt, the icon its line shows and its last error.
 struct TNConnection {
-    HostItem* host = nullptr;
+    // Held while the record lives: a host deleted from the list is freed once its record
+    // and its attempt let go of it.
+    std::shared_ptr<HostItem> host;
     TNConnectionState state = TNConnectionState::Idle;
     // The current attempt, or the ended one until it is released (owned).
     VncObject* vnc = nullptr;
@@ -279,8 +296,12 @@ struct TNConnection {
 
 // The host's record, or null before its first attempt.
 TNConnection* tnConnectionOf(const HostItem* itm);
-// The host's record, made when it has none.
+// The host's record, made when it has none. A host that is not in the host list is not
+// held: its owner keeps it for as long as it has a record.
 TNConnection& tnConnectionFor(HostItem* itm);
+// Drops the records of hosts that have left the host list and that no attempt needs any
+// more, letting go of the hosts (main thread, never while a record is in use up the stack).
+void tnForgetUnlistedConnections();
 // Every record, oldest first.
 const std::vector<TNConnection*>& tnConnections();
 // Shorthands: Idle, null and "" for a host without a record.

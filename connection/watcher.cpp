@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/host_item.h"
+#include "config/host_list_model.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
 #include "connection/vnc_object.h"
@@ -16,7 +17,7 @@ namespace {
 
 void tnHandleSuccess(TNConnection& connection, VncObject* vnc)
 {
-    HostItem* itm = connection.host;
+    HostItem* itm = connection.host.get();
     TNFrontEnd& frontEnd = tnFrontEnd();
     tnDebugLog("tnConnectionWatcher - the handshake succeeded, showing the connection");
     {
@@ -29,7 +30,7 @@ void tnHandleSuccess(TNConnection& connection, VncObject* vnc)
     frontEnd.hostConnected(itm);
     tnLogToFile("Connected to " + tnConnectionLogSuffix(itm));
 
-    if (frontEnd.isSelected(itm) && !itm->isListener) {
+    if (tnHostList().isSelected(itm) && !itm->isListener) {
         tnDebugLog("tnConnectionWatcher - Showing viewer because it's selected");
         frontEnd.showConnection(vnc);
     }
@@ -48,7 +49,7 @@ void tnHandleSuccess(TNConnection& connection, VncObject* vnc)
 
 void tnHandleFailure(TNConnection& connection, VncObject* vnc)
 {
-    HostItem* itm = connection.host;
+    HostItem* itm = connection.host.get();
     tnDebugLog("tnConnectionWatcher - the attempt failed");
     const std::string& error = connection.lastError;
     if (!error.empty()) {
@@ -83,7 +84,7 @@ void tnHandleFailure(TNConnection& connection, VncObject* vnc)
 
 bool tnThereAreConnectedItems()
 {
-    for (const HostItem* itm : tnFrontEnd().listedHosts()) {
+    for (const HostItem* itm : tnHostList().hosts()) {
         if (tnIsConnected(itm))
             return true;
     }
@@ -92,6 +93,17 @@ bool tnThereAreConnectedItems()
 
 void tnHandleThreadConnection(void* data)
 {
+    // Records are dropped only by the outermost call: a result handled inside another's
+    // handling (a listening line that fails at once) leaves the outer one's record alone.
+    static int depth = 0;
+    struct Depth {
+        Depth() { depth++; }
+        ~Depth()
+        {
+            if (--depth == 0)
+                tnForgetUnlistedConnections();
+        }
+    } inHandler;
     auto* vnc = static_cast<VncObject*>(data);
     // The object stays while its result is owed, so it is valid here; a result that has
     // been handled already finds its host in another state and changes nothing.
@@ -104,10 +116,11 @@ void tnHandleThreadConnection(void* data)
     if (vnc->isClientFreedByLibrary)
         vnc->vncClient = nullptr;
     const std::string error = vnc->takeAttemptError();
+    const std::string box = vnc->takeAttemptBox();
     if (!error.empty())
         connection->lastError = error;
     // A result whose line was deleted meanwhile counts as ended during its handshake.
-    if (!tnFrontEnd().isListed(connection->host))
+    if (tnHostList().find(connection->host.get()) == TNHostListModel::none)
         connection->state = TNConnectionState::Abandoned;
     const TNTransition result = tnConnectionTransition(connection->state, outcome == TNAttemptOutcome::Succeeded
                                                                                ? TNConnectionEvent::HandshakeSucceeded
@@ -126,6 +139,11 @@ void tnHandleThreadConnection(void* data)
         tnHandleSuccess(*connection, vnc);
     if (result.effects & tnShowFailure)
         tnHandleFailure(*connection, vnc);
+    // The box runs an event loop of its own: it comes last, once this result is handled.
+    if ((result.effects & tnShowFailure) && !box.empty()) {
+        tnBeep();
+        tnMessageWindow(box, "Tandrel - FLTK");
+    }
 }
 
 void tnConnectionWatcher(void*)
@@ -134,7 +152,7 @@ void tnConnectionWatcher(void*)
     tnHandleReaderMessages(nullptr);
     if (engine.pendingConnectionCount > 0) {
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
-        for (HostItem* itm : tnFrontEnd().listedHosts()) {
+        for (HostItem* itm : tnHostList().hosts()) {
             VncObject* vnc = tnVncOf(itm);
             if (!vnc)
                 continue;
@@ -152,10 +170,12 @@ void tnConnectionWatcher(void*)
     // of the list would ever find them again.
     std::vector<HostItem*> detached;
     for (const TNConnection* connection : tnConnections()) {
-        if (tnNeedsRelease(connection->host) && !tnFrontEnd().isListed(connection->host))
-            detached.push_back(connection->host);
+        HostItem* itm = connection->host.get();
+        if (tnNeedsRelease(itm) && tnHostList().find(itm) == TNHostListModel::none)
+            detached.push_back(itm);
     }
     for (HostItem* itm : detached)
         tnReleaseEndedAttempt(itm);
+    tnForgetUnlistedConnections();
     Fl::repeat_timeout(1.0, tnConnectionWatcher);
 }

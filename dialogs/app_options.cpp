@@ -186,15 +186,14 @@ void tnShowAppOptions()
                                          "This is the font size used for the host list.  Restart the app to see any "
                                          "changes");
     o.listWidthInput = tnOptionsInput(300, 254, 210, "List width ", std::to_string(appOptions.hostListWidth),
-                                      "Width of the host list.  Restart the app to see any changes");
+                                      "Width of the host list");
     o.colorBlindIconsCheck = tnOptionsCheck(286, " Use icons for color-blind users", appOptions.colorBlindIcons,
-                                            "Check this to enable color-blind-friendly icons in the host list. "
-                                            "Restart the app to see any changes");
+                                            "Check this to enable color-blind-friendly icons in the host list");
     o.showTooltipsCheck = tnOptionsCheck(318, " Show tooltips", appOptions.showTooltips,
                                          "Check this to enable tooltips in Tandrel.");
     o.reverseNoticeCheck = tnOptionsCheck(350, " Show reverse connection notification", appOptions.showReverseConnect,
                                           "Check this to show a message window when a reverse connection happens.");
-    tnOptionsNote(414, 210, "Restart Tandrel for font or icon changes", FL_HELVETICA_ITALIC);
+    tnOptionsNote(414, 210, "Restart Tandrel for list font changes", FL_HELVETICA_ITALIC);
     o.cancelButton = tnOptionsButton(430, "Cancel", FL_Escape, "Click to abandon any edits and close this window");
     o.saveButton = tnOptionsButton(540, "Save", FL_Enter, "Click to save edits and close this window");
     window->enterButton(o.saveButton);

@@ -255,16 +255,8 @@ bool tnAddNewHostLine(HostItem* itm)
         tnMessageWindow("The host list is full: '" + tnDisplayText(itm->name) + "' was not added", "Tandrel");
         return false;
     }
-    const int selected = list->value();
-    int line;
-    if (list->size() > 0 && selected > 0) {
-        line = selected + 1;
-        list->insert(line, tnHostLineText(itm).c_str(), itm);
-    } else {
-        list->add(tnHostLineText(itm).c_str(), itm);
-        line = list->size();
-    }
-    list->icon(line, app->iconDisconnected);
+    // The list owns the record from here on.
+    const int line = tnInsertHostLineAfterSelection(std::shared_ptr<HostItem>(itm));
     list->make_visible(line);
     Fl::check();
     return true;

@@ -9,6 +9,7 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
+#include "config/host_list_model.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
@@ -18,7 +19,7 @@
 
 void tnConfigReadCreateHostList()
 {
-    app->hostList->clear();
+    tnClearHostList();
     const TNConfigFileText file = tnReadConfigFile(appOptions.configPathAndFile);
     if (file.status == TNConfigReadStatus::Missing) {
         fputs("Tandrel - Could not open config file.  Using defaults\n", stdout);
@@ -38,8 +39,12 @@ void tnConfigReadCreateHostList()
         return;
     }
     std::istringstream in(file.text);
-    for (const TNConfigLine& line : tnConfigParse(in, appOptions))
-        app->hostList->add(line.item ? tnHostLineText(line.item).c_str() : line.text.c_str(), line.item);
+    for (const TNConfigLine& line : tnConfigParse(in, appOptions)) {
+        if (line.item)
+            tnAddHostLine(std::shared_ptr<HostItem>(line.item));
+        else
+            tnAddSeparatorLine(line.text);
+    }
     tnLogToFile("--- Program started up ---");
 }
 
@@ -57,14 +62,9 @@ void tnConfigWrite()
     isWriting = true;
 
     std::vector<const HostItem*> hosts;
-    if (app->hostList) {
-        const int lineCount = app->hostList->size();
-        hosts.reserve(static_cast<size_t>(lineCount));
-        for (int line = 1; line <= lineCount; ++line) {
-            const HostItem* item = static_cast<const HostItem*>(app->hostList->data(line));
-            if (item && !item->isListener)
-                hosts.push_back(item);
-        }
+    for (const HostItem* item : tnHostList().hosts()) {
+        if (!item->isListener)
+            hosts.push_back(item);
     }
     std::string reason;
     const bool written = tnWriteFileAtomically(appOptions.configPathAndFile, tnConfigSerialize(appOptions, hosts), &reason);

@@ -5,6 +5,7 @@
 #include <FL/Fl_Pixmap.H>
 
 #include "config/host_item.h"
+#include "config/host_list_model.h"
 #include "connection/front_end.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
@@ -16,36 +17,11 @@ namespace {
 
 class TNGuiFrontEnd : public TNFrontEnd {
 public:
-    std::vector<HostItem*> listedHosts() override
-    {
-        std::vector<HostItem*> hosts;
-        if (!app || !app->hostList)
-            return hosts;
-        const int size = app->hostList->size();
-        hosts.reserve(static_cast<size_t>(size));
-        for (int line = 1; line <= size; line++) {
-            if (HostItem* itm = tnItemFromLine(line))
-                hosts.push_back(itm);
-        }
-        return hosts;
-    }
-
-    bool isListed(const HostItem* itm) override { return tnItemNumFromItm(itm) > 0; }
-
-    bool isSelected(const HostItem* itm) override
-    {
-        const uint16_t line = tnItemNumFromItm(itm);
-        return line > 0 && app->hostList->value() == line;
-    }
-
-    void addListeningLine(HostItem* itm) override
+    void addListeningLine(std::shared_ptr<HostItem> itm) override
     {
         if (!app || !app->hostList)
             return;
-        app->hostList->add(tnHostLineText(itm).c_str(), itm);
-        const int last = app->hostList->size();
-        app->hostList->icon(last, app->iconDisconnected);
-        app->hostList->bottomline(last);
+        app->hostList->bottomline(tnAddHostLine(std::move(itm)));
         app->hostList->redraw();
     }
 
@@ -77,13 +53,13 @@ public:
 
     void hostConnected(HostItem* itm) override
     {
-        if (isSelected(itm))
+        if (tnHostList().isSelected(itm))
             tnQuickInfoSetLabelAndText(itm);
     }
 
     void lastErrorChanged(HostItem* itm) override
     {
-        if (app && app->quickInfoLastError && isSelected(itm))
+        if (app && app->quickInfoLastError && tnHostList().isSelected(itm))
             app->quickInfoLastError->value(tnLastErrorOf(itm).c_str());
     }
 

@@ -12,11 +12,13 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
+#include "config/host_list_model.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/options.h"
 #include "core/display_text.h"
 #include "core/modal.h"
+#include "gui/front_end.h"
 #include "gui/host_menu.h"
 #include "gui/openers.h"
 #include "gui/quick_info.h"
@@ -178,9 +180,32 @@ void tnHandleRightClick(HostItem* itm)
 
 void tnMoveSelectedLine(int line, int target)
 {
+    // Down with nothing selected selects the first line.
+    if (line < 1) {
+        tnSelectHostLine(target);
+        return;
+    }
+    TNHostListModel& model = tnHostList();
+    model.select(line - 1);
+    if (!(target < line ? model.moveSelectedUp() : model.moveSelectedDown()))
+        return;
     app->hostList->swap(line, target);
     app->hostList->select(target);
     app->hostList->redraw();
+}
+
+// The widget's line for a model line, with the icon of the host's status.
+void tnShowLine(int line, const TNHostLine& shown, bool insert)
+{
+    const std::string text = shown.host ? tnHostLineText(shown.host.get()) : shown.text;
+    if (insert)
+        app->hostList->insert(line, text.c_str(), shown.host.get());
+    else
+        app->hostList->add(text.c_str(), shown.host.get());
+    if (shown.host) {
+        Fl_Pixmap* icon = tnHostStatusImage(shown.host.get());
+        app->hostList->icon(line, icon ? icon : app->iconDisconnected);
+    }
 }
 
 void tnListen()
@@ -213,25 +238,54 @@ void tnRemoveItemLine(HostItem* itm)
 
 HostItem* tnItemFromLine(int line)
 {
-    if (!app->hostList || line < 1 || line > app->hostList->size())
-        return nullptr;
-    return static_cast<HostItem*>(app->hostList->data(line));
+    return tnHostList().hostAt(line - 1);
 }
 
 uint16_t tnItemNumFromItm(const HostItem* itm)
 {
-    if (!itm || !app->hostList)
-        return 0;
-    for (int line = 1; line <= app->hostList->size(); line++) {
-        if (app->hostList->data(line) == itm)
-            return static_cast<uint16_t>(line);
-    }
-    return 0;
+    return static_cast<uint16_t>(tnHostList().find(itm) + 1);
 }
 
 void tnDeselectAllItems()
 {
-    app->hostList->deselect();
+    tnSelectHostLine(0);
+}
+
+void tnSelectHostLine(int line)
+{
+    tnHostList().select(line - 1);
+    if (line > 0)
+        app->hostList->select(line);
+    else
+        app->hostList->deselect();
+}
+
+int tnAddHostLine(std::shared_ptr<HostItem> itm)
+{
+    const int line = tnHostList().append({std::move(itm), ""}) + 1;
+    tnShowLine(line, tnHostList().line(static_cast<size_t>(line - 1)), false);
+    return line;
+}
+
+int tnAddSeparatorLine(const std::string& text)
+{
+    const int line = tnHostList().append({nullptr, text}) + 1;
+    tnShowLine(line, tnHostList().line(static_cast<size_t>(line - 1)), false);
+    return line;
+}
+
+int tnInsertHostLineAfterSelection(std::shared_ptr<HostItem> itm)
+{
+    tnHostList().select(app->hostList->value() - 1);
+    const int line = tnHostList().insertAfterSelection({std::move(itm), ""}) + 1;
+    tnShowLine(line, tnHostList().line(static_cast<size_t>(line - 1)), true);
+    return line;
+}
+
+void tnClearHostList()
+{
+    tnHostList().clear();
+    app->hostList->clear();
 }
 
 void tnUpdateHostListItemText()
@@ -249,7 +303,7 @@ std::string tnHostLineText(const HostItem* itm)
 
 void tnInsertEmptyItem()
 {
-    HostItem* itm = new HostItem();
+    auto itm = std::make_shared<HostItem>();
     itm->name = "(new connection)";
     itm->hostAddress = "192.168.0.1";
     itm->vncPort = "5900";
@@ -258,9 +312,7 @@ void tnInsertEmptyItem()
     itm->showRemoteCursor = true;
     itm->compressLevel = 5;
     itm->qualityLevel = 5;
-    app->hostList->add(tnHostLineText(itm).c_str(), itm);
-    app->hostList->icon(app->hostList->size(), app->iconDisconnected);
-    app->hostList->bottomline(app->hostList->size());
+    app->hostList->bottomline(tnAddHostLine(itm));
     Fl::redraw();
     Fl::check();
 }
@@ -274,7 +326,9 @@ void tnDeleteItem(int line)
         return;
     deleteInProgress = true;
 
-    HostItem* itm = tnItemFromLine(line);
+    // Held through the question box's event loop, whatever happens to the line meanwhile.
+    const std::shared_ptr<HostItem> held = tnHostList().share(tnItemFromLine(line));
+    HostItem* itm = held.get();
     if (!itm) {
         tnBeep();
     } else if (itm->isListener) {
@@ -290,7 +344,10 @@ void tnDeleteItem(int line)
 
 void tnHandleHostListEvents(Fl_Widget*, void*)
 {
-    HostItem* itm = tnItemFromLine(app->hostList->value());
+    tnHostList().select(app->hostList->value() - 1);
+    // Held through the menus' event loops, in which the line may be deleted.
+    const std::shared_ptr<HostItem> held = tnHostList().share(tnItemFromLine(app->hostList->value()));
+    HostItem* itm = held.get();
     if (!itm) {
         tnQuickInfoSetToEmpty();
         return;
@@ -342,8 +399,9 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
 
 void tnRemoveHostLine(int line)
 {
-    static std::vector<HostItem*>& detachedItems = *new std::vector<HostItem*>();
-    if (HostItem* itm = tnItemFromLine(line))
-        detachedItems.push_back(itm);
+    if (line < 1 || line > app->hostList->size())
+        return;
+    // The widget lets go of the line before the model may free its record.
     app->hostList->remove(line);
+    tnHostList().remove(line - 1);
 }

@@ -54,7 +54,7 @@ void tnShowScannedHost(int line, HostItem* itm)
 {
     tnDeselectAllItems();
     tnHideShownConnection();
-    app->hostList->select(line);
+    tnSelectHostLine(line);
     // Asks the server for a full update: the connection was not read while hidden.
     tnShowConnection(tnVncOf(itm));
     tnQuickInfoSetLabelAndText(itm);

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "config/host_item.h"
+#include "config/host_list_model.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
@@ -153,6 +155,9 @@ protected:
     std::string dir;
     std::vector<std::pair<std::string, std::string>> messages;   // title, text
     int beeps = 0;
+    // Message boxes, choices and beeps asked for off the main thread: only the main thread
+    // may open a window, so any one of them fails the test.
+    std::atomic<int> boxesOffMainThread{0};
     std::vector<std::unique_ptr<TNTestServer>> servers;
 
     void SetUp() override
@@ -162,21 +167,34 @@ protected:
         tnTestStartApp(dir);
         appOptions.logToFile = true;
         tnModalHooks().message = [this](const std::string& title, const std::string& text) {
-            messages.emplace_back(title, text);
+            if (!tnIsMainThread())
+                boxesOffMainThread++;
+            else
+                messages.emplace_back(title, text);
         };
-        tnModalHooks().choice = [](const std::string&, const std::string&) { return 2; };
-        tnModalHooks().beep = [this](int) { beeps++; };
+        tnModalHooks().choice = [this](const std::string&, const std::string&) {
+            if (!tnIsMainThread())
+                boxesOffMainThread++;
+            return 2;
+        };
+        tnModalHooks().beep = [this](int) {
+            if (!tnIsMainThread())
+                boxesOffMainThread++;
+            else
+                beeps++;
+        };
     }
 
     void TearDown() override
     {
         // Nothing of this test may reach the next one's state: end every connection and
         // wait until every handshake worker has returned and its result is handled.
-        std::vector<HostItem*> hosts;
+        // Held: a deleted host's record goes with its connection's.
+        std::vector<std::shared_ptr<HostItem>> hosts;
         for (const TNConnection* connection : tnConnections())
             hosts.push_back(connection->host);
-        for (HostItem* itm : hosts)
-            tnDisconnect(itm);
+        for (const auto& itm : hosts)
+            tnDisconnect(itm.get());
         const bool workersDone = tnTestPumpUntil(
             [] {
                 for (const TNConnection* connection : tnConnections()) {
@@ -187,10 +205,11 @@ protected:
             },
             15.0);
         EXPECT_TRUE(workersDone) << "a handshake worker did not return";
-        for (HostItem* itm : hosts)
-            tnReleaseEndedAttempt(itm);
+        for (const auto& itm : hosts)
+            tnReleaseEndedAttempt(itm.get());
         for (const TNConnection* connection : tnConnections())
             EXPECT_EQ(connection->vnc, nullptr) << connection->host->name;
+        EXPECT_EQ(boxesOffMainThread, 0) << "a box or beep was asked for off the main thread";
         // Every attempt resolved, every worker uncounted.
         EXPECT_EQ(engine.pendingConnectionCount, 0);
         EXPECT_EQ(engine.activeConnectionCount, 0);
@@ -218,15 +237,14 @@ protected:
     // A host line at the end of the list, reaching 127.0.0.1:`port`.
     HostItem* addHost(const std::string& name, int port, const std::string& password = "")
     {
-        auto* itm = new HostItem();
+        auto itm = std::make_shared<HostItem>();
         itm->name = name;
         itm->hostAddress = "127.0.0.1";
         itm->vncPort = std::to_string(port);
         itm->vncPassword = password;
         itm->scaling = 's';
-        app->hostList->add(name.c_str(), itm);
-        app->hostList->icon(app->hostList->size(), app->iconDisconnected);
-        return itm;
+        tnAddHostLine(itm);
+        return itm.get();
     }
 
     static int lineOf(const HostItem* itm) { return tnItemNumFromItm(itm); }

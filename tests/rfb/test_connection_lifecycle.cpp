@@ -122,7 +122,7 @@ TEST_F(ConnectionLifecycle, AuthenticationAndUnreachableHosts)
         if (!c.port.empty())
             itm->vncPort = c.port;
         // Selected, so a failure's text shows in the quick-info error box at once.
-        app->hostList->select(lineOf(itm));
+        tnSelectHostLine(lineOf(itm));
         app->quickInfoLastError->value("an earlier error");
 
         VncObject::createVNCObject(itm);

@@ -116,7 +116,7 @@ TEST_F(FailureReasons, EveryFailedAttemptSaysWhy)
         SCOPED_TRACE(c.name);
         const int port = c.script.steps.empty() ? noAnswer.port() : startPeer(c.script)->port();
         HostItem* itm = addHost(c.name, port, c.password);
-        app->hostList->select(lineOf(itm));
+        tnSelectHostLine(lineOf(itm));
         VncObject::createVNCObject(itm);
         ASSERT_TRUE(waitFor([itm] { return tnHostStatusImage(itm) != app->iconConnecting; }, tnReadTimeoutSeconds + 5));
         if (c.error.empty()) {

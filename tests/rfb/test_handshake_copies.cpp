@@ -75,3 +75,32 @@ TEST_F(HandshakeCopies, HostEditedAndLogSwitchedDuringTheHandshake)
 }
 
 } // namespace
+
+namespace {
+
+// A host deleted while its handshake runs against a slow peer: the worker's attempt keeps
+// the record until the worker is done with it, then nothing does and it is freed (this
+// test is part of the ThreadSanitizer run, and of the LeakSanitizer one).
+TEST_F(HandshakeCopies, HostDeletedDuringTheHandshakeLivesUntilTheWorkerIsDone)
+{
+    TNScriptedPeer peer(TNPeerScript().pause(500ms).append(TNPeerScript::handshake(32, 16, "desk", "")).hold());
+    ASSERT_TRUE(peer.listen());
+    HostItem* itm = addHost("deleted", peer.port());
+    const std::weak_ptr<HostItem> record = tnHostList().share(itm);
+    VncObject::createVNCObject(itm);
+    ASSERT_EQ(tnStateOf(itm), TNConnectionState::Connecting);
+
+    tnDeleteItem(lineOf(itm));
+    EXPECT_EQ(tnHostList().find(itm), TNHostListModel::none);
+    EXPECT_EQ(tnStateOf(itm), TNConnectionState::Abandoned);
+    ASSERT_FALSE(record.expired()) << "freed while its worker still runs";
+    EXPECT_EQ(itm->name, "deleted");
+
+    EXPECT_TRUE(waitFor([&record] { return record.expired(); }, 10)) << "never freed";
+    EXPECT_TRUE(tnWaitForWorkers(0)) << "freed before its worker was done";
+    EXPECT_TRUE(tnConnections().empty());
+    EXPECT_EQ(engine.pendingConnectionCount, 0);
+    EXPECT_EQ(logText().find("Connected to 'deleted'"), std::string::npos);
+}
+
+} // namespace

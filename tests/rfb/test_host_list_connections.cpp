@@ -34,7 +34,7 @@ TEST_F(HostListConnections, ConnectionWhoseLineIsSelectedIsShownWhenItArrives)
 {
     TNTestServer* server = startServer();
     HostItem* itm = addHost("selected", server->port());
-    app->hostList->select(lineOf(itm));
+    tnSelectHostLine(lineOf(itm));
     ASSERT_TRUE(connectAndWait(itm));
     EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
 }
@@ -142,14 +142,14 @@ TEST_F(HostListConnections, DeletingAWaitingListenerFreesPort5500)
 
     tnHandleHostListButtons(app->btnListen, nullptr);
     const int line = app->hostList->size();
-    auto* listener = static_cast<HostItem*>(app->hostList->data(line));
+    auto* listener = tnItemFromLine(line);
     ASSERT_NE(listener, nullptr);
     ASSERT_TRUE(listener->isListener);
     // Watched without binding: a probing bind could take the port just as the listener
     // wants it.
     ASSERT_TRUE(waitFor([] { return tnTestPortIsListening(tnListenPort); })) << "the listener never took the port";
 
-    app->hostList->select(line);
+    tnSelectHostLine(line);
     tnHandleHostListButtons(app->btnDelete, nullptr);
     EXPECT_EQ(lineOf(listener), 0);
     int fd = -1;

@@ -14,10 +14,7 @@ public:
     std::string lastCutText;
     TNFrontEnd& real = tnGuiFrontEnd();
 
-    std::vector<HostItem*> listedHosts() override { return real.listedHosts(); }
-    bool isListed(const HostItem* itm) override { return real.isListed(itm); }
-    bool isSelected(const HostItem* itm) override { return real.isSelected(itm); }
-    void addListeningLine(HostItem* itm) override { real.addListeningLine(itm); }
+    void addListeningLine(std::shared_ptr<HostItem> itm) override { real.addListeningLine(std::move(itm)); }
     void removeLine(HostItem* itm) override { real.removeLine(itm); }
     void hostIconChanged(HostItem* itm, TNHostIcon icon) override { real.hostIconChanged(itm, icon); }
     void hostNameChanged(HostItem* itm) override { real.hostNameChanged(itm); }

@@ -23,7 +23,7 @@ protected:
         close(probe);
     }
 
-    static HostItem* lastItem() { return static_cast<HostItem*>(app->hostList->data(app->hostList->size())); }
+    static HostItem* lastItem() { return tnItemFromLine(app->hostList->size()); }
 
     // The listener takes the port on its worker; a server that connects too early is refused.
     bool reverseConnect(TNTestServer* server)
@@ -89,7 +89,7 @@ TEST_F(ReverseConnectionOnPort5500, ServerConnectingToAListeningLine)
         tnClickHostLine(line, 3);
         EXPECT_EQ(lineOf(listener), 0);
         EXPECT_EQ(countOf(logText(), "Manually disconnected from '" + listener->name + "' - \n"), 1);
-        app->hostList->select(lineOf(next));
+        tnSelectHostLine(lineOf(next));
         tnHandleHostListButtons(app->btnDelete, nullptr);
         EXPECT_EQ(lineOf(next), 0);
         ASSERT_TRUE(waitFor([&] { return tnVncOf(listener) == nullptr && tnVncOf(next) == nullptr; }, 3));

@@ -100,7 +100,7 @@ TEST_F(Scan, ShowsConnectedLinesInListOrderSkippingSeparatorsAndOthers)
     TNSilentServer silent;
     addHost("idle one", silent.port);
     auto [second, secondServer] = connectedHost("second");
-    app->hostList->add(tnSeparatorLater);
+    tnAddSeparatorLine(tnSeparatorLater);
     HostItem* connecting = addHost("still connecting", silent.port);
     VncObject::createVNCObject(connecting);
     ASSERT_EQ(tnStateOf(connecting), TNConnectionState::Connecting);
@@ -109,7 +109,7 @@ TEST_F(Scan, ShowsConnectedLinesInListOrderSkippingSeparatorsAndOthers)
     tnHideShownConnection();
     clearAll();
 
-    app->hostList->select(3);
+    tnSelectHostLine(3);
     pressScanButton();
     expectScanning();
     expectShown(fifth);
@@ -135,7 +135,7 @@ TEST_F(Scan, ShowsConnectedLinesInListOrderSkippingSeparatorsAndOthers)
 TEST_F(Scan, SingleConnectedHostIsShownAgainAtEveryStep)
 {
     auto [itm, server] = connectedHost("only");
-    app->hostList->deselect();
+    tnSelectHostLine(0);
     clearAll();
     pressScanButton();
     for (int step = 0; step < 3; step++) {

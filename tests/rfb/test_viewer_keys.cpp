@@ -101,7 +101,7 @@ TEST_F(ViewerKeys, KeysTypedIntoTheQuickNoteNeverReachTheHost)
     // The pointer rests over the viewer (where the toolkit offers unused keys first) while
     // a note is typed with Shift, Ctrl, Alt, Tab and Escape among the keys.
     ASSERT_TRUE(xdotool("sleep 0.1"));
-    app->hostList->select(lineOf(itm));
+    tnSelectHostLine(lineOf(itm));
     tnTestClick(app->mainWin, app->quickNoteBox);
     ASSERT_TRUE(app->quickNotePack->visible());
     ASSERT_EQ(Fl::focus(), app->quickNoteInput);

@@ -78,10 +78,7 @@ inline void tnTestType(Fl_Window* window, const std::string& text)
 // button: 1 left, 3 right; clicks: 0 single, 1 double.
 inline void tnClickHostLine(int line, int button, int clicks = 0)
 {
-    if (line > 0)
-        app->hostList->select(line);
-    else
-        app->hostList->deselect();
+    tnSelectHostLine(line);
     tnTestSetMouseState(20, 20, button, clicks, false);
     Fl::e_number = FL_RELEASE;
     tnHandleHostListEvents(app->hostList, nullptr);

@@ -61,7 +61,7 @@ inline void tnAnswerMenus(TNMenuSeen& seen, const std::string& choice)
 // Runs the list's callback as a selection moved by the keyboard does.
 inline void tnSelectHostLineByKey(int line)
 {
-    app->hostList->select(line);
+    tnSelectHostLine(line);
     Fl::e_keysym = FL_Down;
     Fl::e_state = 0;
     Fl::e_clicks = 0;

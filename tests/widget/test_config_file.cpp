@@ -12,6 +12,7 @@
 #include "core/options.h"
 #include "core/version.h"
 #include "gui/config_io.h"
+#include "gui/host_list.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -70,9 +71,8 @@ protected:
     }
     void TearDown() override
     {
-        // The program never frees its items or the list; the test does, so leak checks stay quiet.
-        for (int line = 1; line <= app->hostList->size(); ++line)
-            delete static_cast<HostItem*>(app->hostList->data(line));
+        // The program never frees the list widget; the test does, so leak checks stay quiet.
+        tnClearHostList();
         delete app->hostList;
         app->hostList = nullptr;
         tnTestRemoveDir(dir);
@@ -82,7 +82,7 @@ protected:
     {
         std::string text;
         for (int line = 1; line <= app->hostList->size(); ++line) {
-            const HostItem* item = static_cast<const HostItem*>(app->hostList->data(line));
+            const HostItem* item = tnItemFromLine(line);
             text += item ? "<" + item->name + ">" : std::string(app->hostList->text(line));
             text += '|';
         }
@@ -96,14 +96,14 @@ protected:
 
 TEST_F(ConfigFile, ReadingFillsTheListAndLogsTheStart)
 {
-    app->hostList->add("stale line");
+    tnAddSeparatorLine("stale line");
     tnTestWriteFile(appOptions.configPathAndFile, kFile);
 
     tnConfigReadCreateHostList();
 
     EXPECT_EQ(listText(), std::string("<h1>| |<h2>|") + tnSeparatorLater + "|<h3>|" + tnSeparatorLater + "|");
     for (int line = 1; line <= app->hostList->size(); ++line) {
-        const HostItem* item = static_cast<const HostItem*>(app->hostList->data(line));
+        const HostItem* item = tnItemFromLine(line);
         if (item) {
             EXPECT_STREQ(app->hostList->text(line), item->name.c_str());
         }
@@ -119,7 +119,7 @@ TEST_F(ConfigFile, MissingFileCreatesTheDirectoryAndKeepsDefaults)
     Fl_Hold_Browser* list = app->hostList;
     tnTestFreshApp(dir + ".tandrel/");
     app->hostList = list;
-    app->hostList->add("stale line");
+    tnAddSeparatorLine("stale line");
     appOptions.logToFile = true;
 
     testing::internal::CaptureStdout();
@@ -139,11 +139,12 @@ TEST_F(ConfigFile, WritingSkipsSeparatorsAndListenersAndReproducesTheFile)
     tnTestWriteFile(appOptions.configPathAndFile, kFile);
     tnConfigReadCreateHostList();
 
-    HostItem* listener = new HostItem();
+    auto listener = std::make_shared<HostItem>();
     listener->name = "Listening";
     listener->isListener = true;
-    app->hostList->insert(2, "Listening", listener);
-    app->hostList->add("@C16@.plain text line");
+    tnSelectHostLine(1);
+    tnInsertHostLineAfterSelection(listener);
+    tnAddSeparatorLine("@C16@.plain text line");
 
     tnConfigWrite();
 
@@ -158,10 +159,10 @@ TEST_F(ConfigFile, FailedWriteReportsAndKeepsTheOldFile)
     tnTestWriteFile(appOptions.configPathAndFile, kFile);
     tnConfigReadCreateHostList();
     // A note far larger than the file-size limit below makes the write fail half-way.
-    HostItem* big = new HostItem();
+    auto big = std::make_shared<HostItem>();
     big->name = "big";
     big->quickNote = std::string(200000, 'n');
-    app->hostList->add("big", big);
+    tnAddHostLine(big);
 
     int boxes = 0;
     tnModalHooks().message = [&boxes](const std::string&, const std::string&) { boxes++; };

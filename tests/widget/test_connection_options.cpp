@@ -322,7 +322,7 @@ TEST_F(ItemOptionsTest, NewHostGoesAfterTheSelectedLineOrAtTheEnd)
     EXPECT_TRUE(fileHasLine("host=delta"));
 
     // Nothing selected: at the end.
-    app->hostList->deselect();
+    tnSelectHostLine(0);
     addNew();
     ItmOpts.nameInput->value("omega");
     save();
@@ -386,10 +386,11 @@ TEST_F(ItemOptionsTest, DeleteAsksAndRemovesOnlyOnYes)
 
 TEST_F(ItemOptionsTest, ListeningLineGreysItsIdentityAndConnectionFields)
 {
-    auto* listener = new HostItem();
+    auto shared = std::make_shared<HostItem>();
+    HostItem* listener = shared.get();
     listener->name = "Listening";
     listener->isListener = true;
-    app->hostList->add("Listening", listener);
+    tnAddHostLine(shared);
     const int line = app->hostList->size();
     tnShowItemOptions(listener);
     const TNItmOptsWidgets& o = ItmOpts;

@@ -41,12 +41,12 @@ protected:
     // Adds a listening line as the listener code makes it (without a connection object).
     HostItem* addListeningLine(bool connected)
     {
-        HostItem* itm = new HostItem();
+        auto itm = std::make_shared<HostItem>();
         itm->name = "Listening";
         itm->isListener = true;
-        app->hostList->add(itm->name.c_str(), itm);
-        tnConnectionFor(itm).state = connected ? TNConnectionState::Connected : TNConnectionState::Connecting;
-        return itm;
+        tnAddHostLine(itm);
+        tnConnectionFor(itm.get()).state = connected ? TNConnectionState::Connected : TNConnectionState::Connecting;
+        return itm.get();
     }
 
     HostItem* alpha = nullptr;
@@ -169,7 +169,7 @@ TEST_F(HostListTest, DeleteAsksAndOnlyYesRemoves)
 
 TEST_F(HostListTest, DeleteWithoutASelectionSaysSo)
 {
-    app->hostList->deselect();
+    tnSelectHostLine(0);
     press(app->btnDelete);
     EXPECT_EQ(messages, std::vector<std::string>{"Tandrel - Delete Item: Nothing was selected so nothing was deleted"});
     EXPECT_EQ(app->hostList->size(), 6);
@@ -180,7 +180,7 @@ TEST_F(HostListTest, SeparatorLines)
     const std::vector<std::string> before = tnHostListTexts();
     // The later separator form is left alone by Delete, Up and Down.
     for (Fl_Button* button : {app->btnDelete, app->btnUp, app->btnDown}) {
-        app->hostList->select(4);
+        tnSelectHostLine(4);
         press(button);
         EXPECT_EQ(tnHostListTexts(), before);
         EXPECT_EQ(app->hostList->value(), 4);
@@ -189,7 +189,7 @@ TEST_F(HostListTest, SeparatorLines)
     EXPECT_TRUE(messages.empty());
 
     // The blank form is an ordinary line without a record: Delete beeps, Down moves it.
-    app->hostList->select(2);
+    tnSelectHostLine(2);
     press(app->btnDelete);
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(tnHostListTexts(), before);
@@ -205,7 +205,7 @@ TEST_F(HostListTest, SeparatorLines)
 TEST_F(HostListTest, UpAndDownMoveTheLineWithItsRecordAndIcon)
 {
     app->hostList->icon(5, app->iconConnected);
-    app->hostList->select(5);
+    tnSelectHostLine(5);
     press(app->btnUp);
     EXPECT_EQ(app->hostList->value(), 4);
     EXPECT_EQ(tnItemFromLine(4), gamma);
@@ -214,17 +214,17 @@ TEST_F(HostListTest, UpAndDownMoveTheLineWithItsRecordAndIcon)
     EXPECT_STREQ(app->hostList->text(5), separator.c_str());
 
     // The ends of the list stop the move.
-    app->hostList->select(1);
+    tnSelectHostLine(1);
     press(app->btnUp);
     EXPECT_EQ(tnItemFromLine(1), alpha);
     EXPECT_EQ(app->hostList->value(), 1);
-    app->hostList->select(6);
+    tnSelectHostLine(6);
     press(app->btnDown);
     EXPECT_STREQ(app->hostList->text(6), separator.c_str());
     EXPECT_EQ(app->hostList->value(), 6);
 
     // Down without a selection selects the first line.
-    app->hostList->deselect();
+    tnSelectHostLine(0);
     press(app->btnDown);
     EXPECT_EQ(app->hostList->value(), 1);
     EXPECT_EQ(tnItemFromLine(1), alpha);
@@ -280,7 +280,7 @@ TEST_F(HostListTest, LinesAndRecordsMapBothWays)
     EXPECT_STREQ(app->hostList->text(5), "gamma (renamed)");
     EXPECT_STREQ(app->hostList->text(4), separator.c_str());
 
-    app->hostList->select(3);
+    tnSelectHostLine(3);
     tnDeselectAllItems();
     EXPECT_EQ(app->hostList->value(), 0);
 
@@ -325,7 +325,7 @@ TEST_F(HostNamesTest, LongAndCodeLikeNamesAreDrawnAsTheyAreAndStoredWhole)
 
     // A host named like the separator is a host to the buttons: Delete asks, Up moves it.
     HostItem* named = tnItemFromLine(2);
-    app->hostList->select(2);
+    tnSelectHostLine(2);
     tnHandleHostListButtons(app->btnDelete, nullptr);
     EXPECT_EQ(asked, std::vector<std::string>{"Tandrel - Delete Item: Are you sure you want to delete '" + separator +
                                               "'?"});
@@ -334,7 +334,7 @@ TEST_F(HostNamesTest, LongAndCodeLikeNamesAreDrawnAsTheyAreAndStoredWhole)
 
     // The question shows a long name cut short.
     asked.clear();
-    app->hostList->select(3);
+    tnSelectHostLine(3);
     tnHandleHostListButtons(app->btnDelete, nullptr);
     EXPECT_EQ(asked, std::vector<std::string>{"Tandrel - Delete Item: Are you sure you want to delete '" + capped +
                                               "'?"});

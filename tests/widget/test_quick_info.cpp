@@ -79,7 +79,7 @@ TEST_F(QuickInfoTest, PanelShowsTheRecordOrNothing)
     tnSelectHostLineByKey(1);
     EXPECT_STREQ(app->quickInfoName->label(), "alpha");
     EXPECT_STREQ(app->quickInfoLastConnected->label(), "2026-03-01  09:15:00");
-    app->hostList->add(" ");
+    tnAddSeparatorLine(" ");
     tnSelectHostLineByKey(app->hostList->size());
     EXPECT_STREQ(app->quickInfoName->label(), "-");
     EXPECT_STREQ(app->quickInfoLastConnectedLabel->label(), "");
@@ -160,7 +160,7 @@ TEST_F(QuickInfoTest, EnterAfterTheSelectionWentKeepsTheEditorOpen)
     tnSelectHostLineByKey(1);
     clickNoteBox();
     tnTestType(app->mainWin, "x");
-    app->hostList->deselect();
+    tnSelectHostLine(0);
     tnTestPressKey(app->mainWin, FL_Enter, "\r");
     EXPECT_TRUE(editorOpen());
     EXPECT_EQ(alpha->quickNote, "Call Bob");
@@ -175,7 +175,7 @@ TEST_F(QuickInfoTest, ClickOpensNoEditorWithoutANamedSelectionOrWhileScanning)
         bool scanning;
         const char* name;
     };
-    app->hostList->add(" ");
+    tnAddSeparatorLine(" ");
     const int separatorLine = app->hostList->size();
     for (const Case c : {Case{"no selection", 0, false, "alpha"}, Case{"scanning", 1, true, "alpha"},
                          Case{"empty name", 1, false, ""}, Case{"separator", separatorLine, false, "alpha"}}) {
@@ -183,9 +183,9 @@ TEST_F(QuickInfoTest, ClickOpensNoEditorWithoutANamedSelectionOrWhileScanning)
         alpha->name = c.name;
         app->isScanning = c.scanning;
         if (c.line)
-            app->hostList->select(c.line);
+            tnSelectHostLine(c.line);
         else
-            app->hostList->deselect();
+            tnSelectHostLine(0);
         clickNoteBox();
         EXPECT_FALSE(editorOpen());
     }
