@@ -56,3 +56,20 @@ const char* tnConnectionStateName(S state)
     }
     return "?";
 }
+
+const char* tnConnectionEventName(E event)
+{
+    switch (event) {
+    case E::Start:
+        return "Start";
+    case E::HandshakeSucceeded:
+        return "HandshakeSucceeded";
+    case E::HandshakeFailed:
+        return "HandshakeFailed";
+    case E::Disconnect:
+        return "Disconnect";
+    case E::Broken:
+        return "Broken";
+    }
+    return "?";
+}

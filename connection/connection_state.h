@@ -51,4 +51,6 @@ inline bool tnResultOwed(TNConnectionState state)
     return state == TNConnectionState::Connecting || state == TNConnectionState::Abandoned;
 }
 
+// Names for log lines and test output.
 const char* tnConnectionStateName(TNConnectionState state);
+const char* tnConnectionEventName(TNConnectionEvent event);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a layer above its own. The layers, lowest
 # first: core, config, connection, viewer, gui, then dialogs and commands side by side,
-# then start-up (with main) on top.
+# then start-up (with main) on top. The engine's internal header is included only inside the
+# engine (and by its tests).
 set -u
 cd "${1:-$(dirname "$0")/../..}" || exit 2
 rank() {
@@ -26,5 +27,11 @@ for dir in core config connection viewer gui dialogs commands startup; do
     fi
   done < <(grep -rn --include='*.h' --include='*.cpp' -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[a-z_]+/' "$dir")
 done
+# The engine's internal header stays inside the engine (and its tests).
+while IFS= read -r line; do
+  echo "$line includes the engine's internal header connection/engine_internal.h"
+  status=1
+done < <(grep -rl --include='*.h' --include='*.cpp' 'include "connection/engine_internal.h"' \
+  core config viewer gui dialogs commands startup bench fuzz 2>/dev/null)
 [ "$status" -eq 0 ] && echo "every include points down the layers"
 exit "$status"

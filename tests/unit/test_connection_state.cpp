@@ -8,23 +8,6 @@ namespace {
 using S = TNConnectionState;
 using E = TNConnectionEvent;
 
-const char* eventName(E event)
-{
-    switch (event) {
-    case E::Start:
-        return "Start";
-    case E::HandshakeSucceeded:
-        return "HandshakeSucceeded";
-    case E::HandshakeFailed:
-        return "HandshakeFailed";
-    case E::Disconnect:
-        return "Disconnect";
-    case E::Broken:
-        return "Broken";
-    }
-    return "?";
-}
-
 TEST(ConnectionState, EveryEventInEveryState)
 {
     struct Row {
@@ -70,7 +53,7 @@ TEST(ConnectionState, EveryEventInEveryState)
     };
     int seen[5][5] = {};
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(tnConnectionStateName(row.state)) + " x " + eventName(row.event));
+        SCOPED_TRACE(std::string(tnConnectionStateName(row.state)) + " x " + tnConnectionEventName(row.event));
         const TNTransition t = tnConnectionTransition(row.state, row.event);
         EXPECT_STREQ(tnConnectionStateName(t.next), tnConnectionStateName(row.next));
         EXPECT_EQ(t.effects, row.effects);
