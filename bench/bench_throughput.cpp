@@ -54,6 +54,7 @@
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "gui/front_end.h"
+#include "gui/host_list.h"
 #include "gui/main_window.h"
 #include "startup/startup.h"
 #include "viewer/vnc_viewer.h"

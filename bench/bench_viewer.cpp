@@ -98,7 +98,7 @@ struct DrawFixture {
         object.vncClient = client;
         object.itm = &item;
         object.isVisible = true;
-        item.vnc = &object;
+        tnConnectionFor(&item).vnc = &object;
         app->vncViewer->vnc = &object;
         ready = true;
     }
