@@ -102,6 +102,8 @@ bool TNHostListModel::isSelected(const HostItem* itm) const
 
 TNHostListModel& tnHostList()
 {
-    static TNHostListModel model;
+    // Never destroyed: the engine's records and the list widget still point at its hosts
+    // while the program exits.
+    static TNHostListModel& model = *new TNHostListModel();
     return model;
 }

@@ -117,9 +117,10 @@ void tnListenAndHandshake(VncObject* vnc)
 
 namespace {
 
+// Never destroyed: records may still be looked at while the program exits.
 std::vector<TNConnection*>& tnConnectionList()
 {
-    static std::vector<TNConnection*> connections;
+    static std::vector<TNConnection*>& connections = *new std::vector<TNConnection*>();
     return connections;
 }
 
