@@ -17,5 +17,14 @@ public:
 };
 
 void tnPopUpEditMenu(Fl_Input_* input);
+// The toolkit's event dispatch with the paste gestures of every text input taken over
+// (Ctrl+V, Shift+Insert, the middle button's release): the text is read off the window's
+// thread with a size limit and pasted when it is in. Drops onto the program's windows are
+// refused, since they would be read through the toolkit's own paste. Installed with
+// Fl::event_dispatch at start-up.
+int tnDispatchEvent(int event, Fl_Window* window);
+// Pastes the clipboard (`clipboard`) or the primary selection into `input` once it is read;
+// nothing happens if the input is gone by then or the text is over the limit.
+void tnPasteInto(Fl_Input_* input, bool clipboard);
 // Performs one edit-menu entry on an input by its text ("Undo", "Cut", "Copy", "Paste").
 void tnEditMenuAction(Fl_Input_* input, const char* entry);

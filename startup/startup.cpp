@@ -25,6 +25,7 @@
 #include "gui/config_io.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
+#include "gui/inputs.h"
 #include "gui/main_window.h"
 #include "gui/openers.h"
 #include "viewer/remote_input.h"
@@ -93,6 +94,7 @@ void tnStartUp(int argc, char** argv)
     tnMarkDescriptorsCloseOnExec();
     Fl::add_timeout(1.0, tnConnectionWatcher);
     Fl::add_clipboard_notify(tnHandleLocalClipboard);
+    Fl::event_dispatch(tnDispatchEvent);
     tnResizeScroller();
     Fl::redraw();
     Fl::wait();

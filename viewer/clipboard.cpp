@@ -3,22 +3,31 @@
 
 #include <FL/Fl.H>
 
-#include <vector>
+#include <cstdint>
 
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/log.h"
 #include "viewer/vnc_viewer.h"
+#include "viewer/x_clipboard.h"
 
 namespace {
 
-// The connection a clipboard request was made for. The text comes later, as a paste
-// event; if another connection is shown by then, it is not that one's.
-const VncObject* pasteRequestedFor = nullptr;
+// Each change of the local clipboard counts one up; text over the limit is reported once
+// per change, however often it is offered to a host.
+uint64_t localClipboardChanges = 0;
+uint64_t reportedOversizeChange = UINT64_MAX;
 
-void tnRequestClipboardFor(VncViewer* viewer)
+// The newest clipboard request; an older one's text, or text for a connection that is no
+// longer shown, is not used.
+uint64_t latestRequest = 0;
+
+void tnReportOversizeClipboard(size_t size)
 {
-    pasteRequestedFor = viewer->vnc;
-    Fl::paste(*viewer, 1, Fl::clipboard_plain_text);
+    if (reportedOversizeChange == localClipboardChanges)
+        return;
+    reportedOversizeChange = localClipboardChanges;
+    tnLogToFile(tnClipboardTooLargeMessage(size));
 }
 
 // Sends the local clipboard text `utf8` to `vnc` unless the host already has it.
@@ -26,11 +35,31 @@ void tnSendCutText(VncObject* vnc, const std::string& utf8)
 {
     if (!vnc || !vnc->vncClient || utf8.empty())
         return;
+    if (utf8.size() > tnClipboardLimit) {
+        tnReportOversizeClipboard(utf8.size());
+        return;
+    }
     std::string latin1 = tnUtf8ToLatin1(utf8);
     if (latin1 == vnc->lastCutText)
         return;
     vnc->sendCutText(latin1);
     vnc->lastCutText = std::move(latin1);
+}
+
+// Reads the local clipboard for the connection `viewer` shows; the text goes to it if it
+// is still the shown one when the text is in.
+void tnRequestClipboardFor(VncViewer* viewer)
+{
+    const VncObject* requestedFor = viewer->vnc;
+    const uint64_t request = ++latestRequest;
+    tnReadClipboardAsync(true, [requestedFor, request](TNClipboardText text) {
+        if (request != latestRequest || !app->vncViewer || app->vncViewer->vnc != requestedFor)
+            return;
+        if (text.result == TNClipboardText::Result::TooLarge)
+            tnReportOversizeClipboard(text.size);
+        else if (text.result == TNClipboardText::Result::Text)
+            tnSendCutText(app->vncViewer->vnc, text.text);
+    });
 }
 
 } // namespace
@@ -40,13 +69,11 @@ void tnHandleLocalClipboard(int source, void*)
     // 1 is the clipboard; 0, the primary selection, is not shared.
     if (source != 1)
         return;
+    localClipboardChanges++;
     VncViewer* viewer = app->vncViewer;
     if (!viewer || !viewer->vnc || app->clipboardBusy)
         return;
-    app->clipboardBusy = true;
-    // Arrives at the viewer as FL_PASTE, which sends the text to the shown host.
     tnRequestClipboardFor(viewer);
-    app->clipboardBusy = false;
 }
 
 void tnOfferClipboardToShownHost()
@@ -54,17 +81,12 @@ void tnOfferClipboardToShownHost()
     VncViewer* viewer = app->vncViewer;
     if (!viewer || !viewer->vnc || app->clipboardBusy)
         return;
-    // The text arrives as FL_PASTE (at once when this program owns the clipboard, later
-    // otherwise) and goes out only if the host does not have it yet.
+    // The text goes out only if the host does not have it yet.
     tnRequestClipboardFor(viewer);
 }
 
 void tnHandlePastedText(VncObject* vnc, const char* text, int length)
 {
-    const VncObject* requestedFor = pasteRequestedFor;
-    pasteRequestedFor = nullptr;
-    if (requestedFor && requestedFor != vnc)
-        return;
     if (text && length > 0)
         tnSendCutText(vnc, std::string(text, static_cast<size_t>(length)));
 }

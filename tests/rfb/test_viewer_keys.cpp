@@ -4,6 +4,8 @@
 
 #include "gui/inputs.h"
 #include "gui/quick_info.h"
+#include "viewer/cut_text.h"
+#include "viewer/x_clipboard.h"
 
 #include <FL/Fl_Window.H>
 
@@ -377,6 +379,58 @@ TEST_F(ViewerClipboard, HostTextReachesTheLocalClipboardWithoutAnEcho)
     VncObject::handleRemoteClipboardProc(otherItm->vnc->vncClient, "not taken", 9);
     tnTestPump(0.2);
     EXPECT_EQ(tnTestReadClipboard(), "from the host");
+}
+
+// Local clipboards of any size and any bytes, served by another X client in pieces when
+// they are large (xclip's incremental transfer): text up to 1 MiB reaches the host, larger
+// text is not sent and the log says so once; nothing brings the program down.
+TEST_F(ViewerClipboard, LocalClipboardOfAnySizeOrBytes)
+{
+    const std::string dir = tnTestMakeTempDir();
+    const std::string invalidUtf8 = std::string("a\xC3(b\xFF\xFE", 7) + std::string(1, '\0') + "c\xE2\x82";
+    struct Case {
+        const char* name;
+        std::string text;
+        bool sent;
+    };
+    const Case cases[] = {
+        {"1 MiB - 1", std::string(tnClipboardLimit - 1, 'a'), true},
+        {"1 MiB", std::string(tnClipboardLimit, 'b'), true},
+        {"1 MiB + 1", std::string(tnClipboardLimit + 1, 'c'), false},
+        {"8 MiB", std::string(8 * tnClipboardLimit, 'd'), false},
+        {"invalid UTF-8 and a NUL", invalidUtf8, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server->clearRecords();
+        const std::string file = dir + "/clip";
+        FILE* out = fopen(file.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        fwrite(c.text.data(), 1, c.text.size(), out);
+        fclose(out);
+        const std::string command =
+            "timeout 20 xclip -quiet -selection clipboard -l 1 '" + file + "' >/dev/null 2>&1 &";
+        ASSERT_EQ(system(command.c_str()), 0);
+        const std::string sizeLine =
+            "Clipboard text of " + std::to_string(c.text.size()) + " bytes not sent: over the 1 MiB limit";
+        if (c.sent) {
+            ASSERT_TRUE(waitFor([this] { return !server->cutTexts().empty(); }, 10));
+            const std::string got = server->cutTexts().front();
+            if (c.text == invalidUtf8)
+                EXPECT_EQ(got, tnUtf8ToLatin1(c.text));
+            else
+                EXPECT_EQ(got.size(), c.text.size());
+        } else {
+            ASSERT_TRUE(waitFor([&] { return logText().find(sizeLine) != std::string::npos; }, 10)) << logText();
+            // Offered again when the user clicks into the viewer: still not sent, no second line.
+            click(app->vncViewer->x() + 5, app->vncViewer->y() + 5, 1);
+            tnTestPump(1.0);
+            EXPECT_TRUE(server->cutTexts().empty());
+            const std::string log = logText();
+            EXPECT_EQ(log.find(sizeLine), log.rfind(sizeLine));
+        }
+        EXPECT_TRUE(itm->vnc && itm->vnc->vncClient) << "the connection survived";
+    }
 }
 
 TEST_F(ViewerClipboard, PasteSendsExactlyItsBytes)
