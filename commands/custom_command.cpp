@@ -69,8 +69,23 @@ std::string tnCommandFailureText(const std::string& label, int exitCode)
     return text;
 }
 
-int tnRunCommandThroughShell(const std::string& command)
+int tnRunCommandThroughShell(const std::string& command, const std::vector<std::string>& environment)
 {
+    // The program's environment, less the names `environment` sets, then those.
+    std::vector<char*> envp;
+    for (char** entry = environ; entry && *entry; entry++) {
+        const std::string current = *entry;
+        const std::string name = current.substr(0, current.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& added : environment)
+            replaced = replaced || added.compare(0, name.size(), name) == 0;
+        if (!replaced)
+            envp.push_back(*entry);
+    }
+    for (const std::string& added : environment)
+        envp.push_back(const_cast<char*>(added.c_str()));
+    envp.push_back(nullptr);
+
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
@@ -91,7 +106,7 @@ int tnRunCommandThroughShell(const std::string& command)
     char dashC[] = "-c";
     char* argv[] = {shell, dashC, const_cast<char*>(command.c_str()), nullptr};
     pid_t child = -1;
-    const int spawned = posix_spawn(&child, shell, &actions, &attributes, argv, environ);
+    const int spawned = posix_spawn(&child, shell, &actions, &attributes, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0)
@@ -115,13 +130,13 @@ void tnReportCommandFailure(const std::string& text)
     Fl::awake(tnShowCommandFailures, nullptr);
 }
 
-void tnRunCommand(const std::string& label, const std::string& command)
+void tnRunCommand(const std::string& label, const std::string& command, const std::vector<std::string>& environment)
 {
     if (label.empty() || command.empty()) {
         tnMessageWindow("Command or command label is empty", kTitle);
         return;
     }
-    auto* job = new CustomCommandJob{label, command};
+    auto* job = new CustomCommandJob{label, command, environment};
     pthread_t thread;
     if (pthread_create(&thread, nullptr, tnRunCommandHelper, job) != 0) {
         delete job;
@@ -137,7 +152,7 @@ void* tnRunCommandHelper(void* data)
         tnReportCommandFailure("Command or command label is NULL");
         return nullptr;
     }
-    const int exitCode = tnRunCommandThroughShell(job->command);
+    const int exitCode = tnRunCommandThroughShell(job->command, job->environment);
     if (exitCode != 0)
         tnReportCommandFailure(tnCommandFailureText(job->label, exitCode));
     delete job;

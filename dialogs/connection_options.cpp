@@ -181,11 +181,21 @@ void tnBuildCommandsPage(const HostItem& itm)
         {&o.command3EnabledCheck, &o.command3LabelInput, &o.command3Input, "Command 3 enabled",
          "Check to enable custom command 3", itm.customCommand3Enabled, itm.customCommand3Label, itm.customCommand3},
     };
-    int y = 44;
+    static const char commandTooltip[] =
+        "Shell command run for this host. In it, %h stands for the host's address, %p for its VNC port, "
+        "%n for its name and %u for its SSH user (each quoted as one word), %% for a percent sign. The same "
+        "values are in the command's environment as TANDREL_HOST, TANDREL_PORT, TANDREL_NAME and "
+        "TANDREL_SSH_USER.";
+    Fl_Box* heading = new Fl_Box(195, 44, 120, 20, "Menu label");
+    heading->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT);
+    heading = new Fl_Box(320, 44, 200, 20, "Shell command");
+    heading->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT);
+    heading->tooltip(commandTooltip);
+    int y = 64;
     for (const Row& row : rows) {
         *row.check = tnOptionsCheck(15, y, 175, row.checkLabel, row.enabled, row.tooltip);
         *row.label = tnOptionsInput<TNInput>(195, y, 120, 28, nullptr, row.labelText, nullptr);
-        *row.command = tnOptionsInput<TNInput>(320, y, 200, 28, nullptr, row.commandText, nullptr);
+        *row.command = tnOptionsInput<TNInput>(320, y, 200, 28, nullptr, row.commandText, commandTooltip);
         y += 28;
     }
     page->end();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "config/command_placeholders.h"
 #include "config/config.h"
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
@@ -63,7 +64,10 @@ void tnRunPickedCommand(const HostItem* itm, TNMenuAction action)
 {
     std::string label, command;
     if (tnCommandOfAction(*itm, action, &label, &command) && tnWindowOpeners().runCommand)
-        tnWindowOpeners().runCommand(label, command);
+    {
+        const TNCommandValues values = tnCommandValuesOf(*itm);
+        tnWindowOpeners().runCommand(label, tnExpandCommandPlaceholders(command, values), tnCommandEnvironment(values));
+    }
 }
 
 // Menu of a host that is neither connected, connecting, being disconnected nor listening.
