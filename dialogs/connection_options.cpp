@@ -313,10 +313,8 @@ void tnDeleteEditedItem(HostItem* itm)
     if (tnShowChoiceBox("Tandrel - Delete Item", "Are you sure you want to delete this?", "Cancel", "No", "Yes") != 2)
         return;
     // A host that was never saved has no line: dropping it is all there is to do.
-    if (itm != newHost && tnItemNumFromItm(itm) > 0) {
-        tnEndConnectionOfDeletedItem(itm);
-        tnRemoveItemLine(itm);
-    }
+    if (itm != newHost && tnItemNumFromItm(itm) > 0)
+        tnDeleteHost(itm);
     tnCloseItemOptions();
 }
 

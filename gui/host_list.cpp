@@ -18,6 +18,7 @@
 #include "core/options.h"
 #include "core/display_text.h"
 #include "core/modal.h"
+#include "gui/config_io.h"
 #include "gui/host_menu.h"
 #include "gui/openers.h"
 #include "gui/quick_info.h"
@@ -63,11 +64,10 @@ void tnEditItem(HostItem* itm)
 void tnRunPickedCommand(const HostItem* itm, TNMenuAction action)
 {
     std::string label, command;
-    if (tnCommandOfAction(*itm, action, &label, &command) && tnWindowOpeners().runCommand)
-    {
-        const TNCommandValues values = tnCommandValuesOf(*itm);
-        tnWindowOpeners().runCommand(label, tnExpandCommandPlaceholders(command, values), tnCommandEnvironment(values));
-    }
+    if (!tnCommandOfAction(*itm, action, &label, &command) || !tnWindowOpeners().runCommand)
+        return;
+    const TNCommandValues values = tnCommandValuesOf(*itm);
+    tnWindowOpeners().runCommand(label, tnExpandCommandPlaceholders(command, values), tnCommandEnvironment(values));
 }
 
 // Menu of a host that is neither connected, connecting, being disconnected nor listening.
@@ -269,6 +269,31 @@ void tnInsertEmptyItem()
     Fl::check();
 }
 
+namespace {
+
+// A group that lost its last host leaves two separators next to each other where the line
+// was; the file has one there, so the list keeps one, as the next start would show it.
+void tnMergeSeparatorsAround(int line)
+{
+    Fl_Hold_Browser* list = app->hostList;
+    if (line < 2 || line > list->size())
+        return;
+    if (!tnItemFromLine(line - 1) && !tnItemFromLine(line))
+        list->remove(line);
+}
+
+} // namespace
+
+void tnDeleteHost(HostItem* itm)
+{
+    tnEndConnectionOfDeletedItem(itm);
+    const int removedAt = tnItemNumFromItm(itm);
+    tnRemoveItemLine(itm);
+    tnMergeSeparatorsAround(removedAt);
+    // Saved at once: a deleted host must not come back after a crash or a kill.
+    tnConfigWrite();
+}
+
 void tnDeleteItem(int line)
 {
     // The question box runs an event loop of its own, in which another Delete can arrive:
@@ -286,8 +311,7 @@ void tnDeleteItem(int line)
         tnRemoveItemLine(itm);
     } else if (tnShowChoiceBox("Tandrel - Delete Item", "Are you sure you want to delete '" + tnDisplayText(itm->name) + "'?",
                                "Cancel", "No", "Yes") == 2) {
-        tnEndConnectionOfDeletedItem(itm);
-        tnRemoveItemLine(itm);
+        tnDeleteHost(itm);
     }
     deleteInProgress = false;
 }
