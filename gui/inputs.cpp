@@ -34,7 +34,7 @@ void tnPasteInto(Fl_Input_* input, bool clipboard)
     });
 }
 
-int tnDispatchEvent(int event, Fl_Window* window)
+bool tnTakeOverPasteEvent(int event)
 {
     switch (event) {
     case FL_RELEASE:
@@ -42,28 +42,23 @@ int tnDispatchEvent(int event, Fl_Window* window)
             if (auto* input = dynamic_cast<Fl_Input_*>(Fl::pushed())) {
                 Fl::pushed(nullptr);
                 tnPasteInto(input, false);
-                return 1;
+                return true;
             }
         }
-        break;
+        return false;
     case FL_KEYBOARD: {
         const int key = Fl::event_key();
         const bool paste = (key == 'v' && Fl::event_state(FL_CTRL) && !Fl::event_state(FL_ALT | FL_META)) ||
                            (key == FL_Insert && Fl::event_state(FL_SHIFT) && !Fl::event_state(FL_CTRL));
         if (auto* input = paste ? dynamic_cast<Fl_Input_*>(Fl::focus()) : nullptr) {
             tnPasteInto(input, true);
-            return 1;
+            return true;
         }
-        break;
+        return false;
     }
-    case FL_DND_ENTER:
-    case FL_DND_DRAG:
-    case FL_DND_RELEASE:
-        return 0;
     default:
-        break;
+        return false;
     }
-    return Fl::handle_(event, window);
 }
 
 int TNInput::handle(int event)

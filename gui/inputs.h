@@ -17,12 +17,11 @@ public:
 };
 
 void tnPopUpEditMenu(Fl_Input_* input);
-// The toolkit's event dispatch with the paste gestures of every text input taken over
-// (Ctrl+V, Shift+Insert, the middle button's release): the text is read off the window's
-// thread with a size limit and pasted when it is in. Drops onto the program's windows are
-// refused, since they would be read through the toolkit's own paste. Installed with
-// Fl::event_dispatch at start-up.
-int tnDispatchEvent(int event, Fl_Window* window);
+// Takes over the paste gestures of every text input (Ctrl+V, Shift+Insert, the middle
+// button's release) before the toolkit handles them: the text is read off the window's
+// thread with a size limit and pasted when it is in. True when `event` was such a gesture;
+// the event dispatch (gui/main_window.h) asks first.
+bool tnTakeOverPasteEvent(int event);
 // Pastes the clipboard (`clipboard`) or the primary selection into `input` once it is read;
 // nothing happens if the input is gone by then or the text is over the limit.
 void tnPasteInto(Fl_Input_* input, bool clipboard);

@@ -27,6 +27,7 @@
 #include "core/options.h"
 #include "gui/config_io.h"
 #include "gui/host_list.h"
+#include "gui/inputs.h"
 #include "gui/pixmaps/app_icon.h"
 #include "gui/pixmaps/list_buttons.h"
 #include "gui/pixmaps/status_icons.h"
@@ -311,6 +312,24 @@ void tnHandleMainWindowEvents(Fl_Widget*, void*)
     fflush(nullptr);
     _exit(0);
 }
+int tnDispatchEvent(int event, Fl_Window* window)
+{
+    if (tnTakeOverPasteEvent(event))
+        return 1;
+    // A drop would be read through the toolkit's own paste, which large text crashes.
+    if (event == FL_DND_ENTER || event == FL_DND_DRAG || event == FL_DND_RELEASE)
+        return 0;
+    if (event == FL_CLOSE && window && window == app->mainWin && Fl::modal() && Fl::modal() != window) {
+        if (app->childWindow)
+            app->childWindow->hide();
+        // The toolkit sets the event number only in its own handling, which this skips.
+        Fl::e_number = event;
+        window->do_callback();
+        return 1;
+    }
+    return Fl::handle_(event, window);
+}
+
 void tnCloseChildWindow(Fl_Widget*, void* window)
 {
     // A TNChildWindow (core/child_window.h) does the rest of the closing in its hide().

@@ -25,7 +25,6 @@
 #include "gui/config_io.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
-#include "gui/inputs.h"
 #include "gui/main_window.h"
 #include "gui/openers.h"
 #include "viewer/remote_input.h"

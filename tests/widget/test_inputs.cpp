@@ -12,6 +12,7 @@
 #include "core/options.h"
 #include "core/modal.h"
 #include "gui/inputs.h"
+#include "gui/main_window.h"
 #include "viewer/x_clipboard.h"
 #include "main_window_fixture.h"
 
