@@ -48,6 +48,8 @@ struct AppOptions {
     int savedY = 64;
     int savedW = 800;
     int savedH = 600;
+    // The middle mouse button goes to the hosts (off: it stays local, as X11's paste).
+    bool sendMiddleButton = false;
     // Where the configuration lives: the directory (with a trailing slash) and the file.
     // Start-up sets them before any other thread runs; they do not change afterwards
     // (handshake workers read configPath for the log).

@@ -149,6 +149,7 @@ void tnSaveAppOptions()
     appOptions.showTooltips = o.showTooltipsCheck->value() != 0;
     tnEnableDisableTooltips();
     appOptions.showReverseConnect = o.reverseNoticeCheck->value() != 0;
+    appOptions.sendMiddleButton = o.middleButtonCheck->value() != 0;
     appOptions.logToFile = o.logToFileCheck->value() != 0;
     Fl::redraw();
     tnConfigWrite();
@@ -195,7 +196,10 @@ void tnShowAppOptions()
                                          "Check this to enable tooltips in Tandrel.");
     o.reverseNoticeCheck = tnOptionsCheck(350, " Show reverse connection notification", appOptions.showReverseConnect,
                                           "Check this to show a message window when a reverse connection happens.");
-    tnOptionsNote(414, 210, "Restart Tandrel for font or icon changes", FL_HELVETICA_ITALIC);
+    o.middleButtonCheck = tnOptionsCheck(382, " Send the middle mouse button", appOptions.sendMiddleButton,
+                                         "Check this to send the middle mouse button to the hosts.  Unchecked, it "
+                                         "stays on this desktop (where it pastes)");
+    tnOptionsNote(446, 210, "Restart Tandrel for font or icon changes", FL_HELVETICA_ITALIC);
     o.cancelButton = tnOptionsButton(430, "Cancel", FL_Escape, "Click to abandon any edits and close this window");
     o.saveButton = tnOptionsButton(540, "Save", FL_Enter, "Click to save edits and close this window");
     window->enterButton(o.saveButton);

@@ -94,6 +94,7 @@ const char kCanonicalFile[] =
     "savedy=25\n"
     "savedw=1280\n"
     "savedh=960\n"
+    "sendmiddlebutton=true\n"
     "\n"
     "# host-list entries\n"
     "host=office\n"
@@ -353,6 +354,20 @@ TEST(ConfigWrite, CanonicalFileRoundTripsByteForByte)
     EXPECT_EQ(parsed->serialized(), kCanonicalFile);
 }
 
+// A file from before the later keys reads them as their defaults and is written back as it
+// was, with those keys added after the others.
+TEST(ConfigWrite, OlderFileRoundTripsApartFromTheAddedKeys)
+{
+    std::string older = kCanonicalFile;
+    const std::string added = "sendmiddlebutton=true\n";
+    older.erase(older.find(added), added.size());
+    const auto parsed = parse(older);
+    EXPECT_FALSE(parsed->options.sendMiddleButton);
+    std::string expected = older;
+    expected.insert(expected.find("savedh=960\n") + std::string("savedh=960\n").size(), "sendmiddlebutton=false\n");
+    EXPECT_EQ(parsed->serialized(), expected);
+}
+
 TEST(ConfigWrite, DefaultsAndSkippedItems)
 {
     const auto parsed = parse(kCanonicalFile);
@@ -370,6 +385,7 @@ TEST(ConfigWrite, DefaultsAndSkippedItems)
         "# program options\nhostlistwidth=170\ncolorblindicons=false\nscantimeout=2\nstartinglocalport=15000\n"
         "sshcommand=ssh\nshowtooltips=true\nlogtofile=false\ndebugmode=false\nshowreverseconnect=true\n"
         "appfontsize=10\nlistfont=Sans\nlistfontsize=10\nsavedx=64\nsavedy=64\nsavedw=800\nsavedh=600\n"
+        "sendmiddlebutton=false\n"
         "\n# host-list entries\n\n";
     ASSERT_GE(fresh.size(), expectedOptions.size());
     EXPECT_EQ(fresh.substr(fresh.size() - expectedOptions.size()), expectedOptions);
