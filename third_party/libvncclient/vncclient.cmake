@@ -1,11 +1,12 @@
-# libvncclient built from Debian's own source package with our patches on top
-# (fetch.sh), as a static, position-independent library with Debian's options
+# libvncclient built from Debian's own source package, carried in debian-source/, with
+# our patches of patches/ on top (unpack.sh), as a static, position-independent library with Debian's options
 # (options.cmake), instrumented like the rest of the build. Gives the imported target
 # `tn_vncclient`: the library, its staged headers and its dependencies.
 #
 # ExternalProject keeps the library's own CMake project (its enable_testing() and
 # targets) out of ours. The source is unpacked inside the build directory, once per
-# build directory; a change of a patch unpacks it afresh.
+# build directory; a change of a patch or of the carried source unpacks it afresh. The
+# build needs no network (a Debian package of the program is built from its source alone).
 include(ExternalProject)
 include(${CMAKE_CURRENT_LIST_DIR}/options.cmake)
 
@@ -16,10 +17,17 @@ set(TN_VNCCLIENT_INC ${CMAKE_BINARY_DIR}/third_party/libvncclient/include)
 set(TN_VNCCLIENT_LIB ${TN_VNCCLIENT_BIN}/libvncclient.a)
 file(GLOB TN_VNCCLIENT_PATCHES ${TN_VNCCLIENT_DIR}/patches/*.patch)
 list(SORT TN_VNCCLIENT_PATCHES)
+file(GLOB TN_VNCCLIENT_DSC ${TN_VNCCLIENT_DIR}/debian-source/*.dsc)
+list(LENGTH TN_VNCCLIENT_DSC dsc_count)
+if(NOT dsc_count EQUAL 1)
+  message(FATAL_ERROR "libvncclient: ${TN_VNCCLIENT_DIR}/debian-source must hold exactly one .dsc")
+endif()
+file(GLOB TN_VNCCLIENT_DEBIAN_SOURCE ${TN_VNCCLIENT_DIR}/debian-source/*)
 
-set(TN_VNCCLIENT_C_FLAGS "")
+# The flags the build was given (a package build's hardening flags) reach the library too.
+set(TN_VNCCLIENT_C_FLAGS "${CMAKE_C_FLAGS}")
 if(TN_SANITIZE)
-  set(TN_VNCCLIENT_C_FLAGS "-fsanitize=${TN_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined")
+  string(APPEND TN_VNCCLIENT_C_FLAGS " -fsanitize=${TN_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined")
 endif()
 
 ExternalProject_Add(vncclient_ext
@@ -28,7 +36,7 @@ ExternalProject_Add(vncclient_ext
   DOWNLOAD_DIR ${CMAKE_BINARY_DIR}/third_party/libvncclient
   SOURCE_DIR ${TN_VNCCLIENT_SRC}
   BINARY_DIR ${TN_VNCCLIENT_BIN}
-  DOWNLOAD_COMMAND ${TN_VNCCLIENT_DIR}/fetch.sh ${TN_VNCCLIENT_SRC} ${TN_VNCCLIENT_PATCHES}
+  DOWNLOAD_COMMAND ${TN_VNCCLIENT_DIR}/unpack.sh ${TN_VNCCLIENT_DSC} ${TN_VNCCLIENT_SRC} ${TN_VNCCLIENT_PATCHES}
   UPDATE_COMMAND ""
   CONFIGURE_COMMAND ${CMAKE_COMMAND} -DSRC=${TN_VNCCLIENT_SRC} -DBIN=${TN_VNCCLIENT_BIN}
     -DINC=${TN_VNCCLIENT_INC} -P ${TN_VNCCLIENT_DIR}/configure.cmake --
@@ -42,7 +50,7 @@ ExternalProject_Add(vncclient_ext
   USES_TERMINAL_DOWNLOAD ON
   USES_TERMINAL_BUILD ON)
 ExternalProject_Add_StepDependencies(vncclient_ext download
-  ${TN_VNCCLIENT_DIR}/fetch.sh ${TN_VNCCLIENT_PATCHES})
+  ${TN_VNCCLIENT_DIR}/unpack.sh ${TN_VNCCLIENT_DEBIAN_SOURCE} ${TN_VNCCLIENT_PATCHES})
 ExternalProject_Add_StepDependencies(vncclient_ext configure
   ${TN_VNCCLIENT_DIR}/configure.cmake ${TN_VNCCLIENT_DIR}/options.cmake)
 
