@@ -30,6 +30,14 @@ if(TN_SANITIZE)
   string(APPEND TN_VNCCLIENT_C_FLAGS " -fsanitize=${TN_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined")
 endif()
 
+# Under make (the Debian package's build) the library's make takes its share of our make's
+# jobs; `cmake --build` from a make rule would run it alone, with one job.
+if(CMAKE_GENERATOR MATCHES "Makefiles")
+  set(TN_VNCCLIENT_BUILD $(MAKE) -C ${TN_VNCCLIENT_BIN} vncclient)
+else()
+  set(TN_VNCCLIENT_BUILD ${CMAKE_COMMAND} --build ${TN_VNCCLIENT_BIN} --target vncclient)
+endif()
+
 ExternalProject_Add(vncclient_ext
   PREFIX ${CMAKE_BINARY_DIR}/third_party/libvncclient
   STAMP_DIR ${CMAKE_BINARY_DIR}/third_party/libvncclient/stamp
@@ -44,7 +52,7 @@ ExternalProject_Add(vncclient_ext
     -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
     -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER}
     -DCMAKE_C_FLAGS=${TN_VNCCLIENT_C_FLAGS}
-  BUILD_COMMAND ${CMAKE_COMMAND} --build ${TN_VNCCLIENT_BIN} --target vncclient
+  BUILD_COMMAND ${TN_VNCCLIENT_BUILD}
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${TN_VNCCLIENT_LIB}
   USES_TERMINAL_DOWNLOAD ON
