@@ -1,12 +1,14 @@
 # libvncclient built from Debian's own source package, carried in debian-source/, with
-# our patches of patches/ on top (unpack.sh), as a static, position-independent library with Debian's options
-# (options.cmake), instrumented like the rest of the build. Gives the imported target
-# `tn_vncclient`: the library, its staged headers and its dependencies.
+# our patches of patches/ on top (unpack.sh), as a static, position-independent library
+# with Debian's options (options.cmake), instrumented like the rest of the build. Gives
+# the imported target `tn_vncclient`: the library, its staged headers and its
+# dependencies.
 #
 # ExternalProject keeps the library's own CMake project (its enable_testing() and
-# targets) out of ours. The source is unpacked inside the build directory, once per
-# build directory; a change of a patch or of the carried source unpacks it afresh. The
-# build needs no network (a Debian package of the program is built from its source alone).
+# targets) out of ours. The source is unpacked inside the build directory, once per build
+# directory; a patch or a carried file that changes, comes or goes unpacks it afresh (the
+# globs are checked at every build). The build needs no network (a Debian package of the
+# program is built from its source alone).
 include(ExternalProject)
 include(${CMAKE_CURRENT_LIST_DIR}/options.cmake)
 
@@ -15,14 +17,14 @@ set(TN_VNCCLIENT_SRC ${CMAKE_BINARY_DIR}/third_party/libvncclient/source)
 set(TN_VNCCLIENT_BIN ${CMAKE_BINARY_DIR}/third_party/libvncclient/build)
 set(TN_VNCCLIENT_INC ${CMAKE_BINARY_DIR}/third_party/libvncclient/include)
 set(TN_VNCCLIENT_LIB ${TN_VNCCLIENT_BIN}/libvncclient.a)
-file(GLOB TN_VNCCLIENT_PATCHES ${TN_VNCCLIENT_DIR}/patches/*.patch)
+file(GLOB TN_VNCCLIENT_PATCHES CONFIGURE_DEPENDS ${TN_VNCCLIENT_DIR}/patches/*.patch)
 list(SORT TN_VNCCLIENT_PATCHES)
-file(GLOB TN_VNCCLIENT_DSC ${TN_VNCCLIENT_DIR}/debian-source/*.dsc)
+file(GLOB TN_VNCCLIENT_DSC CONFIGURE_DEPENDS ${TN_VNCCLIENT_DIR}/debian-source/*.dsc)
 list(LENGTH TN_VNCCLIENT_DSC dsc_count)
 if(NOT dsc_count EQUAL 1)
   message(FATAL_ERROR "libvncclient: ${TN_VNCCLIENT_DIR}/debian-source must hold exactly one .dsc")
 endif()
-file(GLOB TN_VNCCLIENT_DEBIAN_SOURCE ${TN_VNCCLIENT_DIR}/debian-source/*)
+file(GLOB TN_VNCCLIENT_DEBIAN_SOURCE CONFIGURE_DEPENDS ${TN_VNCCLIENT_DIR}/debian-source/*)
 
 # The flags the build was given (a package build's hardening flags) reach the library too.
 set(TN_VNCCLIENT_C_FLAGS "${CMAKE_C_FLAGS}")
