@@ -79,6 +79,21 @@ wait_for_exit() {
     APP_STATUS=$?
 }
 
+# The installed program started and closed as from a desktop (the install checks): its
+# window's class is the desktop entry's StartupWMClass, a window manager's close ends it
+# with status 0, and its configuration file is left at mode 0600.
+start_and_close_installed() {
+    local class
+    class=$(sed -n 's/^StartupWMClass=//p' "$1")
+    mkdir -p "$E2E_TMP/home"
+    start_app
+    xprop -id "$APP_WIN" WM_CLASS | grep -q "\"$class\"" ||
+        fail "the window's class is not $class: $(xprop -id "$APP_WIN" WM_CLASS)"
+    close_app
+    [ "$APP_STATUS" -eq 0 ] || fail "the installed binary exited with $APP_STATUS"
+    [ "$(stat -c %a "$(config_file)")" = 600 ] || fail "the configuration file is not mode 0600"
+}
+
 # Prints "R G B" of one screen pixel (root window coordinates).
 pixel_at() {
     import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
