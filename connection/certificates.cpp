@@ -13,8 +13,7 @@ namespace {
 constexpr uint32_t tnNoAuth = 1;
 constexpr uint32_t tnAnonTLS = 18;
 constexpr uint32_t tnVeNCrypt = 19;
-constexpr uint32_t tnVeNCryptTLSNone = 257;
-constexpr uint32_t tnVeNCryptTLSVnc = 258;
+constexpr uint32_t tnVeNCryptTLSNone = 257;   // 257-259: TLSNone, TLSVnc, TLSPlain
 constexpr uint32_t tnVeNCryptTLSPlain = 259;
 constexpr uint32_t tnVeNCryptX509None = 260;
 constexpr uint32_t tnVeNCryptTLSSASL = 264;
