@@ -185,7 +185,7 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
         tnLogToFile("ERROR - handleCredential: vnc->vncClient is null");
         return nullptr;
     }
-    if (credentialType != rfbCredentialTypeUser) {
+    if (credentialType != rfbCredentialTypeUser && credentialType != rfbCredentialTypeX509) {
         tnLogToFile("ERROR - handleCredential: Non-username / password required for authentication");
         return nullptr;
     }
@@ -198,8 +198,18 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
         tnLogToFile("ERROR - handleCredential: itm is null");
         return nullptr;
     }
-    // The library frees the record and both strings with free().
-    auto* credential = static_cast<rfbCredential*>(malloc(sizeof(rfbCredential)));
+    // The library frees the record and its strings with free().
+    auto* credential = static_cast<rfbCredential*>(calloc(1, sizeof(rfbCredential)));
+    if (credential && credentialType == rfbCredentialTypeX509) {
+        // The server's certificate is checked against the authorities (no client certificate);
+        // the program decides about one that does not verify (tnVerifyServerCertificate).
+        credential->x509Credential.x509CACertFile = strdup(vnc->handshakeHost.authorityFile.c_str());
+        if (!credential->x509Credential.x509CACertFile) {
+            free(credential);
+            return nullptr;
+        }
+        return credential;
+    }
     char* user = tnMallocCopy(vnc->handshakeHost.vncLoginUser, 8191, 8192);
     char* password = tnMallocCopy(vnc->handshakeHost.vncLoginPassword, 8191, 8192);
     if (!credential || !user || !password) {

@@ -1,5 +1,7 @@
 #include "connection/front_end.h"
 
+#include "connection/server_trust.h"
+
 namespace {
 
 // Before start-up installs the real one: no list, no viewer, nobody listening.
@@ -14,6 +16,8 @@ public:
     void hostNameChanged(HostItem*) override {}
     void hostConnected(HostItem*) override {}
     void lastErrorChanged(HostItem*) override {}
+    // Nobody to ask: "Cancel".
+    void askUser(HostItem*, std::shared_ptr<TNServerQuestion> question) override { question->answer(0); }
     VncObject* shownConnection() override { return nullptr; }
     void showConnection(VncObject*) override {}
     void hideShownConnection() override {}

@@ -4,10 +4,12 @@
 // thread (the readers' news reaches it as messages).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 class HostItem;
+class TNServerQuestion;
 class VncObject;
 struct TNCursorShape;
 
@@ -37,6 +39,11 @@ public:
     virtual void hostConnected(HostItem* itm) = 0;
     // The host's last error changed (an attempt starts, fails or breaks).
     virtual void lastErrorChanged(HostItem* itm) = 0;
+    // A handshake of the host waits for the user's answer to `question` (its server's
+    // certificate, or a server that asks for no password): the front end shows it without
+    // waiting, and answers it (TNServerQuestion::answer) when the user has chosen. It
+    // closes unanswered once the question is withdrawn.
+    virtual void askUser(HostItem* itm, std::shared_ptr<TNServerQuestion> question) = 0;
 
     // --- The viewer ---
     // The connection the viewer shows, or null.

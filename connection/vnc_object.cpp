@@ -19,6 +19,7 @@
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
+#include "connection/server_trust.h"
 #include "connection/ssh_connection.h"
 #include "connection/ssh_tunnel.h"
 #include "core/display_text.h"
@@ -119,12 +120,12 @@ void tnHandshake(VncObject* vnc, int argc, char** argv)
     const int error = errno;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
-    if (initialised) {
-        tnWorkerSucceeded(vnc->itm);
-    } else {
+    if (!initialised)
         vnc->isClientFreedByLibrary = true;
+    if (initialised && tnAcceptHandshakeSecurity(vnc))
+        tnWorkerSucceeded(vnc->itm);
+    else
         tnWorkerHandshakeFailed(vnc, error, seconds);
-    }
 }
 
 // Waits for a server to connect to port 5500 and runs the handshake on that connection.
@@ -172,6 +173,7 @@ TNHandshakeHost tnHandshakeHostOf(const HostItem& itm)
     host.isListener = itm.isListener;
     host.connectTimeout = tnConnectTimeoutSeconds;
     host.readTimeout = tnReadTimeoutSeconds;
+    host.authorityFile = tnCertificateAuthorityFile;
     return host;
 }
 
@@ -354,6 +356,7 @@ void VncObject::createVNCObject(HostItem* itm)
     // Without this the library also opens an IPv6 port of its own choosing.
     client->listen6Port = -1;
     client->GetCredential = handleCredential;
+    client->VerifyServerCertificate = tnVerifyServerCertificate;
     client->GetPassword = handlePassword;
     client->GotFrameBufferUpdate = handleUpdateRect;
     client->FinishedFrameBufferUpdate = handleFrameBufferUpdate;

@@ -15,11 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "connection/certificates.h"
 #include "connection/input_queue.h"
 
 class HostItem;
 class Fl_RGB_Image;
 class TNSSHTunnel;
+class TNServerQuestion;
 
 // Seconds a server may send nothing in the middle of a message before the connection is
 // given up (the library's default would wait forever); data that keeps coming, however
@@ -51,6 +53,7 @@ struct TNHandshakeHost {
     bool isListener = false;
     int connectTimeout = 0;       // seconds, as handed to the library
     int readTimeout = 0;          // seconds a message may stall once connected
+    std::string authorityFile;    // the certificate authorities (tnCertificateAuthorityFile)
 };
 
 // The copy of `itm` for an attempt that starts now (main thread).
@@ -110,6 +113,7 @@ enum TNReaderMessage : unsigned {
     tnCursorChanged = 4, // receivedCursor holds a new shape
     tnCutText = 8,       // receivedCutText holds the server's clipboard
     tnEnded = 16,        // the connection broke; endReason says why
+    tnQuestion = 32,     // pendingQuestion waits for the user's answer (handshake)
 };
 
 class VncObject {
@@ -172,6 +176,12 @@ public:
     // The server's desktop name for a listening line, set by the worker before its result
     // goes to the window's thread.
     std::string desktopName;
+    // A question of the handshake for the user (messageLock); how the server's certificate
+    // was accepted (worker only), and the line that says how the connection is protected
+    // (set by the worker before its result goes to the window's thread).
+    std::shared_ptr<TNServerQuestion> pendingQuestion;
+    TNCertificateTrust certificateTrust = TNCertificateTrust::NoCertificate;
+    std::string securityText;
     // The remote screen's size as the window's thread knows it (from the picture).
     int remoteWidth = 0;
     int remoteHeight = 0;

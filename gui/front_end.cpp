@@ -10,6 +10,7 @@
 #include "core/app.h"
 #include "gui/host_list.h"
 #include "gui/quick_info.h"
+#include "gui/server_question.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -66,6 +67,9 @@ public:
         if (const uint16_t line = tnItemNumFromItm(itm)) {
             app->hostList->icon(line, itm->icon);
             app->hostList->redraw();
+            // Connected or not any more: the panel's line on the connection's protection.
+            if (app->quickInfoSecurity && isSelected(itm))
+                tnQuickInfoSetSecurity(icon == TNHostIcon::Connected ? itm : nullptr);
         }
     }
 
@@ -87,6 +91,11 @@ public:
     {
         if (app && app->quickInfoLastError && isSelected(itm))
             app->quickInfoLastError->value(itm->lastError().c_str());
+    }
+
+    void askUser(HostItem*, std::shared_ptr<TNServerQuestion> question) override
+    {
+        tnShowServerQuestion(std::move(question));
     }
 
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }

@@ -58,6 +58,9 @@ void tnApplyPanelFontSizes()
     app->quickInfoLastConnected->labelsize(size + 1);
     for (Fl_Box* row : {app->quickInfoName, app->quickInfoLastConnectedLabel, app->quickInfoLastConnected})
         row->size(row->w(), std::max(18, row->labelsize() + 6));
+    // Two lines: the longest text wraps once in the narrowest panel.
+    app->quickInfoSecurity->labelsize(size + 1);
+    app->quickInfoSecurity->size(app->quickInfoSecurity->w(), 2 * (size + 1) + 8);
     app->quickInfoLastError->textsize(size + 1);
     app->quickNoteBox->textsize(size + 2);
     if (app->quickNoteInput)
@@ -136,6 +139,11 @@ void tnCreateGUI()
     app->quickInfoLastConnected->labelsize(size + 1);
     app->quickInfoLastConnected->labelcolor(tnPanelTextColor);
     app->quickInfoLastConnected->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+
+    app->quickInfoSecurity = new Fl_Box(0, 0, 163, 2 * (size + 1) + 8);
+    app->quickInfoSecurity->labelsize(size + 1);
+    app->quickInfoSecurity->labelcolor(tnPanelTextColor);
+    app->quickInfoSecurity->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
 
     app->quickInfoLastError = new Fl_Multiline_Output(0, 0, 163, 45);
     app->quickInfoLastError->textsize(size + 1);

@@ -7,6 +7,7 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
+#include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/display_text.h"
 #include "core/fltk_compat.h"
@@ -165,8 +166,15 @@ void tnQuickInfoSetLabelAndText(HostItem* itm)
     app->quickInfoLastConnectedLabel->copy_label(hasTime ? (itm->isListener ? "Connected" : "Last connected") : "");
     // The time comes from the file as it is, like the name.
     app->quickInfoLastConnected->copy_label(hasTime ? tnDisplayText(itm->lastConnectedTime, TNTextUse::Label).c_str() : "");
+    tnQuickInfoSetSecurity(itm);
     app->quickInfoLastError->value(itm->lastError().c_str());
     tnSetNoteBoxText(itm->quickNote, itm->isListener);
+}
+
+void tnQuickInfoSetSecurity(const HostItem* itm)
+{
+    const bool connected = itm && itm->isConnected && !itm->isWaitingToShow && itm->vnc;
+    app->quickInfoSecurity->copy_label(connected ? itm->vnc->securityText.c_str() : "");
 }
 
 void tnQuickInfoSetToEmpty()
@@ -179,6 +187,7 @@ void tnQuickInfoSetToEmpty()
     app->quickInfoName->copy_label("-");
     app->quickInfoLastConnectedLabel->copy_label("");
     app->quickInfoLastConnected->copy_label("");
+    app->quickInfoSecurity->copy_label("");
     app->quickInfoLastError->value("");
     app->quickNoteBox->textfont(FL_HELVETICA_ITALIC);
     app->quickNoteBox->value("-");

@@ -38,6 +38,8 @@ public:
 
 void tnQuickInfoSetLabelAndText(HostItem* itm);
 void tnQuickInfoSetToEmpty();
+// The panel's line on how the host's connection is protected ("" when not connected).
+void tnQuickInfoSetSecurity(const HostItem* itm);
 void tnCreateQuickNoteEditWidgets();
 void tnHideQuickNoteEditWidgets();
 void tnBlinkCursor(void* input);

@@ -101,7 +101,8 @@ pixel_at() {
 }
 
 # Starts TigerVNC's Xvnc on loopback (320x200, VNC password "secret12") on a free display
-# number and port; sets XVNC_DISPLAY (":N") and XVNC_PORT.
+# number and port; sets XVNC_DISPLAY (":N") and XVNC_PORT. Arguments go to Xvnc after its
+# own (a later -SecurityTypes replaces the first).
 start_xvnc() {
     XVNC_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
     XVNC_DISPLAY=""
@@ -112,7 +113,7 @@ start_xvnc() {
     [ -n "$XVNC_DISPLAY" ] || fail "no free display number for Xvnc"
     echo secret12 | vncpasswd -f >"$E2E_TMP/vncpw"
     Xvnc "$XVNC_DISPLAY" -interface 127.0.0.1 -localhost -rfbport "$XVNC_PORT" -geometry 320x200 -depth 24 \
-        -SecurityTypes VncAuth -PasswordFile "$E2E_TMP/vncpw" -nolisten tcp >"$E2E_TMP/xvnc.log" 2>&1 &
+        -SecurityTypes VncAuth -PasswordFile "$E2E_TMP/vncpw" -nolisten tcp "$@" >"$E2E_TMP/xvnc.log" 2>&1 &
     E2E_PIDS+=($!)
     wait_for 100 env DISPLAY="$XVNC_DISPLAY" xdpyinfo || fail "Xvnc did not start"
 }
