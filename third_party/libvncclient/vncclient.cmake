@@ -14,7 +14,7 @@ set(TN_VNCCLIENT_SRC ${CMAKE_BINARY_DIR}/third_party/libvncclient/source)
 set(TN_VNCCLIENT_BIN ${CMAKE_BINARY_DIR}/third_party/libvncclient/build)
 set(TN_VNCCLIENT_INC ${CMAKE_BINARY_DIR}/third_party/libvncclient/include)
 set(TN_VNCCLIENT_LIB ${TN_VNCCLIENT_BIN}/libvncclient.a)
-file(GLOB TN_VNCCLIENT_PATCHES ${TN_VNCCLIENT_DIR}/patches/*.patch)
+file(GLOB TN_VNCCLIENT_PATCHES CONFIGURE_DEPENDS ${TN_VNCCLIENT_DIR}/patches/*.patch)
 list(SORT TN_VNCCLIENT_PATCHES)
 
 set(TN_VNCCLIENT_C_FLAGS "")
