@@ -21,16 +21,20 @@ void tnRequestClipboardFor(VncViewer* viewer)
     Fl::paste(*viewer, 1, Fl::clipboard_plain_text);
 }
 
-// Sends the local clipboard text `utf8` to `vnc` unless the host already has it.
+// Sends the local clipboard text `utf8` to `vnc` unless the host already has it: as UTF-8
+// when the host takes it (the extended clipboard), as Latin-1 otherwise.
 void tnSendCutText(VncObject* vnc, const std::string& utf8)
 {
     if (!vnc || !vnc->vncClient || utf8.empty())
         return;
-    std::string latin1 = tnUtf8ToLatin1(utf8);
-    if (latin1 == vnc->lastCutText)
+    const bool extended = vnc->utf8CutText;
+    if (extended && !tnCutTextFits(utf8.size()))
         return;
-    vnc->sendCutText(latin1);
-    vnc->lastCutText = std::move(latin1);
+    std::string text = extended ? tnValidUtf8(utf8) : tnUtf8ToLatin1(utf8);
+    if (text == vnc->lastCutText)
+        return;
+    vnc->sendCutText(text, extended);
+    vnc->lastCutText = std::move(text);
 }
 
 } // namespace
@@ -69,7 +73,7 @@ void tnHandlePastedText(VncObject* vnc, const char* text, int length)
         tnSendCutText(vnc, std::string(text, static_cast<size_t>(length)));
 }
 
-void tnReceiveCutText(VncObject* vnc, const char* text, int len)
+void tnReceiveCutText(VncObject* vnc, const char* text, int len, bool utf8)
 {
     if (!vnc || !vnc->vncClient || len <= 0 || !text)
         return;
@@ -79,9 +83,9 @@ void tnReceiveCutText(VncObject* vnc, const char* text, int len)
     // Only the shown connection's clipboard is taken.
     if (!viewer || viewer->vnc != vnc)
         return;
-    const std::string utf8 = tnLatin1ToUtf8(vnc->lastCutText);
+    const std::string local = utf8 ? tnValidUtf8(vnc->lastCutText) : tnLatin1ToUtf8(vnc->lastCutText);
     app->clipboardBusy = true;
-    Fl::copy(utf8.data(), static_cast<int>(utf8.size()), 1, Fl::clipboard_plain_text);
+    Fl::copy(local.data(), static_cast<int>(local.size()), 1, Fl::clipboard_plain_text);
     vnc->requestFullUpdate();
     app->clipboardBusy = false;
     viewer->redraw();

@@ -73,3 +73,20 @@ std::string tnLatin1ToUtf8(const std::string& latin1)
     }
     return utf8;
 }
+
+std::string tnValidUtf8(const std::string& text)
+{
+    std::string valid;
+    valid.reserve(text.size());
+    size_t at = 0;
+    while (at < text.size()) {
+        uint32_t codePoint = 0;
+        const size_t length = tnDecodeUtf8(text, at, &codePoint);
+        if (length > 0)
+            valid.append(text, at, length);
+        else
+            valid += "\xEF\xBF\xBD";
+        at += length > 0 ? length : 1;
+    }
+    return valid;
+}
