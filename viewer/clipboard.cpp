@@ -28,9 +28,9 @@ void tnSendCutText(VncObject* vnc, const std::string& utf8)
     if (!vnc || !vnc->vncClient || utf8.empty())
         return;
     const bool extended = vnc->utf8CutText;
-    if (extended && !tnCutTextFits(utf8.size()))
-        return;
     std::string text = extended ? tnValidUtf8(utf8) : tnUtf8ToLatin1(utf8);
+    if (extended && !tnCutTextFits(text.size()))
+        return;
     if (text == vnc->lastCutText)
         return;
     vnc->sendCutText(text, extended);
