@@ -204,9 +204,13 @@ std::vector<TNHostileCase> tnUndefinedBehaviourCases()
                      zrle(64, 64, "\x80" + red + tnRunLength(64 * 64 + 900)), TNOutcome::Ignored});
     cases.push_back({"zrle palette rle run past the tile", 800, 600,
                      zrle(64, 64, "\x82" + red + green + "\x81" + tnRunLength(64 * 64 + 900)), TNOutcome::Ignored});
-    // A packed-palette tile (2: two colours, one bit a pixel).
+    // A packed-palette tile (2: two colours, one bit a pixel), and one of the unused
+    // subencodings (40) that would be a 40-colour palette with pixels indexing past it.
     cases.push_back({"zrle packed palette", 800, 600,
                      zrle(64, 64, "\x02" + red + green + std::string(64 * 8, '\x5a')), TNOutcome::Ignored});
+    cases.push_back({"zrle unused subencoding 40", 800, 600,
+                     zrle(64, 64, "\x28" + std::string(40 * 3, '\x11') + std::string(64 * 64, '\xc7')),
+                     TNOutcome::Ignored});
     for (uint32_t seed : {1u, 2u, 3u, 4u}) {
         cases.push_back({"zrle random tiles " + std::to_string(seed), 800, 600,
                          zrle(256, 128, tnRandomBytes(seed, 40000)), TNOutcome::Ended});
