@@ -40,6 +40,11 @@ host_text=$'Ärger ½ Maß € Ж 中文 😀\nzweite Zeile'
 copy_on "$XVNC_DISPLAY" "$host_text"
 wait_for 50 clipboard_is "$DISPLAY" "$host_text" || fail "local clipboard after a host copy: '$(clipboard_of "$DISPLAY")'"
 
+# A longer text (150 KB of lines, under what Xvnc takes unasked) arrives whole.
+long_text=$(for _ in $(seq 1 5000); do printf 'Ж€日本 🙂 line of text\n'; done)
+copy_on "$DISPLAY" "$long_text"
+wait_for 100 clipboard_is "$XVNC_DISPLAY" "$long_text" || fail "host clipboard after a long copy: $(clipboard_of "$XVNC_DISPLAY" | wc -c) bytes"
+
 close_app
 [ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS"
 echo "PASS xvnc_clipboard"
