@@ -262,7 +262,9 @@ void VncObject::handleCursorShapeChange(rfbClient* client, int xhot, int yhot, i
     tnPostReaderMessage(vnc, tnCursorChanged);
 }
 
-void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, int len)
+namespace {
+
+void tnTakeRemoteClipboard(rfbClient* client, const char* text, int len, bool utf8)
 {
     VncObject* vnc = tnObjectOfClient(client);
     if (!vnc || !text || len <= 0)
@@ -270,8 +272,26 @@ void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, i
     {
         std::lock_guard<std::mutex> hold(vnc->messageLock);
         vnc->receivedCutText.assign(text, static_cast<size_t>(len));
+        vnc->receivedCutTextUtf8 = utf8;
     }
     tnPostReaderMessage(vnc, tnCutText);
+}
+
+} // namespace
+
+void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, int len)
+{
+    tnTakeRemoteClipboard(client, text, len, false);
+}
+
+void VncObject::handleRemoteClipboardUtf8(rfbClient* client, const char* text, int len)
+{
+    tnTakeRemoteClipboard(client, text, len, true);
+}
+
+void VncObject::handleCutTextTooLarge(rfbClient*, size_t length)
+{
+    tnLogToFile("Clipboard text of " + std::to_string(length) + " bytes not received: over the 1 MiB limit");
 }
 
 void VncObject::libVncLogging(const char* format, ...)

@@ -26,7 +26,7 @@ public:
     void frameUpdated(VncObject*) override {}
     void desktopResized(VncObject*) override {}
     void cursorShapeChanged(VncObject*, const TNCursorShape&) override {}
-    void cutTextReceived(VncObject*, const char*, int) override {}
+    void cutTextReceived(VncObject*, const char*, int, bool) override {}
 };
 
 TNNoFrontEnd noFrontEnd;

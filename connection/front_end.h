@@ -61,8 +61,8 @@ public:
     virtual void desktopResized(VncObject* vnc) = 0;
     // The server sent a new cursor shape.
     virtual void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) = 0;
-    // The server sent cut text (Latin-1, `length` bytes).
-    virtual void cutTextReceived(VncObject* vnc, const char* text, int length) = 0;
+    // The server sent cut text (`length` bytes, UTF-8 when `utf8`, Latin-1 otherwise).
+    virtual void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) = 0;
 };
 
 // The installed front end; until start-up installs one, a front end with no list and no

@@ -362,6 +362,9 @@ void VncObject::createVNCObject(HostItem* itm)
     client->FinishedFrameBufferUpdate = handleFrameBufferUpdate;
     client->GotCursorShape = nullptr;
     client->GotXCutText = handleRemoteClipboardProc;
+    // Announces the extended clipboard: UTF-8 text with servers that know it.
+    client->GotXCutTextUTF8 = handleRemoteClipboardUtf8;
+    client->CutTextTooLarge = handleCutTextTooLarge;
     client->connectTimeout = tnConnectTimeoutSeconds;
     // A server that stops in the middle of a message would otherwise block the reader forever.
     client->readTimeout = tnHandshakeReadTimeoutSeconds;

@@ -116,6 +116,9 @@ enum TNReaderMessage : unsigned {
     tnQuestion = 32,     // pendingQuestion waits for the user's answer (handshake)
 };
 
+// Cut text goes each way up to this many bytes (the library's limit).
+constexpr size_t tnCutTextLimit = rfbCutTextLimit;
+
 class VncObject {
 public:
     rfbClient* vncClient = nullptr;
@@ -126,9 +129,11 @@ public:
     int cursorHotY = 0;
     int scrollX = 0;
     int scrollY = 0;
-    // The cut text (Latin-1) last sent to or received from this host: the local clipboard
-    // goes out again only when it differs.
+    // The cut text last sent to or received from this host (UTF-8 through the extended
+    // clipboard, Latin-1 otherwise): the local clipboard goes out again only when it differs.
     std::string lastCutText;
+    // The host takes and sends UTF-8 cut text (the extended clipboard); set by the reader.
+    std::atomic<bool> utf8CutText{false};
 
     // Strings handed to the library, which never frees them; released with the object.
     char* encodingsCopy = nullptr;
@@ -170,6 +175,7 @@ public:
     std::mutex messageLock;
     TNCursorShape receivedCursor;
     std::string receivedCutText;
+    bool receivedCutTextUtf8 = false;
     std::string endReason;
     // Rectangles of the update being received (reader only): x, y, w, h each.
     std::vector<int> updateRects;
@@ -190,7 +196,8 @@ public:
     // `merge` false: this position is not merged into queued motion (TNInputQueue::pointer).
     void sendPointer(int x, int y, int buttons, bool merge = true);
     void sendKey(uint32_t keysym, bool down);
-    void sendCutText(const std::string& latin1);
+    // Latin-1, or UTF-8 when `utf8` (only while utf8CutText holds).
+    void sendCutText(const std::string& text, bool utf8 = false);
     void requestFullUpdate();
     void requestIncrementalUpdate();
     // Shown: the server is asked for a full picture and for updates; hidden: no requests
@@ -226,6 +233,8 @@ public:
     static void handleCursorShapeChange(rfbClient* client, int xhot, int yhot, int width, int height,
                                         int bytesPerPixel);
     static void handleRemoteClipboardProc(rfbClient* client, const char* text, int len);
+    static void handleRemoteClipboardUtf8(rfbClient* client, const char* text, int len);
+    static void handleCutTextTooLarge(rfbClient* client, size_t length);
     static void libVncLogging(const char* format, ...);
     // A failed attempt of `vnc`'s host with the system's `error` text: the log line and the
     // host's last error (worker thread; the host's name and address come from the copy).

@@ -123,9 +123,9 @@ public:
 
     void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) override { tnTakeCursorShape(vnc, shape); }
 
-    void cutTextReceived(VncObject* vnc, const char* text, int length) override
+    void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) override
     {
-        tnReceiveCutText(vnc, text, length);
+        tnReceiveCutText(vnc, text, length, utf8);
     }
 
 private:

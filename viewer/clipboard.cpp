@@ -11,12 +11,15 @@
 #include "viewer/vnc_viewer.h"
 #include "viewer/x_clipboard.h"
 
+static_assert(tnClipboardLimit == tnCutTextLimit, "one limit for cut text in both directions");
+
 namespace {
 
 // Each change of the local clipboard counts one up; text over the limit is reported once
-// per change, however often it is offered to a host.
+// per change and size, however often it is offered to a host.
 uint64_t localClipboardChanges = 0;
 uint64_t reportedOversizeChange = UINT64_MAX;
+size_t reportedOversizeSize = 0;
 
 // The newest clipboard request; an older one's text, or text for a connection that is no
 // longer shown, is not used.
@@ -24,13 +27,15 @@ uint64_t latestRequest = 0;
 
 void tnReportOversizeClipboard(size_t size)
 {
-    if (reportedOversizeChange == localClipboardChanges)
+    if (reportedOversizeChange == localClipboardChanges && reportedOversizeSize == size)
         return;
     reportedOversizeChange = localClipboardChanges;
+    reportedOversizeSize = size;
     tnLogToFile(tnClipboardTooLargeMessage(size));
 }
 
-// Sends the local clipboard text `utf8` to `vnc` unless the host already has it.
+// Sends the local clipboard text `utf8` to `vnc` unless the host already has it: as UTF-8
+// when the host takes it (the extended clipboard), as Latin-1 otherwise.
 void tnSendCutText(VncObject* vnc, const std::string& utf8)
 {
     if (!vnc || !vnc->vncClient || utf8.empty())
@@ -39,11 +44,17 @@ void tnSendCutText(VncObject* vnc, const std::string& utf8)
         tnReportOversizeClipboard(utf8.size());
         return;
     }
-    std::string latin1 = tnUtf8ToLatin1(utf8);
-    if (latin1 == vnc->lastCutText)
+    const bool extended = vnc->utf8CutText;
+    std::string text = extended ? tnValidUtf8(utf8) : tnUtf8ToLatin1(utf8);
+    // Invalid bytes become three-byte replacement characters on the extended path.
+    if (text.size() > tnClipboardLimit) {
+        tnReportOversizeClipboard(text.size());
         return;
-    vnc->sendCutText(latin1);
-    vnc->lastCutText = std::move(latin1);
+    }
+    if (text == vnc->lastCutText)
+        return;
+    vnc->sendCutText(text, extended);
+    vnc->lastCutText = std::move(text);
 }
 
 // Reads the local clipboard for the connection `viewer` shows; the text goes to it if it
@@ -91,7 +102,7 @@ void tnHandlePastedText(VncObject* vnc, const char* text, int length)
         tnSendCutText(vnc, std::string(text, static_cast<size_t>(length)));
 }
 
-void tnReceiveCutText(VncObject* vnc, const char* text, int len)
+void tnReceiveCutText(VncObject* vnc, const char* text, int len, bool utf8)
 {
     if (!vnc || !vnc->vncClient || len <= 0 || !text)
         return;
@@ -101,9 +112,9 @@ void tnReceiveCutText(VncObject* vnc, const char* text, int len)
     // Only the shown connection's clipboard is taken.
     if (!viewer || viewer->vnc != vnc)
         return;
-    const std::string utf8 = tnLatin1ToUtf8(vnc->lastCutText);
+    const std::string local = utf8 ? tnValidUtf8(vnc->lastCutText) : tnLatin1ToUtf8(vnc->lastCutText);
     app->clipboardBusy = true;
-    Fl::copy(utf8.data(), static_cast<int>(utf8.size()), 1, Fl::clipboard_plain_text);
+    Fl::copy(local.data(), static_cast<int>(local.size()), 1, Fl::clipboard_plain_text);
     vnc->requestFullUpdate();
     app->clipboardBusy = false;
     viewer->redraw();

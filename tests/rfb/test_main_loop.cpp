@@ -36,11 +36,11 @@ public:
     }
     void desktopResized(VncObject* vnc) override { real.desktopResized(vnc); }
     void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) override { real.cursorShapeChanged(vnc, shape); }
-    void cutTextReceived(VncObject* vnc, const char* text, int length) override
+    void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) override
     {
         cutTexts++;
         lastCutText.assign(text, static_cast<size_t>(length));
-        real.cutTextReceived(vnc, text, length);
+        real.cutTextReceived(vnc, text, length, utf8);
     }
 };
 
