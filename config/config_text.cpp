@@ -162,6 +162,8 @@ const TNAppKey kAppKeys[] = {
          a.savedH = h <= 0 ? 600 : h;
      },
      [](const AppOptions& a, std::string& out) { out += std::to_string(a.savedH); }},
+    {"reverselocalonly", [](AppOptions& a, const std::string& v) { a.reverseLocalOnly = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.reverseLocalOnly); }},
 };
 
 // `host` and `group` are also handled by the reader itself (new entry, group separators).

@@ -4,10 +4,12 @@
 // thread (the readers' news reaches it as messages).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 class HostItem;
+class TNHostKeyQuestion;
 class VncObject;
 struct TNCursorShape;
 
@@ -56,6 +58,12 @@ public:
     virtual void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) = 0;
     // The server sent cut text (Latin-1, `length` bytes).
     virtual void cutTextReceived(VncObject* vnc, const char* text, int length) = 0;
+
+    // --- Questions (any thread; the window opens on the window's thread) ---
+    // An SSH server's host key that ssh does not know: the user trusts it or not, through
+    // the question, which the worker that asks may withdraw meanwhile. A front end without
+    // windows cancels.
+    virtual void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question);
 };
 
 // The installed front end; until start-up installs one, a front end with no list and no

@@ -48,6 +48,9 @@ struct AppOptions {
     int savedY = 64;
     int savedW = 800;
     int savedH = 600;
+    // Listening lines accept reverse connections on the loopback addresses only (127.0.0.1
+    // and ::1), not on every interface.
+    bool reverseLocalOnly = false;
     // Where the configuration lives: the directory (with a trailing slash) and the file.
     // Start-up sets them before any other thread runs; they do not change afterwards
     // (handshake workers read configPath for the log).

@@ -149,6 +149,7 @@ void tnSaveAppOptions()
     appOptions.showTooltips = o.showTooltipsCheck->value() != 0;
     tnEnableDisableTooltips();
     appOptions.showReverseConnect = o.reverseNoticeCheck->value() != 0;
+    appOptions.reverseLocalOnly = o.reverseLocalOnlyCheck->value() != 0;
     appOptions.logToFile = o.logToFileCheck->value() != 0;
     Fl::redraw();
     tnConfigWrite();
@@ -195,6 +196,10 @@ void tnShowAppOptions()
                                          "Check this to enable tooltips in Tandrel.");
     o.reverseNoticeCheck = tnOptionsCheck(350, " Show reverse connection notification", appOptions.showReverseConnect,
                                           "Check this to show a message window when a reverse connection happens.");
+    o.reverseLocalOnlyCheck =
+        tnOptionsCheck(382, " Accept reverse connections from this computer only", appOptions.reverseLocalOnly,
+                       "Check this to accept reverse connections on 127.0.0.1 and ::1 only (for example brought in "
+                       "through 'ssh -R'), not from other computers.  Applies to listening lines started afterwards");
     tnOptionsNote(414, 210, "Restart Tandrel for font or icon changes", FL_HELVETICA_ITALIC);
     o.cancelButton = tnOptionsButton(430, "Cancel", FL_Escape, "Click to abandon any edits and close this window");
     o.saveButton = tnOptionsButton(540, "Save", FL_Enter, "Click to save edits and close this window");

@@ -18,6 +18,8 @@ class Fl_Widget;
 void tnRestoreWindowSizePosition(void*);
 // Shut-down steps 1-5 (flag, end connections, log, geometry, write the file).
 void tnPrepareShutDown();
+// The shut-down, then the program ends at once with exit status `status` (main thread).
+void tnShutDownAndExit(int status);
 // The main window's callback: a close request ends the program.
 void tnHandleMainWindowEvents(Fl_Widget*, void*);
 // Callback of a child window's close button and of the window itself: hides it.

@@ -94,6 +94,7 @@ const char kCanonicalFile[] =
     "savedy=25\n"
     "savedw=1280\n"
     "savedh=960\n"
+    "reverselocalonly=true\n"
     "\n"
     "# host-list entries\n"
     "host=office\n"
@@ -353,6 +354,23 @@ TEST(ConfigWrite, CanonicalFileRoundTripsByteForByte)
     EXPECT_EQ(parsed->serialized(), kCanonicalFile);
 }
 
+// A file from before the reverse-connection switch reads as its default (every interface)
+// and is written back the same apart from the added key.
+TEST(ConfigWrite, FileWithoutTheReverseSwitchReadsAsDefaultAndGainsOnlyThatKey)
+{
+    const std::string added = "reverselocalonly=true\n";
+    std::string older = kCanonicalFile;
+    const size_t at = older.find(added);
+    ASSERT_NE(at, std::string::npos);
+    older.erase(at, added.size());
+    const auto parsed = parse(older);
+    EXPECT_FALSE(parsed->options.reverseLocalOnly);
+    std::string expected = older;
+    expected.insert(at, "reverselocalonly=false\n");
+    EXPECT_EQ(parsed->serialized(), expected);
+    EXPECT_TRUE(parse(kCanonicalFile)->options.reverseLocalOnly);
+}
+
 TEST(ConfigWrite, DefaultsAndSkippedItems)
 {
     const auto parsed = parse(kCanonicalFile);
@@ -370,7 +388,7 @@ TEST(ConfigWrite, DefaultsAndSkippedItems)
         "# program options\nhostlistwidth=170\ncolorblindicons=false\nscantimeout=2\nstartinglocalport=15000\n"
         "sshcommand=ssh\nshowtooltips=true\nlogtofile=false\ndebugmode=false\nshowreverseconnect=true\n"
         "appfontsize=10\nlistfont=Sans\nlistfontsize=10\nsavedx=64\nsavedy=64\nsavedw=800\nsavedh=600\n"
-        "\n# host-list entries\n\n";
+        "reverselocalonly=false\n\n# host-list entries\n\n";
     ASSERT_GE(fresh.size(), expectedOptions.size());
     EXPECT_EQ(fresh.substr(fresh.size() - expectedOptions.size()), expectedOptions);
 }
