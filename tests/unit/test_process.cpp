@@ -64,6 +64,9 @@ TEST(ChildProcess, AChildTiedToTheProgramOutlivesTheThreadThatStartedIt)
     });
     worker.join();
     ASSERT_GT(child.pid, 0);
+    // The child makes its session between fork and exec.
+    for (int i = 0; i < 200 && getsid(child.pid) != child.pid; i++)
+        usleep(10000);
     EXPECT_EQ(getsid(child.pid), child.pid);
     usleep(300000);
     const char state = tnProcessState(child.pid);
