@@ -14,14 +14,7 @@ second_port=$TEST_SERVER_PORT
 write_config() {
     mkdir -p "$(config_dir)"
     cat >"$(config_file)" <<CONF
-logtofile=true
-hostlistwidth=170
-savedx=0
-savedy=0
-savedw=800
-savedh=600
-sshcommand=$TUNNEL/ssh
-startinglocalport=4900
+$(ssh_options_config 4900)
 $(ssh_host_config first "$first_port")
 $(ssh_host_config second "$second_port")
 CONF

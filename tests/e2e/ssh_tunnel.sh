@@ -13,14 +13,7 @@ vnc_port=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 cat >"$(config_file)" <<CONF
-logtofile=true
-hostlistwidth=170
-savedx=0
-savedy=0
-savedw=1024
-savedh=768
-sshcommand=$TUNNEL/ssh
-startinglocalport=4700
+$(ssh_options_config 4700)
 $(ssh_host_config tunnel "$vnc_port")
 scale=s
 CONF

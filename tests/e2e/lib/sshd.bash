@@ -55,3 +55,10 @@ sshuser=$(id -un)
 sshkeyprivate=$TUNNEL/client_key
 CONF
 }
+
+# The program's options of these tests: the log on, a 1024x768 window, this test's ssh
+# wrapper, local ports from $1 on.
+ssh_options_config() {
+    printf 'logtofile=true\nhostlistwidth=170\nsavedx=0\nsavedy=0\nsavedw=1024\nsavedh=768\n'
+    printf 'sshcommand=%s\nstartinglocalport=%s\n' "$TUNNEL/ssh" "$1"
+}
