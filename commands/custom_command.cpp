@@ -2,8 +2,6 @@
 
 #include <FL/Fl.H>
 #include <pthread.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +12,7 @@
 
 #include "connection/vnc_object.h"
 #include "core/modal.h"
-
-extern char** environ;
+#include "core/process.h"
 
 namespace {
 
@@ -71,53 +68,17 @@ std::string tnCommandFailureText(const std::string& label, int exitCode)
 
 int tnRunCommandThroughShell(const std::string& command, const std::vector<std::string>& environment)
 {
-    // The program's environment, less the names `environment` sets, then those.
-    std::vector<char*> envp;
-    for (char** entry = environ; entry && *entry; entry++) {
-        const std::string current = *entry;
-        const std::string name = current.substr(0, current.find('=') + 1);
-        bool replaced = false;
-        for (const std::string& added : environment)
-            replaced = replaced || added.compare(0, name.size(), name) == 0;
-        if (!replaced)
-            envp.push_back(*entry);
-    }
-    for (const std::string& added : environment)
-        envp.push_back(const_cast<char*>(added.c_str()));
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    // Nothing of ours beyond the standard streams: a command that runs on must not keep a
-    // host's connection, the reverse-connection port or the toolkit's pipes open.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    // The program ignores SIGPIPE, and an ignored signal stays ignored across exec.
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    char shell[] = "/bin/sh";
-    char dashC[] = "-c";
-    char* argv[] = {shell, dashC, const_cast<char*>(command.c_str()), nullptr};
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, shell, &actions, &attributes, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0)
+    // The standard streams are the program's; nothing else of ours is inherited (a command
+    // that runs on must not keep a host's connection, the reverse-connection port or the
+    // toolkit's pipes open).
+    TNProcessOptions options;
+    options.environment = environment;
+    TNProcess child;
+    if (!tnStartShell(command, options, &child))
         return 127;
-    int status = 0;
-    for (;;) {
-        if (waitpid(child, &status, 0) == child)
-            break;
-        if (errno != EINTR)
-            return 127;
-    }
+    const int status = tnWaitForProcess(child.pid);
+    if (status < 0)
+        return 127;
     return WIFEXITED(status) ? WEXITSTATUS(status) : status;
 }
 

@@ -165,6 +165,8 @@ const TNAppKey kAppKeys[] = {
     // Keys added later come after the ones above, so older files keep their order.
     {"sendmiddlebutton", [](AppOptions& a, const std::string& v) { a.sendMiddleButton = tnConvertStringToBoolean(v); },
      [](const AppOptions& a, std::string& out) { appendBoolean(out, a.sendMiddleButton); }},
+    {"reverselocalonly", [](AppOptions& a, const std::string& v) { a.reverseLocalOnly = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.reverseLocalOnly); }},
 };
 
 // `host` and `group` are also handled by the reader itself (new entry, group separators).

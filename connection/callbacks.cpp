@@ -11,6 +11,7 @@
 #include "connection/front_end.h"
 #include "connection/vnc_object.h"
 #include "core/log.h"
+#include "core/log_text.h"
 #include "core/options.h"
 
 VncObject* tnObjectOfClient(rfbClient* client)
@@ -309,9 +310,14 @@ void VncObject::libVncLogging(const char* format, ...)
         tnLogToFile(buffer);
     if (!target)
         return;
+    // This thread runs the library for the target: the socket it reads, if connected.
+    if (target->vncClient)
+        target->handshakeDeadline.noteSocket(target->vncClient->sock);
     std::string line = buffer;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
         line.pop_back();
+    // What a server said may hold anything: it reaches the host's last error from here.
+    line = tnSanitisedText(line);
     if (line.empty())
         return;
     auto& messages = target->libraryMessages;

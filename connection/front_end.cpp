@@ -1,6 +1,7 @@
 #include "connection/front_end.h"
 
 #include "connection/server_trust.h"
+#include "connection/ssh_host_keys.h"
 
 namespace {
 
@@ -42,4 +43,9 @@ TNFrontEnd& tnFrontEnd()
 void tnSetFrontEnd(TNFrontEnd* frontEnd)
 {
     installed = frontEnd ? frontEnd : &noFrontEnd;
+}
+
+void TNFrontEnd::askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question)
+{
+    question->answer(TNHostKeyQuestion::Answer::Cancel);
 }

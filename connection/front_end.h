@@ -10,6 +10,7 @@
 
 class HostItem;
 class TNServerQuestion;
+class TNHostKeyQuestion;
 class VncObject;
 struct TNCursorShape;
 
@@ -63,6 +64,12 @@ public:
     virtual void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) = 0;
     // The server sent cut text (`length` bytes, UTF-8 when `utf8`, Latin-1 otherwise).
     virtual void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) = 0;
+
+    // --- Questions (any thread; the window opens on the window's thread) ---
+    // An SSH server's host key that ssh does not know: the user trusts it or not, through
+    // the question, which the worker that asks may withdraw meanwhile. A front end without
+    // windows cancels.
+    virtual void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question);
 };
 
 // The installed front end; until start-up installs one, a front end with no list and no

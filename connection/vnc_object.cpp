@@ -24,7 +24,10 @@
 #include "connection/ssh_tunnel.h"
 #include "core/display_text.h"
 #include "core/log.h"
+#include "core/log_text.h"
 #include "core/modal.h"
+#include "core/options.h"
+#include "core/tcp_table.h"
 
 int tnConnectTimeoutSeconds = 30;
 TNEngineState engine;
@@ -116,8 +119,11 @@ void tnHandshake(VncObject* vnc, int argc, char** argv)
 {
     TNLibraryMessageScope messages(vnc);
     const auto start = std::chrono::steady_clock::now();
+    vnc->handshakeDeadline.start(vnc->handshakeHost.connectTimeout);
     const bool initialised = rfbInitClient(vnc->vncClient, &argc, argv);
     const int error = errno;
+    if (vnc->handshakeDeadline.finish() && !initialised)
+        vnc->refusal = "Timed out connecting to VNC server";
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
     if (!initialised)
@@ -390,8 +396,16 @@ void VncObject::createVNCObject(HostItem* itm)
     vnc->encodingsCopy = strdup("tight copyrect hextile");
     client->appData.encodingsString = vnc->encodingsCopy;
     if (itm->isListener) {
-        vnc->listenAddressCopy = strdup("0.0.0.0");
+        // On every IPv4 interface, or only on the loopback addresses (IPv6's where this
+        // machine has one).
+        const bool localOnly = appOptions.reverseLocalOnly;
+        vnc->listenAddressCopy = strdup(localOnly ? "127.0.0.1" : "0.0.0.0");
         client->listenAddress = vnc->listenAddressCopy;
+        if (localOnly && tnHasIPv6Loopback()) {
+            static char loopback6[] = "::1";
+            client->listen6Port = tnListenPort;
+            client->listen6Address = loopback6;
+        }
     }
 
     itm->connectAddress = itm->hostAddress + ":" + itm->vncPort;
@@ -455,6 +469,9 @@ void* VncObject::initVNCConnection(void* data)
             client->serverPort = vnc->sshTunnel->localPort();
             char* argv[] = {tnProgramName, nullptr};
             tnHandshake(vnc, 1, argv);
+            // No connection will use the tunnel of a failed handshake.
+            if (!itm->isWaitingToShow)
+                vnc->sshTunnel->close();
         } else {
             tnWorkerAborted(itm);
         }
@@ -469,7 +486,7 @@ void* VncObject::initVNCConnection(void* data)
     const bool connected = vnc && itm->isWaitingToShow;
     // A listening line takes the name of the server that reached it.
     if (connected && vnc->handshakeHost.isListener && vnc->vncClient->desktopName)
-        vnc->desktopName = vnc->vncClient->desktopName;
+        vnc->desktopName = tnSanitisedText(vnc->vncClient->desktopName, std::string::npos);
     // The result handler is owed this message: the watcher cannot find a lost one.
     while (Fl::awake(tnHandleThreadConnection, itm) != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "connection/certificates.h"
+#include "connection/handshake_deadline.h"
 #include "connection/input_queue.h"
 
 class HostItem;
@@ -152,6 +153,8 @@ public:
     TNHandshakeHost handshakeHost;
     // The SSH tunnel of a type-'s' host's attempt (connection/ssh_tunnel.h), or null.
     std::shared_ptr<TNSSHTunnel> sshTunnel;
+    // Ends a handshake that runs past the connect time-out (the watcher looks at it).
+    TNHandshakeDeadline handshakeDeadline;
 
     // ---- The worker: it runs the handshake and then goes on as the connection's reader
     // until the connection ends. Every library call for the client happens on it. ----

@@ -148,6 +148,8 @@ void tnConnectionWatcher(void*)
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
         for (HostItem* itm : tnFrontEnd().listedHosts()) {
             if (itm->vnc) {
+                if (itm->vnc->handshakeDeadline.expireIfDue())
+                    tnDebugLog("tnConnectionWatcher - Handshake past its deadline, ending it");
                 // The type the attempt started with: a saved change applies at the next one.
                 if (itm->isConnected && itm->vnc->handshakeHost.hostType == 's' && !itm->sshReady) {
                     // pendingConnectionCount stays: this attempt's result has been counted

@@ -150,6 +150,7 @@ void tnSaveAppOptions()
     tnEnableDisableTooltips();
     appOptions.showReverseConnect = o.reverseNoticeCheck->value() != 0;
     appOptions.sendMiddleButton = o.middleButtonCheck->value() != 0;
+    appOptions.reverseLocalOnly = o.reverseLocalOnlyCheck->value() != 0;
     appOptions.logToFile = o.logToFileCheck->value() != 0;
     Fl::redraw();
     tnConfigWrite();
@@ -196,7 +197,11 @@ void tnShowAppOptions()
                                          "Check this to enable tooltips in Tandrel.");
     o.reverseNoticeCheck = tnOptionsCheck(350, " Show reverse connection notification", appOptions.showReverseConnect,
                                           "Check this to show a message window when a reverse connection happens.");
-    o.middleButtonCheck = tnOptionsCheck(382, " Send the middle mouse button", appOptions.sendMiddleButton,
+    o.reverseLocalOnlyCheck =
+        tnOptionsCheck(382, " Accept reverse connections from this computer only", appOptions.reverseLocalOnly,
+                       "Check this to accept reverse connections on 127.0.0.1 and ::1 only (for example brought in "
+                       "through 'ssh -R'), not from other computers.  Applies to listening lines started afterwards");
+    o.middleButtonCheck = tnOptionsCheck(414, " Send the middle mouse button", appOptions.sendMiddleButton,
                                          "Check this to send the middle mouse button to the hosts.  Unchecked, it "
                                          "stays on this desktop (where it pastes)");
     tnOptionsNote(446, 210, "Restart Tandrel for font or icon changes", FL_HELVETICA_ITALIC);

@@ -23,6 +23,7 @@ struct TNAppOptsWidgets {
     Fl_Check_Button* showTooltipsCheck = nullptr;
     Fl_Check_Button* reverseNoticeCheck = nullptr;
     Fl_Check_Button* middleButtonCheck = nullptr;
+    Fl_Check_Button* reverseLocalOnlyCheck = nullptr;
     Fl_Button* cancelButton = nullptr;
     Fl_Button* saveButton = nullptr;
 };

@@ -1,13 +1,16 @@
 #include "gui/front_end.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_Pixmap.H>
 
 #include "config/host_item.h"
 #include "connection/front_end.h"
+#include "connection/ssh_host_keys.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "gui/host_key_window.h"
 #include "gui/host_list.h"
 #include "gui/quick_info.h"
 #include "gui/server_question.h"
@@ -128,7 +131,26 @@ public:
         tnReceiveCutText(vnc, text, length, utf8);
     }
 
+    void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question) override
+    {
+        // From a worker: the window opens on the window's thread.
+        auto* held = new std::shared_ptr<TNHostKeyQuestion>(std::move(question));
+        if (Fl::awake(openHostKeyWindow, held) != 0) {
+            (*held)->answer(TNHostKeyQuestion::Answer::Cancel);
+            delete held;
+        }
+    }
+
 private:
+    static void openHostKeyWindow(void* data)
+    {
+        auto* held = static_cast<std::shared_ptr<TNHostKeyQuestion>*>(data);
+        // Withdrawn before the window could open.
+        if ((*held)->current() == TNHostKeyQuestion::Answer::Open)
+            tnOpenHostKeyWindow(*held);
+        delete held;
+    }
+
     static Fl_Pixmap* iconFor(TNHostIcon icon)
     {
         switch (icon) {

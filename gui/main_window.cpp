@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "connection/engine_internal.h"
+#include "connection/ssh_tunnel.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/log.h"
@@ -298,6 +299,8 @@ void tnPrepareShutDown()
 {
     engine.isShuttingDown = true;
     VncObject::endAllViewers();
+    // Tunnels that no listed connection ends (a failed attempt's, a deleted line's).
+    tnCloseAllSSHTunnels(2.0);
     // Readers end within moments once stopped; one still in a connect cannot be woken,
     // and shut-down does not wait for it past this.
     tnWaitForWorkers(2.0);
@@ -314,11 +317,16 @@ void tnHandleMainWindowEvents(Fl_Widget*, void*)
     // The toolkit also calls a window's callback for Escape; only a close request ends the program.
     if (Fl::event() != FL_CLOSE)
         return;
+    tnShutDownAndExit(0);
+}
+
+void tnShutDownAndExit(int status)
+{
     tnPrepareShutDown();
     Fl::check();
     // No static destructor may run under a reader that is still in a connect.
     fflush(nullptr);
-    _exit(0);
+    _exit(status);
 }
 int tnDispatchEvent(int event, Fl_Window* window)
 {

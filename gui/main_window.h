@@ -19,6 +19,8 @@ class Fl_Window;
 void tnRestoreWindowSizePosition(void*);
 // Shut-down steps 1-5 (flag, end connections, log, geometry, write the file).
 void tnPrepareShutDown();
+// The shut-down, then the program ends at once with exit status `status` (main thread).
+void tnShutDownAndExit(int status);
 // The main window's callback: a close request ends the program.
 void tnHandleMainWindowEvents(Fl_Widget*, void*);
 // The toolkit's event dispatch (installed with Fl::event_dispatch at start-up): the paste

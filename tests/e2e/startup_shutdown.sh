@@ -30,6 +30,7 @@ savedy=30
 savedw=900
 savedh=700
 sendmiddlebutton=false
+reverselocalonly=false
 
 # host-list entries
 host=office

@@ -95,6 +95,7 @@ const char kCanonicalFile[] =
     "savedw=1280\n"
     "savedh=960\n"
     "sendmiddlebutton=true\n"
+    "reverselocalonly=true\n"
     "\n"
     "# host-list entries\n"
     "host=office\n"
@@ -358,14 +359,20 @@ TEST(ConfigWrite, CanonicalFileRoundTripsByteForByte)
 // was, with those keys added after the others.
 TEST(ConfigWrite, OlderFileRoundTripsApartFromTheAddedKeys)
 {
+    const std::string added = "sendmiddlebutton=true\nreverselocalonly=true\n";
     std::string older = kCanonicalFile;
-    const std::string added = "sendmiddlebutton=true\n";
-    older.erase(older.find(added), added.size());
+    const size_t at = older.find(added);
+    ASSERT_NE(at, std::string::npos);
+    older.erase(at, added.size());
     const auto parsed = parse(older);
     EXPECT_FALSE(parsed->options.sendMiddleButton);
+    EXPECT_FALSE(parsed->options.reverseLocalOnly);
     std::string expected = older;
-    expected.insert(expected.find("savedh=960\n") + std::string("savedh=960\n").size(), "sendmiddlebutton=false\n");
+    expected.insert(at, "sendmiddlebutton=false\nreverselocalonly=false\n");
     EXPECT_EQ(parsed->serialized(), expected);
+    const auto current = parse(kCanonicalFile);
+    EXPECT_TRUE(current->options.sendMiddleButton);
+    EXPECT_TRUE(current->options.reverseLocalOnly);
 }
 
 TEST(ConfigWrite, DefaultsAndSkippedItems)
@@ -386,7 +393,7 @@ TEST(ConfigWrite, DefaultsAndSkippedItems)
         "sshcommand=ssh\nshowtooltips=true\nlogtofile=false\ndebugmode=false\nshowreverseconnect=true\n"
         "appfontsize=10\nlistfont=Sans\nlistfontsize=10\nsavedx=64\nsavedy=64\nsavedw=800\nsavedh=600\n"
         "sendmiddlebutton=false\n"
-        "\n# host-list entries\n\n";
+        "reverselocalonly=false\n\n# host-list entries\n\n";
     ASSERT_GE(fresh.size(), expectedOptions.size());
     EXPECT_EQ(fresh.substr(fresh.size() - expectedOptions.size()), expectedOptions);
 }

@@ -42,6 +42,7 @@ const char kHeader[] =
     "savedw=800\n"
     "savedh=600\n"
     "sendmiddlebutton=false\n"
+    "reverselocalonly=false\n"
     "\n"
     "# host-list entries\n";
 
