@@ -162,6 +162,9 @@ const TNAppKey kAppKeys[] = {
          a.savedH = h <= 0 ? 600 : h;
      },
      [](const AppOptions& a, std::string& out) { out += std::to_string(a.savedH); }},
+    {"passwordsinkeyring",
+     [](AppOptions& a, const std::string& v) { a.passwordsInKeyring = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.passwordsInKeyring); }},
 };
 
 // `host` and `group` are also handled by the reader itself (new entry, group separators).

@@ -48,6 +48,9 @@ struct AppOptions {
     int savedY = 64;
     int savedW = 800;
     int savedH = 600;
+    // The hosts' passwords are kept in the desktop keyring (config/keyring.h), not in the file;
+    // handshake workers read it.
+    TNSwitch passwordsInKeyring = false;
     // Where the configuration lives: the directory (with a trailing slash) and the file.
     // Start-up sets them before any other thread runs; they do not change afterwards
     // (handshake workers read configPath for the log).

@@ -16,10 +16,13 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
+#include "config/keyring.h"
+#include "connection/front_end.h"
 #include "core/app.h"
 #include "core/options.h"
 #include "core/child_window.h"
 #include "dialogs/about.h"
+#include "dialogs/keyring_passwords.h"
 #include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
@@ -150,8 +153,16 @@ void tnSaveAppOptions()
     tnEnableDisableTooltips();
     appOptions.showReverseConnect = o.reverseNoticeCheck->value() != 0;
     appOptions.logToFile = o.logToFileCheck->value() != 0;
+    // Passwords move between the file and the keyring; a turned-off keyring's items go once
+    // the file holds the passwords again.
+    const std::vector<HostItem*> hosts = tnFrontEnd().listedHosts();
+    const bool wasInKeyring = appOptions.passwordsInKeyring;
+    tnTurnPasswordsInKeyring(o.keyringCheck->value() != 0, hosts);
     Fl::redraw();
     tnConfigWrite();
+    const bool written = !app->configFileUnread && !app->saveFailureTold;
+    if (written && wasInKeyring && !appOptions.passwordsInKeyring)
+        tnForgetKeyringPasswords(hosts);
     tnCloseAppOptions();
 }
 
@@ -195,6 +206,9 @@ void tnShowAppOptions()
                                          "Check this to enable tooltips in Tandrel.");
     o.reverseNoticeCheck = tnOptionsCheck(350, " Show reverse connection notification", appOptions.showReverseConnect,
                                           "Check this to show a message window when a reverse connection happens.");
+    o.keyringCheck = tnOptionsCheck(382, " Keep passwords in the desktop keyring", appOptions.passwordsInKeyring,
+                                    "Check this to keep the hosts' passwords in the desktop keyring (Secret Service) "
+                                    "instead of the configuration file");
     tnOptionsNote(414, 210, "Restart Tandrel for font or icon changes", FL_HELVETICA_ITALIC);
     o.cancelButton = tnOptionsButton(430, "Cancel", FL_Escape, "Click to abandon any edits and close this window");
     o.saveButton = tnOptionsButton(540, "Save", FL_Enter, "Click to save edits and close this window");

@@ -22,6 +22,7 @@ struct TNAppOptsWidgets {
     Fl_Check_Button* colorBlindIconsCheck = nullptr;
     Fl_Check_Button* showTooltipsCheck = nullptr;
     Fl_Check_Button* reverseNoticeCheck = nullptr;
+    Fl_Check_Button* keyringCheck = nullptr;
     Fl_Button* cancelButton = nullptr;
     Fl_Button* saveButton = nullptr;
 };

@@ -13,6 +13,9 @@ packages=(
   openssh-client openssh-server procps
   # The checks of the installed desktop entry, metainfo and manual page; the icon script.
   desktop-file-utils appstream groff-base librsvg2-bin
+  # Passwords in the desktop keyring (libsecret); the keyring tests start a Secret Service of
+  # their own (gnome-keyring-daemon inside dbus-run-session).
+  libsecret-1-dev gnome-keyring dbus dbus-daemon
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

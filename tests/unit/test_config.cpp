@@ -94,6 +94,7 @@ const char kCanonicalFile[] =
     "savedy=25\n"
     "savedw=1280\n"
     "savedh=960\n"
+    "passwordsinkeyring=true\n"
     "\n"
     "# host-list entries\n"
     "host=office\n"
@@ -351,6 +352,17 @@ TEST(ConfigWrite, CanonicalFileRoundTripsByteForByte)
     EXPECT_EQ(parsed->listText(), "[ ]|office|[.]|lab|[.]|");
     EXPECT_EQ(parsed->host(0).quickNote, "backup at 22:00\nsecond line");
     EXPECT_EQ(parsed->serialized(), kCanonicalFile);
+    EXPECT_TRUE(parsed->options.passwordsInKeyring);
+
+    // A file written before the keyring option reads it as off and gains only its line.
+    std::string older = kCanonicalFile;
+    const std::string keyLine = "passwordsinkeyring=true\n";
+    older.erase(older.find(keyLine), keyLine.size());
+    const auto olderParsed = parse(older);
+    EXPECT_FALSE(olderParsed->options.passwordsInKeyring);
+    std::string expected = older;
+    expected.insert(expected.find("\n# host-list entries"), "passwordsinkeyring=false\n");
+    EXPECT_EQ(olderParsed->serialized(), expected);
 }
 
 TEST(ConfigWrite, DefaultsAndSkippedItems)
@@ -370,6 +382,7 @@ TEST(ConfigWrite, DefaultsAndSkippedItems)
         "# program options\nhostlistwidth=170\ncolorblindicons=false\nscantimeout=2\nstartinglocalport=15000\n"
         "sshcommand=ssh\nshowtooltips=true\nlogtofile=false\ndebugmode=false\nshowreverseconnect=true\n"
         "appfontsize=10\nlistfont=Sans\nlistfontsize=10\nsavedx=64\nsavedy=64\nsavedw=800\nsavedh=600\n"
+        "passwordsinkeyring=false\n"
         "\n# host-list entries\n\n";
     ASSERT_GE(fresh.size(), expectedOptions.size());
     EXPECT_EQ(fresh.substr(fresh.size() - expectedOptions.size()), expectedOptions);

@@ -41,6 +41,7 @@ const char kHeader[] =
     "savedy=64\n"
     "savedw=800\n"
     "savedh=600\n"
+    "passwordsinkeyring=false\n"
     "\n"
     "# host-list entries\n";
 
