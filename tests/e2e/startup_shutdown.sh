@@ -29,6 +29,7 @@ savedx=40
 savedy=30
 savedw=900
 savedh=700
+passwordsinkeyring=false
 
 # host-list entries
 host=office

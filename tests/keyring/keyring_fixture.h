@@ -44,25 +44,34 @@ inline std::string tnTestStoredUnder(const std::string& host, const std::string&
     });
 }
 
-// Locks the default collection (the login keyring); true when it is locked.
-inline bool tnTestLockKeyring()
+// Runs `use(service, &error)` with the Secret Service (null when it cannot be reached) on the
+// keyring's thread; the service and any error are released after.
+template <class Use>
+auto tnTestWithService(Use use)
 {
-    return tnTestOnKeyringThread([] {
+    return tnTestOnKeyringThread([use] {
         GError* error = nullptr;
         SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
-        SecretCollection* collection =
-            service ? secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE,
-                                                       nullptr, &error)
-                    : nullptr;
-        GList* objects = g_list_append(nullptr, collection);
-        const bool locked = collection && secret_service_lock_sync(service, objects, nullptr, nullptr, &error);
-        g_list_free(objects);
-        if (collection)
-            g_object_unref(collection);
+        const auto result = service ? use(service, &error) : decltype(use(service, &error))();
         if (service)
             g_object_unref(service);
         if (error)
             g_error_free(error);
+        return result;
+    });
+}
+
+// Locks the default collection (the login keyring); true when it is locked.
+inline bool tnTestLockKeyring()
+{
+    return tnTestWithService([](SecretService* service, GError** error) {
+        SecretCollection* collection = secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT,
+                                                                        SECRET_COLLECTION_NONE, nullptr, error);
+        GList* objects = g_list_append(nullptr, collection);
+        const bool locked = collection && secret_service_lock_sync(service, objects, nullptr, nullptr, error);
+        g_list_free(objects);
+        if (collection)
+            g_object_unref(collection);
         return locked;
     });
 }
@@ -70,21 +79,13 @@ inline bool tnTestLockKeyring()
 // How many of the program's items the keyring holds, locked or not.
 inline int tnTestKeyringItemCount()
 {
-    return tnTestOnKeyringThread([] {
-        GError* error = nullptr;
-        SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
+    return tnTestWithService([](SecretService* service, GError** error) {
         GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
         g_hash_table_insert(attributes, const_cast<char*>("application"), const_cast<char*>("tandrel"));
-        GList* found =
-            service ? secret_service_search_sync(service, nullptr, attributes, SECRET_SEARCH_ALL, nullptr, &error)
-                    : nullptr;
+        GList* found = secret_service_search_sync(service, nullptr, attributes, SECRET_SEARCH_ALL, nullptr, error);
         const int count = static_cast<int>(g_list_length(found));
         g_list_free_full(found, g_object_unref);
         g_hash_table_unref(attributes);
-        if (service)
-            g_object_unref(service);
-        if (error)
-            g_error_free(error);
         return count;
     });
 }
