@@ -84,6 +84,11 @@ TNKeyringResult resultOf(GError* error)
     return result;
 }
 
+TNKeyringResult noAnswer()
+{
+    return {TNKeyringStatus::NoAnswer, "The desktop keyring did not answer"};
+}
+
 TNKeyringResult lockedResult()
 {
     GError* error = g_error_new_literal(SECRET_ERROR, SECRET_ERROR_IS_LOCKED, "locked");
@@ -134,6 +139,12 @@ TNKeyringQueue& keyringQueue()
     return *queue;
 }
 
+// The record's password of `field`.
+std::string& passwordOf(HostItem& itm, TNPasswordField field)
+{
+    return field == TNPasswordField::Vnc ? itm.vncPassword : itm.vncLoginPassword;
+}
+
 // A host's passwords, copied for the keyring's thread.
 struct TNHostPasswords {
     TNKeyringHost host;
@@ -148,7 +159,7 @@ std::vector<TNHostPasswords> passwordsOf(const std::vector<HostItem*>& hosts)
             continue;
         TNHostPasswords copy{tnKeyringHostOf(*itm), {}};
         for (size_t i = 0; i < 2; ++i)
-            copy.passwords[i] = tnPasswordOf(*itm, tnPasswordFields[i]);
+            copy.passwords[i] = passwordOf(*itm, tnPasswordFields[i]);
         copies.push_back(std::move(copy));
     }
     return copies;
@@ -159,11 +170,6 @@ std::vector<TNHostPasswords> passwordsOf(const std::vector<HostItem*>& hosts)
 TNKeyringHost tnKeyringHostOf(const HostItem& itm)
 {
     return {itm.name, itm.hostAddress, itm.vncPort};
-}
-
-std::string& tnPasswordOf(HostItem& itm, TNPasswordField field)
-{
-    return field == TNPasswordField::Vnc ? itm.vncPassword : itm.vncLoginPassword;
 }
 
 TNKeyringResult tnKeyringStore(const TNKeyringHost& host, TNPasswordField field, const std::string& password)
@@ -238,11 +244,6 @@ void tnKeyringRun(std::function<void()> job)
     queue.wake.notify_one();
 }
 
-TNKeyringResult tnKeyringNoAnswer()
-{
-    return {TNKeyringStatus::NoAnswer, "The desktop keyring did not answer"};
-}
-
 TNKeyringResult tnPasswordsIntoKeyring(const std::vector<HostItem*>& hosts, double seconds)
 {
     const auto result = tnKeyringCall(
@@ -258,12 +259,12 @@ TNKeyringResult tnPasswordsIntoKeyring(const std::vector<HostItem*>& hosts, doub
         },
         seconds);
     if (!result)
-        return tnKeyringNoAnswer();
+        return noAnswer();
     if (result->ok()) {
         for (HostItem* itm : hosts) {
             if (itm && !itm->isListener) {
                 for (TNPasswordField field : tnPasswordFields)
-                    tnPasswordOf(*itm, field).clear();
+                    passwordOf(*itm, field).clear();
             }
         }
     }
@@ -288,7 +289,7 @@ TNKeyringResult tnPasswordsOutOfKeyring(const std::vector<HostItem*>& hosts, dou
         },
         seconds);
     if (!read)
-        return tnKeyringNoAnswer();
+        return noAnswer();
     if (!read->first.ok())
         return read->first;
     // The copies are in the order of the records they were made of (listening lines left out).
@@ -298,7 +299,7 @@ TNKeyringResult tnPasswordsOutOfKeyring(const std::vector<HostItem*>& hosts, dou
             continue;
         const TNHostPasswords& copy = read->second[next++];
         for (size_t i = 0; i < 2; ++i)
-            tnPasswordOf(*itm, tnPasswordFields[i]) = copy.passwords[i];
+            passwordOf(*itm, tnPasswordFields[i]) = copy.passwords[i];
     }
     return read->first;
 }
@@ -316,7 +317,7 @@ TNKeyringResult tnKeyringSaveHost(const TNKeyringHost* before, const TNKeyringHo
             return done;
         },
         seconds);
-    return result ? *result : tnKeyringNoAnswer();
+    return result ? *result : noAnswer();
 }
 
 void tnForgetKeyringPasswords(const std::vector<HostItem*>& hosts)
@@ -346,7 +347,7 @@ std::string tnPasswordForAttempt(const TNKeyringHost& host, TNPasswordField fiel
             return made;
         },
         tnKeyringHandshakeWaitSeconds);
-    const TNKeyringResult result = read ? read->first : tnKeyringNoAnswer();
+    const TNKeyringResult result = read ? read->first : noAnswer();
     if (!result.ok()) {
         problem = result.message + "; the password was not read";
         return "";

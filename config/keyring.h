@@ -36,9 +36,6 @@ struct TNKeyringHost {
 };
 TNKeyringHost tnKeyringHostOf(const HostItem& itm);
 
-// The record's password of `field`.
-std::string& tnPasswordOf(HostItem& itm, TNPasswordField field);
-
 enum class TNKeyringStatus { Done, Locked, Unavailable, NoAnswer };
 struct TNKeyringResult {
     TNKeyringStatus status = TNKeyringStatus::Done;
@@ -75,8 +72,6 @@ auto tnKeyringCall(Job job, double seconds) -> std::optional<decltype(job())>
         return std::nullopt;
     return result.get();
 }
-// The result of a call that did not answer in time.
-TNKeyringResult tnKeyringNoAnswer();
 
 // How long the window's thread waits for the keyring when the user turns the option on or
 // off, or saves a host's passwords; and how long a handshake waits for a password.
