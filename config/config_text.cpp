@@ -167,6 +167,9 @@ const TNAppKey kAppKeys[] = {
      [](const AppOptions& a, std::string& out) { appendBoolean(out, a.sendMiddleButton); }},
     {"reverselocalonly", [](AppOptions& a, const std::string& v) { a.reverseLocalOnly = tnConvertStringToBoolean(v); },
      [](const AppOptions& a, std::string& out) { appendBoolean(out, a.reverseLocalOnly); }},
+    {"passwordsinkeyring",
+     [](AppOptions& a, const std::string& v) { a.passwordsInKeyring = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.passwordsInKeyring); }},
 };
 
 // `host` and `group` are also handled by the reader itself (new entry, group separators).

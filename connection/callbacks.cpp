@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "config/host_item.h"
+#include "config/keyring.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
 #include "connection/vnc_object.h"
@@ -54,6 +55,25 @@ void tnLogConnectionError(const std::string& name, const std::string& address, c
     char line[2048] = {0};
     snprintf(line, sizeof(line), "[Error] '%s' - %s: %s", name.c_str(), address.c_str(), error.c_str());
     tnLogToFile(line);
+}
+
+// The attempt's password of `field`: the host's own, or the keyring's while passwords are
+// kept there (read here, on the worker). A keyring that could not give it is told as the
+// attempt's failure; the attempt goes on without a password.
+std::string tnAttemptPassword(VncObject* vnc, TNPasswordField field)
+{
+    const TNHandshakeHost& host = vnc->handshakeHost;
+    const std::string& held = field == TNPasswordField::Vnc ? host.vncPassword : host.vncLoginPassword;
+    if (host.isListener)
+        return held;
+    std::string problem;
+    const std::string password =
+        tnPasswordForAttempt({host.name, host.hostAddress, host.vncPort}, field, held, problem);
+    if (!problem.empty()) {
+        tnLogConnectionError(host.name, host.hostAddress, problem);
+        vnc->refusal = problem;
+    }
+    return password;
 }
 
 } // namespace
@@ -174,7 +194,7 @@ char* VncObject::handlePassword(rfbClient* client)
         return nullptr;
     }
     // VNC authentication uses 8 characters; the library cuts the rest.
-    char* password = tnMallocCopy(vnc->handshakeHost.vncPassword, 9, 10);
+    char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::Vnc), 9, 10);
     if (password && !*password)
         refusedEmptyPassword = password;
     return password;
@@ -212,7 +232,7 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
         return credential;
     }
     char* user = tnMallocCopy(vnc->handshakeHost.vncLoginUser, 8191, 8192);
-    char* password = tnMallocCopy(vnc->handshakeHost.vncLoginPassword, 8191, 8192);
+    char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::VncLogin), 8191, 8192);
     if (!credential || !user || !password) {
         free(credential);
         free(user);

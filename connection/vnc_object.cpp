@@ -172,6 +172,7 @@ TNHandshakeHost tnHandshakeHostOf(const HostItem& itm)
     host.name = itm.name;
     host.hostAddress = itm.hostAddress;
     host.connectAddress = itm.connectAddress;
+    host.vncPort = itm.vncPort;
     host.vncPassword = itm.vncPassword;
     host.vncLoginUser = itm.vncLoginUser;
     host.vncLoginPassword = itm.vncLoginPassword;

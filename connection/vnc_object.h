@@ -47,6 +47,7 @@ struct TNHandshakeHost {
     std::string name;
     std::string hostAddress;
     std::string connectAddress;   // address ":" port, handed to the library
+    std::string vncPort;          // as stored: with name and address it finds the keyring's items
     std::string vncPassword;
     std::string vncLoginUser;
     std::string vncLoginPassword;

@@ -53,6 +53,9 @@ struct AppOptions {
     // Listening lines accept reverse connections on the loopback addresses only (127.0.0.1
     // and ::1), not on every interface.
     bool reverseLocalOnly = false;
+    // The hosts' passwords are kept in the desktop keyring (config/keyring.h), not in the file;
+    // handshake workers read it.
+    TNSwitch passwordsInKeyring = false;
     // Where the configuration lives: the directory (with a trailing slash) and the file.
     // Start-up sets them before any other thread runs; they do not change afterwards
     // (handshake workers read configPath for the log).

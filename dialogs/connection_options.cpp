@@ -21,6 +21,7 @@
 #include "core/child_window.h"
 #include "core/display_text.h"
 #include "core/modal.h"
+#include "dialogs/keyring_passwords.h"
 #include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
@@ -282,6 +283,8 @@ bool tnAddNewHostLine(HostItem* itm)
 
 void tnSaveItemOptions(HostItem* itm)
 {
+    if (!tnKeepEditedPasswordsInKeyring(itm, itm == newHost))
+        return;
     tnSaveFieldsInto(itm);
     if (itm == newHost) {
         // Not added: the window's closing drops it.

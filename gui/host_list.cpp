@@ -13,6 +13,7 @@
 #include "config/command_placeholders.h"
 #include "config/config.h"
 #include "config/host_item.h"
+#include "config/keyring.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/options.h"
@@ -208,6 +209,9 @@ void tnEndConnectionOfDeletedItem(HostItem* itm)
 
 void tnRemoveItemLine(HostItem* itm)
 {
+    // A deleted host's passwords go with it.
+    if (appOptions.passwordsInKeyring)
+        tnForgetKeyringPasswords({itm});
     const int line = tnItemNumFromItm(itm);
     if (line > 0)
         tnRemoveHostLine(line);

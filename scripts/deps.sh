@@ -14,6 +14,9 @@ packages=(
   # The Debian package: its build (dpkg-source also unpacks the carried libvncserver source),
   # its checks, and the manual page opened from the installed package.
   debhelper lintian man-db
+  # Passwords in the desktop keyring (libsecret); the keyring tests start a Secret Service of
+  # their own (gnome-keyring-daemon inside dbus-run-session).
+  libsecret-1-dev gnome-keyring dbus dbus-daemon
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -31,6 +31,7 @@ savedw=900
 savedh=700
 sendmiddlebutton=false
 reverselocalonly=false
+passwordsinkeyring=false
 
 # host-list entries
 host=office

@@ -43,6 +43,7 @@ const char kHeader[] =
     "savedh=600\n"
     "sendmiddlebutton=false\n"
     "reverselocalonly=false\n"
+    "passwordsinkeyring=false\n"
     "\n"
     "# host-list entries\n";
 
