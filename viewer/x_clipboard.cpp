@@ -11,6 +11,7 @@
 #include <chrono>
 #include <climits>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "viewer/cut_text.h"
@@ -211,6 +212,10 @@ void tnDeliverClipboard(void* data)
 
 TNClipboardText tnReadXSelection(const std::string& displayName, bool clipboard, size_t limit, int timeoutMs)
 {
+    // Opening a display reads the authority file through a static buffer of libXau: one
+    // read at a time (reads are short, and a later one would only repeat an earlier one).
+    static std::mutex oneAtATime;
+    std::lock_guard<std::mutex> hold(oneAtATime);
     TNSelectionReader reader;
     reader.deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     reader.display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
