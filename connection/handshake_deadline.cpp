@@ -15,6 +15,7 @@ void TNHandshakeDeadline::start(double seconds)
     std::lock_guard<std::mutex> hold(lock);
     running = seconds > 0;
     expired = false;
+    paused = false;
     end = std::chrono::steady_clock::now() +
           std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
 }
@@ -40,10 +41,28 @@ bool TNHandshakeDeadline::finish()
 bool TNHandshakeDeadline::expireIfDue()
 {
     std::lock_guard<std::mutex> hold(lock);
-    if (!running || expired || socket < 0 || std::chrono::steady_clock::now() < end)
+    if (!running || expired || paused || socket < 0 || std::chrono::steady_clock::now() < end)
         return false;
     expired = true;
     // The duplicate shares the connection: the library's read of the original ends.
     shutdown(socket, SHUT_RDWR);
     return true;
+}
+
+void TNHandshakeDeadline::pause()
+{
+    std::lock_guard<std::mutex> hold(lock);
+    if (paused)
+        return;
+    paused = true;
+    pausedAt = std::chrono::steady_clock::now();
+}
+
+void TNHandshakeDeadline::resume()
+{
+    std::lock_guard<std::mutex> hold(lock);
+    if (!paused)
+        return;
+    paused = false;
+    end += std::chrono::steady_clock::now() - pausedAt;
 }

@@ -23,13 +23,19 @@ public:
     // Worker: the handshake is over. True when the deadline ended it.
     bool finish();
     // Any thread: when the handshake runs past its deadline and its socket is known, shuts
-    // the socket down and returns true (once).
+    // the socket down and returns true (once). Never while paused.
     bool expireIfDue();
+    // Worker: the handshake waits for the user (a question about the server's certificate);
+    // that time does not count, the deadline moves on by as much at resume().
+    void pause();
+    void resume();
 
 private:
     std::mutex lock;
     std::chrono::steady_clock::time_point end;
     bool running = false;
     bool expired = false;
+    bool paused = false;
+    std::chrono::steady_clock::time_point pausedAt;
     int socket = -1;
 };

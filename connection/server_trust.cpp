@@ -62,7 +62,11 @@ int tnAskUser(VncObject* vnc, TNServerQuestionKind kind, TNServerQuestionText te
         vnc->pendingQuestion = question;
     }
     tnPostReaderMessage(vnc, tnQuestion);
-    return question->waitForAnswer(vnc->stopReading);
+    // However long the user reads the window, the handshake is not timed out meanwhile.
+    vnc->handshakeDeadline.pause();
+    const int answer = question->waitForAnswer(vnc->stopReading);
+    vnc->handshakeDeadline.resume();
+    return answer;
 }
 
 void tnLogHost(const VncObject* vnc, const std::string& text)
