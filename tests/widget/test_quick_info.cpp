@@ -153,8 +153,9 @@ TEST_F(QuickInfoTest, LeavingTheEditorForAnotherLineKeepsTheTypedNote)
         tnClickHostLine(line, 1);
         EXPECT_FALSE(editorOpen());
         EXPECT_EQ(beta->quickNote, "");
-        if (line)
+        if (line) {
             EXPECT_STREQ(app->quickInfoName->label(), "beta");
+        }
     }
     EXPECT_EQ(alpha->quickNote, "Fw: Re: Call Bob");
     const std::string note = alpha->quickNote;
