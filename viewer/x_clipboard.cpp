@@ -11,7 +11,6 @@
 #include <chrono>
 #include <climits>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "viewer/cut_text.h"
@@ -28,11 +27,10 @@ struct TNSelectionReader {
 
     ~TNSelectionReader()
     {
-        if (!display)
-            return;
-        if (window)
+        if (display && window) {
             XDestroyWindow(display, window);
-        XCloseDisplay(display);
+            XFlush(display);
+        }
     }
 
     // Waits (until the deadline) for a SelectionNotify to our window, or for a new value
@@ -200,31 +198,29 @@ TNClipboardText tnConvert(TNSelectionReader& reader, Atom selection, Atom target
 struct TNClipboardDelivery {
     std::function<void(TNClipboardText)> done;
     TNClipboardText text;
+    Display* display = nullptr;
 };
 
 void tnDeliverClipboard(void* data)
 {
     std::unique_ptr<TNClipboardDelivery> delivery(static_cast<TNClipboardDelivery*>(data));
+    if (delivery->display)
+        XCloseDisplay(delivery->display);
     delivery->done(std::move(delivery->text));
 }
 
 } // namespace
 
-TNClipboardText tnReadXSelection(const std::string& displayName, bool clipboard, size_t limit, int timeoutMs)
+TNClipboardText tnReadXSelection(Display* display, bool clipboard, size_t limit, int timeoutMs)
 {
-    // Opening a display reads the authority file through a static buffer of libXau: one
-    // read at a time (reads are short, and a later one would only repeat an earlier one).
-    static std::mutex oneAtATime;
-    std::lock_guard<std::mutex> hold(oneAtATime);
     TNSelectionReader reader;
     reader.deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    reader.display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    reader.display = display;
     if (!reader.display) {
         TNClipboardText failed;
         failed.result = TNClipboardText::Result::Failed;
         return failed;
     }
-    Display* display = reader.display;
     reader.window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     XSelectInput(display, reader.window, PropertyChangeMask);
     reader.property = XInternAtom(display, "TANDREL_SELECTION", False);
@@ -253,10 +249,13 @@ TNClipboardText tnReadXSelection(const std::string& displayName, bool clipboard,
 
 void tnReadClipboardAsync(bool clipboard, std::function<void(TNClipboardText)> done)
 {
-    const std::string displayName = fl_display ? DisplayString(fl_display) : "";
-    std::thread([clipboard, displayName, done = std::move(done)]() mutable {
-        auto* delivery = new TNClipboardDelivery{std::move(done), {}};
-        delivery->text = tnReadXSelection(displayName, clipboard, tnClipboardLimit, 5000);
+    // Xlib's process-wide state (libXau's buffer, its thread locks) is touched only when a
+    // display is opened or closed: both happen here, on the window's thread; the reader
+    // thread uses its own display alone.
+    Display* display = fl_display ? XOpenDisplay(DisplayString(fl_display)) : nullptr;
+    std::thread([clipboard, display, done = std::move(done)]() mutable {
+        auto* delivery = new TNClipboardDelivery{std::move(done), {}, display};
+        delivery->text = tnReadXSelection(display, clipboard, tnClipboardLimit, 5000);
         Fl::awake(tnDeliverClipboard, delivery);
     }).detach();
 }

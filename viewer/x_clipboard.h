@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include <X11/Xlib.h>
+
 // The most clipboard text that is sent to a host or pasted into a field.
 constexpr size_t tnClipboardLimit = 1024 * 1024;
 
@@ -27,11 +29,12 @@ struct TNClipboardText {
     size_t size = 0;
 };
 
-// Reads the CLIPBOARD (`clipboard` true) or PRIMARY selection of the X display
-// `displayName` as UTF-8 (STRING, which is Latin-1, is converted; CR LF becomes LF).
-// Blocks for at most `timeoutMs` milliseconds; call it off the window's thread, since the
-// owner may be this program's own window.
-TNClipboardText tnReadXSelection(const std::string& displayName, bool clipboard, size_t limit, int timeoutMs);
+// Reads the CLIPBOARD (`clipboard` true) or PRIMARY selection through `display`, a
+// connection of the caller's that no other thread uses meanwhile, as UTF-8 (STRING, which
+// is Latin-1, is converted; CR LF becomes LF). Blocks for at most `timeoutMs` milliseconds;
+// call it off the window's thread, since the owner may be this program's own window.
+// Failed when `display` is null.
+TNClipboardText tnReadXSelection(Display* display, bool clipboard, size_t limit, int timeoutMs);
 
 // Runs tnReadXSelection for the toolkit's display on a thread of its own and hands the
 // result to `done` on the main thread.
