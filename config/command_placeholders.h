@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct HostItem;
+class HostItem;
 
 struct TNCommandValues {
     std::string address;
