@@ -14,7 +14,7 @@ WERROR     := $(if $(filter true 1,$(CI)),ON,OFF)
 # The program takes the login name from the environment; some shells (CI runners, su) leave it unset.
 export USER ?= $(shell id -un)
 
-.PHONY: all deps build program run install uninstall test test-asan test-tsan fuzz fuzz-run bench clean
+.PHONY: all deps build program run install uninstall deb deb-check test test-asan test-tsan fuzz fuzz-run bench clean
 
 all: build
 
@@ -44,6 +44,28 @@ install: deps $(BUILD)/build.ninja
 
 uninstall:
 	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
+
+# The Debian package (debian/): dpkg-buildpackage on a copy of the tree without build
+# directories (its first step, debian/rules clean, removes what an earlier package build in
+# the tree left), in DEB_DIR, where the packages (the program and its debug symbols), the
+# .buildinfo and the .changes are left; the copy is removed afterwards.
+DEB_DIR     ?= $(BUILD)/deb
+DEB_VERSION = $(shell dpkg-parsechangelog -S Version 2>/dev/null)
+DEB_BUILD_OPTIONS ?= parallel=$(JOBS)
+deb: deps
+	rm -rf $(DEB_DIR)
+	mkdir -p $(DEB_DIR)/tandrel
+	tar -cf - --exclude-vcs --exclude=./build --exclude='./build-*' --exclude='./obj-*' . | tar -xf - -C $(DEB_DIR)/tandrel
+	cd $(DEB_DIR)/tandrel && DEB_BUILD_OPTIONS="$(DEB_BUILD_OPTIONS)" dpkg-buildpackage -us -uc -b
+	rm -rf $(DEB_DIR)/tandrel
+	@echo "The packages of tandrel $(DEB_VERSION) are in $(DEB_DIR)/:"; ls -1 $(DEB_DIR)
+
+# The package as a user meets it: lintian on the .changes and the packages, then installed
+# with apt-get (as root, or through sudo), started from its desktop entry's command under
+# Xvfb, its manual page opened, and purged.
+deb-check: deb $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tn_wm_close
+	tests/with-xvfb.sh bash tests/tools/check_deb.sh $(DEB_DIR) $(DEB_VERSION) $(BUILD)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -2,8 +2,6 @@
 
 #include <FL/Fl.H>
 #include <pthread.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +12,7 @@
 
 #include "connection/vnc_object.h"
 #include "core/modal.h"
-
-extern char** environ;
+#include "core/process.h"
 
 namespace {
 
@@ -69,40 +66,19 @@ std::string tnCommandFailureText(const std::string& label, int exitCode)
     return text;
 }
 
-int tnRunCommandThroughShell(const std::string& command)
+int tnRunCommandThroughShell(const std::string& command, const std::vector<std::string>& environment)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    // Nothing of ours beyond the standard streams: a command that runs on must not keep a
-    // host's connection, the reverse-connection port or the toolkit's pipes open.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    // The program ignores SIGPIPE, and an ignored signal stays ignored across exec.
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    char shell[] = "/bin/sh";
-    char dashC[] = "-c";
-    char* argv[] = {shell, dashC, const_cast<char*>(command.c_str()), nullptr};
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, shell, &actions, &attributes, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0)
+    // The standard streams are the program's; nothing else of ours is inherited (a command
+    // that runs on must not keep a host's connection, the reverse-connection port or the
+    // toolkit's pipes open).
+    TNProcessOptions options;
+    options.environment = environment;
+    TNProcess child;
+    if (!tnStartShell(command, options, &child))
         return 127;
-    int status = 0;
-    for (;;) {
-        if (waitpid(child, &status, 0) == child)
-            break;
-        if (errno != EINTR)
-            return 127;
-    }
+    const int status = tnWaitForProcess(child.pid);
+    if (status < 0)
+        return 127;
     return WIFEXITED(status) ? WEXITSTATUS(status) : status;
 }
 
@@ -115,13 +91,13 @@ void tnReportCommandFailure(const std::string& text)
     Fl::awake(tnShowCommandFailures, nullptr);
 }
 
-void tnRunCommand(const std::string& label, const std::string& command)
+void tnRunCommand(const std::string& label, const std::string& command, const std::vector<std::string>& environment)
 {
     if (label.empty() || command.empty()) {
         tnMessageWindow("Command or command label is empty", kTitle);
         return;
     }
-    auto* job = new CustomCommandJob{label, command};
+    auto* job = new CustomCommandJob{label, command, environment};
     pthread_t thread;
     if (pthread_create(&thread, nullptr, tnRunCommandHelper, job) != 0) {
         delete job;
@@ -137,7 +113,7 @@ void* tnRunCommandHelper(void* data)
         tnReportCommandFailure("Command or command label is NULL");
         return nullptr;
     }
-    const int exitCode = tnRunCommandThroughShell(job->command);
+    const int exitCode = tnRunCommandThroughShell(job->command, job->environment);
     if (exitCode != 0)
         tnReportCommandFailure(tnCommandFailureText(job->label, exitCode));
     delete job;

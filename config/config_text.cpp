@@ -162,6 +162,14 @@ const TNAppKey kAppKeys[] = {
          a.savedH = h <= 0 ? 600 : h;
      },
      [](const AppOptions& a, std::string& out) { out += std::to_string(a.savedH); }},
+    // Keys added later come after the ones above, so older files keep their order.
+    {"sendmiddlebutton", [](AppOptions& a, const std::string& v) { a.sendMiddleButton = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.sendMiddleButton); }},
+    {"reverselocalonly", [](AppOptions& a, const std::string& v) { a.reverseLocalOnly = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.reverseLocalOnly); }},
+    {"passwordsinkeyring",
+     [](AppOptions& a, const std::string& v) { a.passwordsInKeyring = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.passwordsInKeyring); }},
 };
 
 // `host` and `group` are also handled by the reader itself (new entry, group separators).

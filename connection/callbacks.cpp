@@ -7,10 +7,12 @@
 #include <cstring>
 
 #include "config/host_item.h"
+#include "config/keyring.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
 #include "connection/vnc_object.h"
 #include "core/log.h"
+#include "core/log_text.h"
 #include "core/options.h"
 
 VncObject* tnObjectOfClient(rfbClient* client)
@@ -53,6 +55,25 @@ void tnLogConnectionError(const std::string& name, const std::string& address, c
     char line[2048] = {0};
     snprintf(line, sizeof(line), "[Error] '%s' - %s: %s", name.c_str(), address.c_str(), error.c_str());
     tnLogToFile(line);
+}
+
+// The attempt's password of `field`: the host's own, or the keyring's while passwords are
+// kept there (read here, on the worker). A keyring that could not give it is told as the
+// attempt's failure; the attempt goes on without a password.
+std::string tnAttemptPassword(VncObject* vnc, TNPasswordField field)
+{
+    const TNHandshakeHost& host = vnc->handshakeHost;
+    const std::string& held = field == TNPasswordField::Vnc ? host.vncPassword : host.vncLoginPassword;
+    if (host.isListener)
+        return held;
+    std::string problem;
+    const std::string password =
+        tnPasswordForAttempt({host.name, host.hostAddress, host.vncPort}, field, held, problem);
+    if (!problem.empty()) {
+        tnLogConnectionError(host.name, host.hostAddress, problem);
+        vnc->refusal = problem;
+    }
+    return password;
 }
 
 } // namespace
@@ -173,7 +194,7 @@ char* VncObject::handlePassword(rfbClient* client)
         return nullptr;
     }
     // VNC authentication uses 8 characters; the library cuts the rest.
-    char* password = tnMallocCopy(vnc->handshakeHost.vncPassword, 9, 10);
+    char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::Vnc), 9, 10);
     if (password && !*password)
         refusedEmptyPassword = password;
     return password;
@@ -185,7 +206,7 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
         tnLogToFile("ERROR - handleCredential: vnc->vncClient is null");
         return nullptr;
     }
-    if (credentialType != rfbCredentialTypeUser) {
+    if (credentialType != rfbCredentialTypeUser && credentialType != rfbCredentialTypeX509) {
         tnLogToFile("ERROR - handleCredential: Non-username / password required for authentication");
         return nullptr;
     }
@@ -198,10 +219,20 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
         tnLogToFile("ERROR - handleCredential: itm is null");
         return nullptr;
     }
-    // The library frees the record and both strings with free().
-    auto* credential = static_cast<rfbCredential*>(malloc(sizeof(rfbCredential)));
+    // The library frees the record and its strings with free().
+    auto* credential = static_cast<rfbCredential*>(calloc(1, sizeof(rfbCredential)));
+    if (credential && credentialType == rfbCredentialTypeX509) {
+        // The server's certificate is checked against the authorities (no client certificate);
+        // the program decides about one that does not verify (tnVerifyServerCertificate).
+        credential->x509Credential.x509CACertFile = strdup(vnc->handshakeHost.authorityFile.c_str());
+        if (!credential->x509Credential.x509CACertFile) {
+            free(credential);
+            return nullptr;
+        }
+        return credential;
+    }
     char* user = tnMallocCopy(vnc->handshakeHost.vncLoginUser, 8191, 8192);
-    char* password = tnMallocCopy(vnc->handshakeHost.vncLoginPassword, 8191, 8192);
+    char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::VncLogin), 8191, 8192);
     if (!credential || !user || !password) {
         free(credential);
         free(user);
@@ -252,7 +283,9 @@ void VncObject::handleCursorShapeChange(rfbClient* client, int xhot, int yhot, i
     tnPostReaderMessage(vnc, tnCursorChanged);
 }
 
-void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, int len)
+namespace {
+
+void tnTakeRemoteClipboard(rfbClient* client, const char* text, int len, bool utf8)
 {
     VncObject* vnc = tnObjectOfClient(client);
     if (!vnc || !text || len <= 0)
@@ -260,8 +293,26 @@ void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, i
     {
         std::lock_guard<std::mutex> hold(vnc->messageLock);
         vnc->receivedCutText.assign(text, static_cast<size_t>(len));
+        vnc->receivedCutTextUtf8 = utf8;
     }
     tnPostReaderMessage(vnc, tnCutText);
+}
+
+} // namespace
+
+void VncObject::handleRemoteClipboardProc(rfbClient* client, const char* text, int len)
+{
+    tnTakeRemoteClipboard(client, text, len, false);
+}
+
+void VncObject::handleRemoteClipboardUtf8(rfbClient* client, const char* text, int len)
+{
+    tnTakeRemoteClipboard(client, text, len, true);
+}
+
+void VncObject::handleCutTextTooLarge(rfbClient*, size_t length)
+{
+    tnLogToFile("Clipboard text of " + std::to_string(length) + " bytes not received: over the 1 MiB limit");
 }
 
 void VncObject::libVncLogging(const char* format, ...)
@@ -279,9 +330,14 @@ void VncObject::libVncLogging(const char* format, ...)
         tnLogToFile(buffer);
     if (!target)
         return;
+    // This thread runs the library for the target: the socket it reads, if connected.
+    if (target->vncClient)
+        target->handshakeDeadline.noteSocket(target->vncClient->sock);
     std::string line = buffer;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
         line.pop_back();
+    // What a server said may hold anything: it reaches the host's last error from here.
+    line = tnSanitisedText(line);
     if (line.empty())
         return;
     auto& messages = target->libraryMessages;

@@ -1,5 +1,8 @@
 #include "connection/front_end.h"
 
+#include "connection/server_trust.h"
+#include "connection/ssh_host_keys.h"
+
 namespace {
 
 // Before start-up installs the real one: no list, no viewer, nobody listening.
@@ -11,6 +14,8 @@ public:
     void hostNameChanged(HostItem*) override {}
     void hostConnected(HostItem*) override {}
     void lastErrorChanged(HostItem*) override {}
+    // Nobody to ask: "Cancel".
+    void askUser(HostItem*, std::shared_ptr<TNServerQuestion> question) override { question->answer(0); }
     VncObject* shownConnection() override { return nullptr; }
     void showConnection(VncObject*) override {}
     void hideShownConnection() override {}
@@ -18,7 +23,7 @@ public:
     void frameUpdated(VncObject*) override {}
     void desktopResized(VncObject*) override {}
     void cursorShapeChanged(VncObject*, const TNCursorShape&) override {}
-    void cutTextReceived(VncObject*, const char*, int) override {}
+    void cutTextReceived(VncObject*, const char*, int, bool) override {}
 };
 
 TNNoFrontEnd noFrontEnd;
@@ -34,4 +39,9 @@ TNFrontEnd& tnFrontEnd()
 void tnSetFrontEnd(TNFrontEnd* frontEnd)
 {
     installed = frontEnd ? frontEnd : &noFrontEnd;
+}
+
+void TNFrontEnd::askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question)
+{
+    question->answer(TNHostKeyQuestion::Answer::Cancel);
 }

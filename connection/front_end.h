@@ -9,6 +9,8 @@
 #include <vector>
 
 class HostItem;
+class TNServerQuestion;
+class TNHostKeyQuestion;
 class VncObject;
 struct TNCursorShape;
 
@@ -33,6 +35,11 @@ public:
     virtual void hostConnected(HostItem* itm) = 0;
     // The host's last error changed (an attempt starts, fails or breaks).
     virtual void lastErrorChanged(HostItem* itm) = 0;
+    // A handshake of the host waits for the user's answer to `question` (its server's
+    // certificate, or a server that asks for no password): the front end shows it without
+    // waiting, and answers it (TNServerQuestion::answer) when the user has chosen. It
+    // closes unanswered once the question is withdrawn.
+    virtual void askUser(HostItem* itm, std::shared_ptr<TNServerQuestion> question) = 0;
 
     // --- The viewer ---
     // The connection the viewer shows, or null.
@@ -48,8 +55,14 @@ public:
     virtual void desktopResized(VncObject* vnc) = 0;
     // The server sent a new cursor shape.
     virtual void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) = 0;
-    // The server sent cut text (Latin-1, `length` bytes).
-    virtual void cutTextReceived(VncObject* vnc, const char* text, int length) = 0;
+    // The server sent cut text (`length` bytes, UTF-8 when `utf8`, Latin-1 otherwise).
+    virtual void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) = 0;
+
+    // --- Questions (any thread; the window opens on the window's thread) ---
+    // An SSH server's host key that ssh does not know: the user trusts it or not, through
+    // the question, which the worker that asks may withdraw meanwhile. A front end without
+    // windows cancels.
+    virtual void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question);
 };
 
 // The installed front end; until start-up installs one, a front end with no list and no

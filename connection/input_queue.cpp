@@ -66,13 +66,14 @@ void TNInputQueue::key(uint32_t keysym, bool down)
     events.push_back(input);
 }
 
-void TNInputQueue::cutText(const std::string& latin1)
+void TNInputQueue::cutText(const std::string& text, bool utf8)
 {
     removeKind(TNInputEvent::Kind::CutText);
     makeRoom(true);
     TNInputEvent input;
     input.kind = TNInputEvent::Kind::CutText;
-    input.text = latin1;
+    input.text = text;
+    input.utf8 = utf8;
     events.push_back(std::move(input));
 }
 

@@ -18,7 +18,8 @@ struct TNInputEvent {
     int buttons = 0;
     uint32_t keysym = 0;
     bool down = false;
-    std::string text;   // cut text, Latin-1
+    std::string text;   // cut text, Latin-1 (UTF-8 when utf8)
+    bool utf8 = false;
     // A pointer event that only moves (same buttons as the one before, not a step): it may
     // wait for its turn and be replaced by later motion.
     bool isMotion = false;
@@ -42,7 +43,7 @@ public:
     bool pointer(int x, int y, int buttons, bool merge = true);
     void key(uint32_t keysym, bool down);
     // Only the newest cut text matters: it replaces one still queued.
-    void cutText(const std::string& latin1);
+    void cutText(const std::string& text, bool utf8 = false);
     // A full request covers an incremental one; each is queued at most once.
     void fullUpdate();
     void incrementalUpdate();

@@ -20,6 +20,7 @@
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
 #include "connection/pixel_rows.h"
+#include "connection/server_trust.h"
 #include "connection/vnc_object.h"
 #include "core/log.h"
 
@@ -88,7 +89,8 @@ bool tnSendQueuedInput(VncObject* vnc, bool& shown, int& waitMs)
             break;
         case TNInputEvent::Kind::CutText: {
             std::vector<char> text(event.text.begin(), event.text.end());
-            sent = SendClientCutText(client, text.data(), static_cast<int>(text.size()));
+            sent = event.utf8 ? SendClientCutTextUTF8(client, text.data(), static_cast<int>(text.size()))
+                              : SendClientCutText(client, text.data(), static_cast<int>(text.size()));
             break;
         }
         case TNInputEvent::Kind::FullUpdate:
@@ -265,6 +267,8 @@ void tnRunReader(VncObject* vnc)
         if (!ready || vnc->stopReading)
             continue;
         const bool handled = HandleRFBServerMessage(client);
+        // The server's clipboard capabilities come as a message of their own.
+        vnc->utf8CutText = ExtendedClipboardHasText(client);
         // The server's list of supported messages may have turned requests on again.
         if (!shown)
             tnSetUpdateRequests(client, false);
@@ -309,9 +313,9 @@ void VncObject::sendKey(uint32_t keysym, bool down)
     tnQueueInput(this, [&](TNInputQueue& queue) { queue.key(keysym, down); });
 }
 
-void VncObject::sendCutText(const std::string& latin1)
+void VncObject::sendCutText(const std::string& text, bool utf8)
 {
-    tnQueueInput(this, [&](TNInputQueue& queue) { queue.cutText(latin1); });
+    tnQueueInput(this, [&](TNInputQueue& queue) { queue.cutText(text, utf8); });
 }
 
 void VncObject::requestFullUpdate()
@@ -353,6 +357,8 @@ void VncObject::checkVNCMessages(VncObject* vnc)
     if (messages == 0)
         return;
     TNFrontEnd& frontEnd = tnFrontEnd();
+    if (messages & tnQuestion)
+        tnAskPendingQuestion(vnc);
     if (messages & tnResized) {
         std::lock_guard<std::mutex> hold(vnc->pictureLock);
         vnc->remoteWidth = vnc->picture.width;
@@ -372,11 +378,13 @@ void VncObject::checkVNCMessages(VncObject* vnc)
     }
     if (messages & tnCutText) {
         std::string text;
+        bool utf8 = false;
         {
             std::lock_guard<std::mutex> hold(vnc->messageLock);
             text.swap(vnc->receivedCutText);
+            utf8 = vnc->receivedCutTextUtf8;
         }
-        frontEnd.cutTextReceived(vnc, text.data(), static_cast<int>(text.size()));
+        frontEnd.cutTextReceived(vnc, text.data(), static_cast<int>(text.size()), utf8);
     }
     if (messages & tnEnded) {
         std::string reason;

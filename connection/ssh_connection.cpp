@@ -13,16 +13,77 @@
 
 #include "config/host_item.h"
 #include "connection/engine_internal.h"
+#include "connection/front_end.h"
+#include "connection/ssh_host_keys.h"
 #include "connection/ssh_tunnel.h"
 #include "connection/vnc_object.h"
 #include "core/log.h"
+#include "core/log_text.h"
 #include "core/modal.h"
 #include "core/options.h"
+#include "core/process.h"
 
 static_assert(tnSSHSkippedPort == tnListenPort, "a tunnel must never take the listening lines' port");
 
 namespace {
+
 using Clock = std::chrono::steady_clock;
+
+// ssh's own words into the log, one entry a line, and its last one into the host's last error.
+void tnReportSSHErrors(VncObject* vnc, const std::string& errors, const std::string& suffix)
+{
+    for (const std::string& line : tnSSHErrorLines(errors))
+        tnLogToFile("SSH: " + line + " (" + suffix + ")");
+    const std::string reason = tnSSHFailureText(errors);
+    vnc->setAttemptError(reason.empty() ? "Unable to connect to host's SSH server" : tnSanitisedText(reason));
+}
+
+// The name ssh gives the server in known-hosts files.
+std::string tnKnownHostName(const TNSSHCommandParts& parts)
+{
+    if (parts.sshPort == "22")
+        return parts.address;
+    return "[" + parts.address + "]:" + parts.sshPort;
+}
+
+// ssh refused the server's key as unknown: scans it, asks the user through the front end
+// and waits for the answer (or for the attempt to end). True when the user trusted the key
+// and it was added to the known hosts, so that the tunnel may be tried again.
+bool tnOfferHostKey(const TNSSHTunnel& tunnel, const std::string& suffix)
+{
+    const TNSSHCommandParts& parts = tunnel.destination;
+    auto question = std::make_shared<TNHostKeyQuestion>();
+    question->host = tnKnownHostName(parts);
+    TNHostKeyScan scan;
+    std::string error;
+    if (!tnScanHostKeys(parts, &scan, &error)) {
+        tnLogToFile("ERROR - Could not read the SSH host key of " + question->host + " for " + suffix + ": " + error);
+        return false;
+    }
+    question->keys = scan.fingerprints;
+    for (const TNHostKeyFingerprint& key : scan.fingerprints)
+        tnLogToFile("Unknown SSH host key of " + question->host + ": " + key.type + " " + key.fingerprint + " for " +
+                    suffix);
+    tnFrontEnd().askAboutHostKey(question);
+    TNHostKeyQuestion::Answer answer = TNHostKeyQuestion::Answer::Open;
+    while ((answer = question->waitForAnswer(0.2)) == TNHostKeyQuestion::Answer::Open) {
+        // Ending the host (or the program) closes the tunnel: the window goes without an answer.
+        if (tunnel.isClosed())
+            question->answer(TNHostKeyQuestion::Answer::Withdrawn);
+    }
+    if (answer != TNHostKeyQuestion::Answer::Trust) {
+        if (answer == TNHostKeyQuestion::Answer::Cancel)
+            tnLogToFile("SSH host key of " + question->host + " not trusted for " + suffix);
+        return false;
+    }
+    if (!tnTrustHostKeys(parts, scan.keys, &error)) {
+        tnLogToFile("ERROR - " + error);
+        return false;
+    }
+    tnLogToFile("SSH host key of " + question->host + " trusted and added to the known hosts for " + suffix);
+    return !tunnel.isClosed();
+}
+
 } // namespace
 
 bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc)
@@ -76,7 +137,9 @@ bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc)
         return false;
     }
     vnc->handshakeHost.connectAddress = "127.0.0.1:" + std::to_string(port);
-    vnc->sshTunnel = std::make_shared<TNSSHTunnel>(line, tnBuildSSHCheckLine(appOptions.sshCommand), port, itm->sshWait);
+    auto tunnel = std::make_shared<TNSSHTunnel>(line, tnBuildSSHCheckLine(appOptions.sshCommand), port, itm->sshWait);
+    tunnel->destination = parts;
+    vnc->sshTunnel = tunnel;
     return true;
 }
 
@@ -106,42 +169,45 @@ bool tnCreateSSHConnection(VncObject* vnc)
         return false;
     }
 
-    tnDebugLog("tnCreateVNCObject - Creating and running threadSSH");
-    std::string error;
-    if (!tunnel->start(&error)) {
-        if (!tunnel->isClosed()) {
-            tnLogToFile("SSH connection disconnected abnormally from " + suffix);
-            vnc->setAttemptError("Could not start the SSH command: " + error);
+    for (bool retried = false;; retried = true) {
+        tnDebugLog("tnCreateVNCObject - Creating and running threadSSH");
+        std::string error;
+        if (!tunnel->start(&error)) {
+            if (!tunnel->isClosed()) {
+                tnLogToFile("SSH connection disconnected abnormally from " + suffix);
+                vnc->setAttemptError("Could not start the SSH command: " + error);
+            }
+            break;
         }
-        vnc->sshReady = false;
-        tunnel->close();
-        return false;
-    }
-    tnDebugLog("tnCreateVNCObject - About to enter itm->sshReady timer loop");
-    int status = 0;
-    const auto start = Clock::now();
-    const TNSSHTunnel::Wait outcome = tunnel->waitUntilListening(tunnel->waitSeconds(), &status);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    switch (outcome) {
-    case TNSSHTunnel::Wait::Listening:
-        vnc->sshReady = true;
-        char took[64];
-        snprintf(took, sizeof(took), "%.3f", seconds);
-        tnDebugLog("tnCreateVNCObject - SSH tunnel listens on local port " + std::to_string(tunnel->localPort()) +
-                   " after " + took + " s");
-        return true;
-    case TNSSHTunnel::Wait::Exited:
-        tnLogToFile("ERROR - SSH command ended with exit status " + std::to_string(status) +
-                    " before its tunnel was up for " + suffix);
-        vnc->setAttemptError("Unable to connect to host's SSH server");
-        break;
-    case TNSSHTunnel::Wait::TimedOut:
-        tnLogToFile("ERROR - SSH tunnel not up after " + std::to_string(tunnel->waitSeconds()) + " seconds for " +
-                    suffix);
-        vnc->setAttemptError("Unable to connect to host's SSH server");
-        break;
-    case TNSSHTunnel::Wait::Closed:
+        tnDebugLog("tnCreateVNCObject - About to enter itm->sshReady timer loop");
+        int status = 0;
+        const auto start = Clock::now();
+        const TNSSHTunnel::Wait outcome = tunnel->waitUntilListening(tunnel->waitSeconds(), &status);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (outcome == TNSSHTunnel::Wait::Listening) {
+            vnc->sshReady = true;
+            char took[64];
+            snprintf(took, sizeof(took), "%.3f", seconds);
+            tnDebugLog("tnCreateVNCObject - SSH tunnel listens on local port " + std::to_string(tunnel->localPort()) +
+                       " after " + took + " s");
+            return true;
+        }
         // The attempt was ended meanwhile: nothing is reported for it.
+        if (outcome == TNSSHTunnel::Wait::Closed)
+            break;
+        const std::string errors = tunnel->errorText();
+        if (outcome == TNSSHTunnel::Wait::Exited && !retried &&
+            tnClassifySSHFailure(errors) == TNSSHFailure::UnknownHostKey && tnOfferHostKey(*tunnel, suffix))
+            continue;
+        if (tunnel->isClosed())
+            break;
+        if (outcome == TNSSHTunnel::Wait::Exited)
+            tnLogToFile("ERROR - SSH command ended with exit status " + std::to_string(status) +
+                        " before its tunnel was up for " + suffix);
+        else
+            tnLogToFile("ERROR - SSH tunnel not up after " + std::to_string(tunnel->waitSeconds()) + " seconds for " +
+                        suffix);
+        tnReportSSHErrors(vnc, errors, suffix);
         break;
     }
     vnc->sshReady = false;

@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/process.h"
+#include "core/tcp_table.h"
 
 namespace {
 
@@ -64,32 +66,6 @@ std::string tnDestinationRefusal(const std::string& what, const std::string& val
     if (tnHasControlCharacter(value))
         return "The SSH " + what + " must not hold control characters";
     return "";
-}
-
-// Inodes of the sockets that listen on TCP `port`, from the kernel's tables.
-std::set<unsigned long> tnListeningInodes(int port)
-{
-    std::set<unsigned long> inodes;
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        FILE* file = fopen(table, "re");
-        if (!file)
-            continue;
-        char line[512];
-        // The header line does not parse.
-        while (fgets(line, sizeof(line), file)) {
-            char local[128] = {0};
-            unsigned state = 0;
-            unsigned long inode = 0;
-            if (sscanf(line, " %*d: %127s %*s %x %*s %*s %*s %*s %*s %lu", local, &state, &inode) != 3)
-                continue;
-            const char* colon = strrchr(local, ':');
-            // 0x0A is TCP_LISTEN.
-            if (colon && state == 0x0A && strtol(colon + 1, nullptr, 16) == port && inode != 0)
-                inodes.insert(inode);
-        }
-        fclose(file);
-    }
-    return inodes;
 }
 
 // The processes of session `session` (the ssh child and whatever it started); ended ones
@@ -154,54 +130,6 @@ bool tnProcessHoldsSocket(pid_t pid, const std::set<unsigned long>& inodes)
     return found;
 }
 
-// Closes every descriptor from 3 on, in a child between fork and exec (async-signal-safe).
-void tnCloseDescriptorsFrom3(int limit)
-{
-#ifdef SYS_close_range
-    if (syscall(SYS_close_range, 3U, ~0U, 0U) == 0)
-        return;
-#endif
-    for (int fd = 3; fd < limit; fd++)
-        close(fd);
-}
-
-int tnDescriptorLimit()
-{
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < 1048576)
-        return static_cast<int>(limit.rlim_cur);
-    return 65536;
-}
-
-// fork + exec of /bin/sh -c `commandLine`, its standard input from `input` (closed in the
-// parent by the caller), every descriptor above 2 closed, in a session of its own when
-// `newSession`. Returns the child's id, or -1 with errno set.
-pid_t tnSpawnShell(const std::string& commandLine, int input, int unusedEnd, bool newSession)
-{
-    const int limit = tnDescriptorLimit();
-    const char* line = commandLine.c_str();
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    // The child: only async-signal-safe calls until exec.
-    if (newSession)
-        setsid();
-    if (unusedEnd >= 0)
-        close(unusedEnd);
-    if (input != STDIN_FILENO) {
-        if (dup2(input, STDIN_FILENO) < 0)
-            _exit(127);
-    }
-    tnCloseDescriptorsFrom3(limit);
-    // The program ignores SIGPIPE; the shell and ssh get the usual signals.
-    signal(SIGPIPE, SIG_DFL);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    execl("/bin/sh", "sh", "-c", line, static_cast<char*>(nullptr));
-    _exit(127);
-}
-
 // Writes to a pipe whose reader may have gone without SIGPIPE ending the program, whether or
 // not the program ignores the signal: it is blocked on this thread around the write, and one
 // that the write raised is taken off again.
@@ -218,15 +146,6 @@ void tnWriteWithoutSigpipe(int fd, const char* data, size_t length)
         }
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-}
-
-int tnExitCode(int status)
-{
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
-        return 128 + WTERMSIG(status);
-    return -1;
 }
 
 } // namespace
@@ -255,7 +174,9 @@ std::string tnBuildSSHCommandLine(const TNSSHCommandParts& parts, std::string* r
             *refusal = why;
         return "";
     }
-    std::string line = parts.sshCommand + " ";
+    // exec: the shell becomes ssh, so the signal that the kernel sends the child when the
+    // program ends (core/process.h) reaches ssh itself.
+    std::string line = "exec " + parts.sshCommand + " ";
     if (!parts.user.empty())
         line += tnQuoteForShell(parts.user) + "@";
     line += tnQuoteForShell(parts.address);
@@ -326,7 +247,7 @@ bool tnSessionListensOnPort(pid_t pid, int port)
 {
     if (pid <= 0)
         return false;
-    const std::set<unsigned long> inodes = tnListeningInodes(port);
+    const std::set<unsigned long> inodes = tnListeningSocketInodes(port);
     if (inodes.empty())
         return false;
     // Between fork and exec a child still holds copies of this program's descriptors (until
@@ -344,35 +265,38 @@ bool tnSessionListensOnPort(pid_t pid, int port)
     return false;
 }
 
-int tnRunShellCommand(const std::string& commandLine)
+// ---- TNSSHTunnel ----------------------------------------------------------------------
+
+namespace {
+
+// Every tunnel that exists, so that shut-down can end those that no connection ends.
+std::mutex& tnTunnelsLock()
 {
-    const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (devNull < 0)
-        return -1;
-    const pid_t pid = tnSpawnShell(commandLine, devNull, -1, false);
-    const int error = errno;
-    close(devNull);
-    if (pid < 0) {
-        errno = error;
-        return -1;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
-    }
-    return tnExitCode(status);
+    static std::mutex& lock = *new std::mutex();
+    return lock;
 }
 
-// ---- TNSSHTunnel ----------------------------------------------------------------------
+std::set<TNSSHTunnel*>& tnTunnels()
+{
+    static std::set<TNSSHTunnel*>& tunnels = *new std::set<TNSSHTunnel*>();
+    return tunnels;
+}
+
+} // namespace
 
 TNSSHTunnel::TNSSHTunnel(std::string line, std::string checkLine, int localPort, int waitSeconds)
     : commandLine(std::move(line)), check(std::move(checkLine)), port(localPort), wait(waitSeconds)
 {
+    std::lock_guard<std::mutex> hold(tnTunnelsLock());
+    tnTunnels().insert(this);
 }
 
 TNSSHTunnel::~TNSSHTunnel()
 {
+    {
+        std::lock_guard<std::mutex> hold(tnTunnelsLock());
+        tnTunnels().erase(this);
+    }
     // Only the closer (or a tunnel never started) gets here with the child reaped; a tunnel
     // dropped without being closed is ended now rather than left running.
     bool running = false;
@@ -383,6 +307,8 @@ TNSSHTunnel::~TNSSHTunnel()
     if (running)
         finish(0.0);
     tnReleaseTcpPort(port);
+    if (errorFile >= 0)
+        ::close(errorFile);
 }
 
 pid_t TNSSHTunnel::pid() const
@@ -391,10 +317,17 @@ pid_t TNSSHTunnel::pid() const
     return child;
 }
 
+std::string TNSSHTunnel::errorText() const
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return tnReadCapturedText(errorFile);
+}
+
 bool TNSSHTunnel::start(std::string* error)
 {
     std::lock_guard<std::mutex> hold(lock);
-    if (closing || child > 0) {
+    // A child that has ended may be followed by another (a retry); a running one may not.
+    if (closing || (child > 0 && !reaped)) {
         if (error)
             *error = "the tunnel has been closed";
         return false;
@@ -405,17 +338,31 @@ bool TNSSHTunnel::start(std::string* error)
             *error = strerror(errno);
         return false;
     }
-    const pid_t pid = tnSpawnShell(commandLine, ends[0], ends[1], true);
+    TNProcessOptions options;
+    options.standardInput = ends[0];
+    options.captureStandardError = true;
+    options.ownSession = true;
+    options.endWithProgram = true;
+    TNProcess started;
+    const bool ok = tnStartShell(commandLine, options, &started);
     const int spawnError = errno;
     ::close(ends[0]);
-    if (pid < 0) {
+    if (!ok) {
         ::close(ends[1]);
         if (error)
             *error = strerror(spawnError);
         return false;
     }
-    child = pid;
+    if (input >= 0)
+        ::close(input);
+    if (errorFile >= 0)
+        ::close(errorFile);
+    child = started.pid;
+    errorFile = started.errorFile;
     input = ends[1];
+    reaped = false;
+    listened = false;
+    exitStatus = 0;
     return true;
 }
 
@@ -424,14 +371,14 @@ bool TNSSHTunnel::reapLocked(bool block)
     if (child <= 0 || reaped)
         return reaped;
     int status = 0;
-    pid_t done;
-    do {
-        done = waitpid(child, &status, block ? 0 : WNOHANG);
-    } while (done < 0 && errno == EINTR);
-    if (done == child || (done < 0 && errno == ECHILD)) {
+    if (block) {
+        status = tnWaitForProcess(child);
         reaped = true;
-        exitStatus = done == child ? tnExitCode(status) : -1;
+    } else {
+        reaped = tnReapIfEnded(child, &status);
     }
+    if (reaped)
+        exitStatus = status < 0 ? -1 : tnExitCode(status);
     return reaped;
 }
 
@@ -530,6 +477,7 @@ void TNSSHTunnel::finish(double seconds)
         }
     }
     tnReleaseTcpPort(port);
+    finished = true;
 }
 
 void* TNSSHTunnel::closerThread(void* data)
@@ -559,4 +507,25 @@ void TNSSHTunnel::closeAndWait(double seconds)
     if (closing.exchange(true))
         return;
     finish(seconds);
+}
+
+void tnCloseAllSSHTunnels(double seconds)
+{
+    std::vector<std::shared_ptr<TNSSHTunnel>> open;
+    {
+        std::lock_guard<std::mutex> hold(tnTunnelsLock());
+        for (TNSSHTunnel* tunnel : tnTunnels()) {
+            if (std::shared_ptr<TNSSHTunnel> held = tunnel->weak_from_this().lock())
+                open.push_back(std::move(held));
+        }
+    }
+    // Each on a closer thread of its own, so that they end together.
+    for (const auto& tunnel : open)
+        tunnel->close();
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(seconds));
+    for (const auto& tunnel : open) {
+        while (!tunnel->isFinished() && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }

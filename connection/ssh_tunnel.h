@@ -27,8 +27,8 @@ struct TNSSHCommandParts {
     int waitSeconds = 5;      // ssh's ConnectTimeout
 };
 
-// The shell command line that starts the tunnel: every piece from the host record quoted
-// for the shell, the ssh command as typed. Returns "" and sets `refusal` (a sentence for the
+// The shell command line that starts the tunnel: "exec", then the ssh command as typed and
+// every piece from the host record quoted for the shell. Returns "" and sets `refusal` (a sentence for the
 // user) when the user or the address begins with "-" (ssh would read it as an option) or
 // holds a control character.
 std::string tnBuildSSHCommandLine(const TNSSHCommandParts& parts, std::string* refusal);
@@ -52,15 +52,11 @@ bool tnTcpPortIsReserved(int port);
 // processes' descriptors; nothing connects to the port.
 bool tnSessionListensOnPort(pid_t pid, int port);
 
-// Runs `commandLine` through /bin/sh -c with standard input from /dev/null and waits for it.
-// Returns its exit status (127 when the shell could not be run), or -1 with errno set when
-// no process could be started.
-int tnRunShellCommand(const std::string& commandLine);
-
 // One ssh child with its local port forward. The child is /bin/sh -c running the command
 // line, in a session of its own (so that it and whatever it starts can be ended together and
 // it reads no password from the program's terminal), with a pipe to its standard input and
-// no other descriptor of the program; standard output and error are the program's own.
+// no other descriptor of the program; its standard error is kept (errorText), its standard
+// output is the program's own. It gets SIGTERM when the program ends, even by SIGKILL.
 // Every operation may be called from any thread.
 class TNSSHTunnel : public std::enable_shared_from_this<TNSSHTunnel> {
 public:
@@ -73,8 +69,9 @@ public:
     TNSSHTunnel(const TNSSHTunnel&) = delete;
     TNSSHTunnel& operator=(const TNSSHTunnel&) = delete;
 
-    // Starts the child; false (with `error` set) when it could not be started or the
-    // tunnel has been closed already.
+    // Starts the child; false (with `error` set) when it could not be started, the tunnel
+    // has been closed already or its child still runs. After the child has ended, starts
+    // it again (a retry).
     bool start(std::string* error);
     // Waits until the child listens on the local port, the child ends (its exit status in
     // `exitStatus`: the code, or 128 + the signal), the tunnel is closed, or `seconds` pass.
@@ -88,11 +85,18 @@ public:
     // The same, on the calling thread, giving the child at most `seconds` before it is ended.
     void closeAndWait(double seconds);
 
+    // Where the tunnel goes (for the host key's scan); set before the tunnel is shared.
+    TNSSHCommandParts destination;
+
     int localPort() const { return port; }
     int waitSeconds() const { return wait; }
     const std::string& checkLine() const { return check; }
     pid_t pid() const;
     bool isClosed() const { return closing; }
+    // Closed, and the child and whatever it started have ended.
+    bool isFinished() const { return finished; }
+    // What the child has written to its standard error so far (the last 64 KiB).
+    std::string errorText() const;
 
 private:
     static void* closerThread(void* self);
@@ -111,5 +115,11 @@ private:
     bool reaped = false;
     int exitStatus = 0;
     bool listened = false;
+    int errorFile = -1;
     std::atomic<bool> closing{false};
+    std::atomic<bool> finished{false};
 };
+
+// Shut-down: closes every tunnel that has not been closed yet, all at once, and waits up to
+// `seconds` for them all to have ended.
+void tnCloseAllSSHTunnels(double seconds);

@@ -20,11 +20,15 @@
 #include "config/host_list_model.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
+#include "connection/server_trust.h"
 #include "connection/ssh_connection.h"
 #include "connection/ssh_tunnel.h"
 #include "core/display_text.h"
 #include "core/log.h"
+#include "core/log_text.h"
 #include "core/modal.h"
+#include "core/options.h"
+#include "core/tcp_table.h"
 
 int tnConnectTimeoutSeconds = 30;
 TNEngineState engine;
@@ -78,16 +82,19 @@ void tnHandshake(VncObject* vnc, int argc, char** argv)
 {
     TNLibraryMessageScope messages(vnc);
     const auto start = std::chrono::steady_clock::now();
+    vnc->handshakeDeadline.start(vnc->handshakeHost.connectTimeout);
     const bool initialised = rfbInitClient(vnc->vncClient, &argc, argv);
     const int error = errno;
+    if (vnc->handshakeDeadline.finish() && !initialised)
+        vnc->refusal = "Timed out connecting to VNC server";
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
-    if (initialised) {
-        vnc->outcome = TNAttemptOutcome::Succeeded;
-    } else {
+    if (!initialised)
         vnc->isClientFreedByLibrary = true;
+    if (initialised && tnAcceptHandshakeSecurity(vnc))
+        vnc->outcome = TNAttemptOutcome::Succeeded;
+    else
         tnWorkerHandshakeFailed(vnc, error, seconds);
-    }
 }
 
 // Waits for a server to connect to port 5500 and runs the handshake on that connection.
@@ -204,6 +211,7 @@ TNHandshakeHost tnHandshakeHostOf(const HostItem& itm, const std::string& connec
     host.name = itm.name;
     host.hostAddress = itm.hostAddress;
     host.connectAddress = connectAddress;
+    host.vncPort = itm.vncPort;
     host.vncPassword = itm.vncPassword;
     host.vncLoginUser = itm.vncLoginUser;
     host.vncLoginPassword = itm.vncLoginPassword;
@@ -211,6 +219,7 @@ TNHandshakeHost tnHandshakeHostOf(const HostItem& itm, const std::string& connec
     host.isListener = itm.isListener;
     host.connectTimeout = tnConnectTimeoutSeconds;
     host.readTimeout = tnReadTimeoutSeconds;
+    host.authorityFile = tnCertificateAuthorityFile;
     return host;
 }
 
@@ -391,11 +400,15 @@ void VncObject::createVNCObject(HostItem* itm)
     // Without this the library also opens an IPv6 port of its own choosing.
     client->listen6Port = -1;
     client->GetCredential = handleCredential;
+    client->VerifyServerCertificate = tnVerifyServerCertificate;
     client->GetPassword = handlePassword;
     client->GotFrameBufferUpdate = handleUpdateRect;
     client->FinishedFrameBufferUpdate = handleFrameBufferUpdate;
     client->GotCursorShape = nullptr;
     client->GotXCutText = handleRemoteClipboardProc;
+    // Announces the extended clipboard: UTF-8 text with servers that know it.
+    client->GotXCutTextUTF8 = handleRemoteClipboardUtf8;
+    client->CutTextTooLarge = handleCutTextTooLarge;
     client->connectTimeout = tnConnectTimeoutSeconds;
     // A server that stops in the middle of a message would otherwise block the reader forever.
     client->readTimeout = tnHandshakeReadTimeoutSeconds;
@@ -414,8 +427,16 @@ void VncObject::createVNCObject(HostItem* itm)
     vnc->encodingsCopy = strdup("tight copyrect hextile");
     client->appData.encodingsString = vnc->encodingsCopy;
     if (itm->isListener) {
-        vnc->listenAddressCopy = strdup("0.0.0.0");
+        // On every IPv4 interface, or only on the loopback addresses (IPv6's where this
+        // machine has one).
+        const bool localOnly = appOptions.reverseLocalOnly;
+        vnc->listenAddressCopy = strdup(localOnly ? "127.0.0.1" : "0.0.0.0");
         client->listenAddress = vnc->listenAddressCopy;
+        if (localOnly && tnHasIPv6Loopback()) {
+            static char loopback6[] = "::1";
+            client->listen6Port = tnListenPort;
+            client->listen6Address = loopback6;
+        }
     }
 
     engine.pendingConnectionCount++;
@@ -470,6 +491,9 @@ void* VncObject::initVNCConnection(void* data)
             client->serverPort = vnc->sshTunnel->localPort();
             char* argv[] = {tnProgramName, nullptr};
             tnHandshake(vnc, 1, argv);
+            // No connection will use the tunnel of a failed handshake.
+            if (vnc->outcome != TNAttemptOutcome::Succeeded)
+                vnc->sshTunnel->close();
         } else {
             vnc->outcome = TNAttemptOutcome::NotTried;
         }
@@ -484,7 +508,7 @@ void* VncObject::initVNCConnection(void* data)
     const bool connected = vnc->outcome == TNAttemptOutcome::Succeeded;
     // A listening line takes the name of the server that reached it.
     if (connected && vnc->handshakeHost.isListener && vnc->vncClient->desktopName)
-        vnc->desktopName = vnc->vncClient->desktopName;
+        vnc->desktopName = tnSanitisedText(vnc->vncClient->desktopName, std::string::npos);
     // The result handler is owed this message: the watcher cannot find a lost one.
     while (Fl::awake(tnHandleThreadConnection, vnc) != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -531,6 +555,8 @@ void tnEndAllConnections()
 {
     for (HostItem* itm : tnHostList().hosts())
         tnDisconnect(itm);
+    // Tunnels that no listed connection ends (a failed attempt's, a deleted line's).
+    tnCloseAllSSHTunnels(2.0);
 }
 
 void tnReleaseEndedAttempt(HostItem* itm)

@@ -15,13 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "connection/certificates.h"
 #include "connection/connection_state.h"
 #include "connection/front_end.h"
+#include "connection/handshake_deadline.h"
 #include "connection/input_queue.h"
 
 class HostItem;
 class Fl_RGB_Image;
 class TNSSHTunnel;
+class TNServerQuestion;
 
 // Seconds a server may send nothing in the middle of a message before the connection is
 // given up (the library's default would wait forever); data that keeps coming, however
@@ -46,6 +49,7 @@ struct TNHandshakeHost {
     std::string name;
     std::string hostAddress;
     std::string connectAddress;   // address ":" port, handed to the library
+    std::string vncPort;          // as stored: with name and address it finds the keyring's items
     std::string vncPassword;
     std::string vncLoginUser;
     std::string vncLoginPassword;
@@ -53,6 +57,7 @@ struct TNHandshakeHost {
     bool isListener = false;
     int connectTimeout = 0;       // seconds, as handed to the library
     int readTimeout = 0;          // seconds a message may stall once connected
+    std::string authorityFile;    // the certificate authorities (tnCertificateAuthorityFile)
 };
 
 // The copy of `itm` for an attempt that starts now, reaching `connectAddress` (main thread).
@@ -112,7 +117,11 @@ enum TNReaderMessage : unsigned {
     tnCursorChanged = 4, // receivedCursor holds a new shape
     tnCutText = 8,       // receivedCutText holds the server's clipboard
     tnEnded = 16,        // the connection broke; endReason says why
+    tnQuestion = 32,     // pendingQuestion waits for the user's answer (handshake)
 };
+
+// Cut text goes each way up to this many bytes (the library's limit).
+constexpr size_t tnCutTextLimit = rfbCutTextLimit;
 
 // How a handshake worker's attempt came out: written by the worker before it hands its
 // result to the main thread, which alone turns it into a change of the host's state.
@@ -135,9 +144,11 @@ public:
     int cursorHotY = 0;
     int scrollX = 0;
     int scrollY = 0;
-    // The cut text (Latin-1) last sent to or received from this host: the local clipboard
-    // goes out again only when it differs.
+    // The cut text last sent to or received from this host (UTF-8 through the extended
+    // clipboard, Latin-1 otherwise): the local clipboard goes out again only when it differs.
     std::string lastCutText;
+    // The host takes and sends UTF-8 cut text (the extended clipboard); set by the reader.
+    std::atomic<bool> utf8CutText{false};
 
     // Strings handed to the library, which never frees them; released with the object.
     char* encodingsCopy = nullptr;
@@ -180,6 +191,8 @@ public:
     TNHandshakeHost handshakeHost;
     // The SSH tunnel of a type-'s' host's attempt (connection/ssh_tunnel.h), or null.
     std::shared_ptr<TNSSHTunnel> sshTunnel;
+    // Ends a handshake that runs past the connect time-out (the watcher looks at it).
+    TNHandshakeDeadline handshakeDeadline;
 
     // ---- The worker: it runs the handshake and then goes on as the connection's reader
     // until the connection ends. Every library call for the client happens on it. ----
@@ -203,6 +216,7 @@ public:
     std::mutex messageLock;
     TNCursorShape receivedCursor;
     std::string receivedCutText;
+    bool receivedCutTextUtf8 = false;
     std::string endReason;
     std::string attemptError;
     std::string attemptBox;
@@ -211,6 +225,12 @@ public:
     // The server's desktop name for a listening line, set by the worker before its result
     // goes to the window's thread.
     std::string desktopName;
+    // A question of the handshake for the user (messageLock); how the server's certificate
+    // was accepted (worker only), and the line that says how the connection is protected
+    // (set by the worker before its result goes to the window's thread).
+    std::shared_ptr<TNServerQuestion> pendingQuestion;
+    TNCertificateTrust certificateTrust = TNCertificateTrust::NoCertificate;
+    std::string securityText;
     // The remote screen's size as the window's thread knows it (from the picture).
     int remoteWidth = 0;
     int remoteHeight = 0;
@@ -219,7 +239,8 @@ public:
     // `merge` false: this position is not merged into queued motion (TNInputQueue::pointer).
     void sendPointer(int x, int y, int buttons, bool merge = true);
     void sendKey(uint32_t keysym, bool down);
-    void sendCutText(const std::string& latin1);
+    // Latin-1, or UTF-8 when `utf8` (only while utf8CutText holds).
+    void sendCutText(const std::string& text, bool utf8 = false);
     void requestFullUpdate();
     void requestIncrementalUpdate();
     // Shown: the server is asked for a full picture and for updates; hidden: no requests
@@ -246,6 +267,8 @@ public:
     static void handleCursorShapeChange(rfbClient* client, int xhot, int yhot, int width, int height,
                                         int bytesPerPixel);
     static void handleRemoteClipboardProc(rfbClient* client, const char* text, int len);
+    static void handleRemoteClipboardUtf8(rfbClient* client, const char* text, int len);
+    static void handleCutTextTooLarge(rfbClient* client, size_t length);
     static void libVncLogging(const char* format, ...);
     // A failed attempt of `vnc`'s host with the system's `error` text: the log line and the
     // host's last error (worker thread; the host's name and address come from the copy).
@@ -322,7 +345,7 @@ inline void tnDisconnect(HostItem* itm)
 {
     tnEndConnection(itm, TNConnectionEvent::Disconnect);
 }
-// Shut-down: every listed host's connection is ended as a manual disconnect.
+// Shut-down: every listed host's connection is ended as a manual disconnect, and every tunnel closed.
 void tnEndAllConnections();
 // Releases an ended or failed attempt of the host (nothing while a worker is owed a result).
 void tnReleaseEndedAttempt(HostItem* itm);

@@ -156,6 +156,8 @@ void tnConnectionWatcher(void*)
             VncObject* vnc = tnVncOf(itm);
             if (!vnc)
                 continue;
+            if (vnc->handshakeDeadline.expireIfDue())
+                tnDebugLog("tnConnectionWatcher - Handshake past its deadline, ending it");
             // The type the attempt started with: a saved change applies at the next one.
             if (tnIsConnected(itm) && vnc->handshakeHost.hostType == 's' &&
                 !vnc->sshReady) {

@@ -56,6 +56,8 @@ public:
     Fl_Box* quickInfoName = nullptr;
     Fl_Box* quickInfoLastConnectedLabel = nullptr;
     Fl_Box* quickInfoLastConnected = nullptr;
+    // How the connected host's connection is protected (empty while not connected).
+    Fl_Box* quickInfoSecurity = nullptr;
     Fl_Multiline_Output* quickInfoLastError = nullptr;
     TNQuickNoteBox* quickNoteBox = nullptr;
     TNQuickNotePack* quickNotePack = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/log_text.h"
 #include "core/options.h"
 
 std::string tnMakeTimeStamp(bool forLog)
@@ -28,23 +29,32 @@ std::string tnLogFilePath()
 
 std::string tnFormatLogLine(const std::string& stamp, const std::string& message)
 {
-    std::string line = stamp + "- " + message;
-    if (message.find('\n') == std::string::npos)
-        line += '\n';
-    return line;
+    size_t end = message.size();
+    while (end > 0 && (message[end - 1] == '\n' || message[end - 1] == '\r'))
+        end--;
+    return stamp + "- " + tnSanitisedText(message.substr(0, end)) + "\n";
 }
 
 void tnLogToFile(const std::string& message)
 {
     if (!appOptions.logToFile || message.empty())
         return;
-    // Only a regular file is written: O_NONBLOCK keeps the open of a FIFO from waiting for a
+    // Only a regular file is written: O_NOFOLLOW refuses a symbolic link in its place (which
+    // would redirect the appends), O_NONBLOCK keeps the open of a FIFO from waiting for a
     // reader for ever, and whatever else stands in the file's place is left alone.
-    int fd = open(tnLogFilePath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    const std::string path = tnLogFilePath();
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // Something that is there and is not a regular file (a link, a FIFO, a directory) is
+    // refused with its own message, whether or not it could be opened.
     struct stat status;
-    if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-        close(fd);
-        fd = -1;
+    const bool notRegular = fd >= 0 ? fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
+                                    : lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+    if (notRegular) {
+        if (fd >= 0)
+            close(fd);
+        fputs(("Tandrel ERROR - The log file " + path + " is not a regular file: nothing is logged\n").c_str(),
+              stderr);
+        return;
     }
     if (fd < 0) {
         fputs("Tandrel ERROR - Could not open log file for writing\n", stdout);

@@ -9,5 +9,6 @@ void tnDebugLog(const std::string& message);
 std::string tnMakeTimeStamp(bool forLog);
 // The log file's path: configPath formatted with "%s/tandrel-fltk.log".
 std::string tnLogFilePath();
-// One log line as written: stamp + "- " + message, plus "\n" unless the message holds one.
+// One log line as written: stamp + "- " + the message without its trailing line breaks, its
+// control characters escaped and cut at the longest entry (core/log_text.h), + "\n".
 std::string tnFormatLogLine(const std::string& stamp, const std::string& message);

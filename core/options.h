@@ -48,6 +48,14 @@ struct AppOptions {
     int savedY = 64;
     int savedW = 800;
     int savedH = 600;
+    // The middle mouse button goes to the hosts (off: it stays local, as X11's paste).
+    bool sendMiddleButton = false;
+    // Listening lines accept reverse connections on the loopback addresses only (127.0.0.1
+    // and ::1), not on every interface.
+    bool reverseLocalOnly = false;
+    // The hosts' passwords are kept in the desktop keyring (config/keyring.h), not in the file;
+    // handshake workers read it.
+    TNSwitch passwordsInKeyring = false;
     // Where the configuration lives: the directory (with a trailing slash) and the file.
     // Start-up sets them before any other thread runs; they do not change afterwards
     // (handshake workers read configPath for the log).

@@ -16,10 +16,13 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
+#include "config/keyring.h"
+#include "connection/front_end.h"
 #include "core/app.h"
 #include "core/options.h"
 #include "core/child_window.h"
 #include "dialogs/about.h"
+#include "dialogs/keyring_passwords.h"
 #include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
@@ -148,9 +151,19 @@ void tnSaveAppOptions()
     appOptions.showTooltips = o.showTooltipsCheck->value() != 0;
     tnEnableDisableTooltips();
     appOptions.showReverseConnect = o.reverseNoticeCheck->value() != 0;
+    appOptions.sendMiddleButton = o.middleButtonCheck->value() != 0;
+    appOptions.reverseLocalOnly = o.reverseLocalOnlyCheck->value() != 0;
     appOptions.logToFile = o.logToFileCheck->value() != 0;
+    // Passwords move between the file and the keyring; a turned-off keyring's items go once
+    // the file holds the passwords again.
+    const std::vector<HostItem*> hosts = tnFrontEnd().listedHosts();
+    const bool wasInKeyring = appOptions.passwordsInKeyring;
+    tnTurnPasswordsInKeyring(o.keyringCheck->value() != 0, hosts);
     Fl::redraw();
     tnConfigWrite();
+    const bool written = !app->configFileUnread && !app->saveFailureTold;
+    if (written && wasInKeyring && !appOptions.passwordsInKeyring)
+        tnForgetKeyringPasswords(hosts);
     tnCloseAppOptions();
 }
 
@@ -193,7 +206,17 @@ void tnShowAppOptions()
                                          "Check this to enable tooltips in Tandrel.");
     o.reverseNoticeCheck = tnOptionsCheck(350, " Show reverse connection notification", appOptions.showReverseConnect,
                                           "Check this to show a message window when a reverse connection happens.");
-    tnOptionsNote(414, 210, "Restart Tandrel for list font changes", FL_HELVETICA_ITALIC);
+    o.reverseLocalOnlyCheck =
+        tnOptionsCheck(382, " Accept reverse connections from this computer only", appOptions.reverseLocalOnly,
+                       "Check this to accept reverse connections on 127.0.0.1 and ::1 only (for example brought in "
+                       "through 'ssh -R'), not from other computers.  Applies to listening lines started afterwards");
+    o.middleButtonCheck = tnOptionsCheck(414, " Send the middle mouse button", appOptions.sendMiddleButton,
+                                         "Check this to send the middle mouse button to the hosts.  Unchecked, it "
+                                         "stays on this desktop (where it pastes)");
+    o.keyringCheck = tnOptionsCheck(446, " Keep passwords in the desktop keyring", appOptions.passwordsInKeyring,
+                                    "Check this to keep the hosts' passwords in the desktop keyring (Secret Service) "
+                                    "instead of the configuration file");
+    tnOptionsNote(478, 210, "Restart Tandrel for font changes", FL_HELVETICA_ITALIC);
     o.cancelButton = tnOptionsButton(430, "Cancel", FL_Escape, "Click to abandon any edits and close this window");
     o.saveButton = tnOptionsButton(540, "Save", FL_Enter, "Click to save edits and close this window");
     window->enterButton(o.saveButton);

@@ -22,6 +22,9 @@ struct TNAppOptsWidgets {
     Fl_Check_Button* colorBlindIconsCheck = nullptr;
     Fl_Check_Button* showTooltipsCheck = nullptr;
     Fl_Check_Button* reverseNoticeCheck = nullptr;
+    Fl_Check_Button* middleButtonCheck = nullptr;
+    Fl_Check_Button* reverseLocalOnlyCheck = nullptr;
+    Fl_Check_Button* keyringCheck = nullptr;
     Fl_Button* cancelButton = nullptr;
     Fl_Button* saveButton = nullptr;
 };

@@ -21,6 +21,7 @@
 #include "core/child_window.h"
 #include "core/display_text.h"
 #include "core/modal.h"
+#include "dialogs/keyring_passwords.h"
 #include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
@@ -181,11 +182,21 @@ void tnBuildCommandsPage(const HostItem& itm)
         {&o.command3EnabledCheck, &o.command3LabelInput, &o.command3Input, "Command 3 enabled",
          "Check to enable custom command 3", itm.customCommand3Enabled, itm.customCommand3Label, itm.customCommand3},
     };
-    int y = 44;
+    static const char commandTooltip[] =
+        "Shell command run for this host. In it, %h stands for the host's address, %p for its VNC port, "
+        "%n for its name and %u for its SSH user (each quoted as one word), %% for a percent sign. The same "
+        "values are in the command's environment as TANDREL_HOST, TANDREL_PORT, TANDREL_NAME and "
+        "TANDREL_SSH_USER.";
+    Fl_Box* heading = new Fl_Box(195, 44, 120, 20, "Menu label");
+    heading->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT);
+    heading = new Fl_Box(320, 44, 200, 20, "Shell command");
+    heading->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT);
+    heading->tooltip(commandTooltip);
+    int y = 64;
     for (const Row& row : rows) {
         *row.check = tnOptionsCheck(15, y, 175, row.checkLabel, row.enabled, row.tooltip);
         *row.label = tnOptionsInput<TNInput>(195, y, 120, 28, nullptr, row.labelText, nullptr);
-        *row.command = tnOptionsInput<TNInput>(320, y, 200, 28, nullptr, row.commandText, nullptr);
+        *row.command = tnOptionsInput<TNInput>(320, y, 200, 28, nullptr, row.commandText, commandTooltip);
         y += 28;
     }
     page->end();
@@ -264,6 +275,8 @@ bool tnAddNewHostLine(HostItem* itm)
 
 void tnSaveItemOptions(HostItem* itm)
 {
+    if (!tnKeepEditedPasswordsInKeyring(itm, itm == newHost))
+        return;
     tnSaveFieldsInto(itm);
     if (itm == newHost) {
         // Not added: the window's closing drops it.
@@ -296,10 +309,8 @@ void tnDeleteEditedItem(HostItem* itm)
     if (tnShowChoiceBox("Tandrel - Delete Item", "Are you sure you want to delete this?", "Cancel", "No", "Yes") != 2)
         return;
     // A host that was never saved has no line: dropping it is all there is to do.
-    if (itm != newHost && tnItemNumFromItm(itm) > 0) {
-        tnEndConnectionOfDeletedItem(itm);
-        tnRemoveItemLine(itm);
-    }
+    if (itm != newHost && tnItemNumFromItm(itm) > 0)
+        tnDeleteHost(itm);
     tnCloseItemOptions();
 }
 

@@ -1,5 +1,6 @@
 #include "gui/front_end.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_Pixmap.H>
@@ -7,10 +8,13 @@
 #include "config/host_item.h"
 #include "config/host_list_model.h"
 #include "connection/front_end.h"
+#include "connection/ssh_host_keys.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "gui/host_key_window.h"
 #include "gui/host_list.h"
 #include "gui/quick_info.h"
+#include "gui/server_question.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -40,6 +44,9 @@ public:
         if (const uint16_t line = tnItemNumFromItm(itm)) {
             app->hostList->icon(line, tnStatusIcon(icon));
             app->hostList->redraw();
+            // Connected or not any more: the panel's line on the connection's protection.
+            if (app->quickInfoSecurity && tnHostList().isSelected(itm))
+                tnQuickInfoSetSecurity(icon == TNHostIcon::Connected ? itm : nullptr);
         }
     }
 
@@ -61,6 +68,11 @@ public:
     {
         if (app && app->quickInfoLastError && tnHostList().isSelected(itm))
             app->quickInfoLastError->value(tnLastErrorOf(itm).c_str());
+    }
+
+    void askUser(HostItem*, std::shared_ptr<TNServerQuestion> question) override
+    {
+        tnShowServerQuestion(std::move(question));
     }
 
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }
@@ -87,11 +99,30 @@ public:
 
     void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) override { tnTakeCursorShape(vnc, shape); }
 
-    void cutTextReceived(VncObject* vnc, const char* text, int length) override
+    void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) override
     {
-        tnReceiveCutText(vnc, text, length);
+        tnReceiveCutText(vnc, text, length, utf8);
     }
 
+    void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question) override
+    {
+        // From a worker: the window opens on the window's thread.
+        auto* held = new std::shared_ptr<TNHostKeyQuestion>(std::move(question));
+        if (Fl::awake(openHostKeyWindow, held) != 0) {
+            (*held)->answer(TNHostKeyQuestion::Answer::Cancel);
+            delete held;
+        }
+    }
+
+private:
+    static void openHostKeyWindow(void* data)
+    {
+        auto* held = static_cast<std::shared_ptr<TNHostKeyQuestion>*>(data);
+        // Withdrawn before the window could open.
+        if ((*held)->current() == TNHostKeyQuestion::Answer::Open)
+            tnOpenHostKeyWindow(*held);
+        delete held;
+    }
 };
 
 } // namespace

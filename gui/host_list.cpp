@@ -10,14 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "config/command_placeholders.h"
 #include "config/config.h"
 #include "config/host_item.h"
 #include "config/host_list_model.h"
+#include "config/keyring.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
 #include "core/options.h"
 #include "core/display_text.h"
 #include "core/modal.h"
+#include "gui/config_io.h"
 #include "gui/front_end.h"
 #include "gui/host_menu.h"
 #include "gui/openers.h"
@@ -72,8 +75,10 @@ void tnEditItem(HostItem* itm)
 void tnRunPickedCommand(const HostItem* itm, TNMenuAction action)
 {
     std::string label, command;
-    if (tnCommandOfAction(*itm, action, &label, &command) && tnWindowOpeners().runCommand)
-        tnWindowOpeners().runCommand(label, command);
+    if (!tnCommandOfAction(*itm, action, &label, &command) || !tnWindowOpeners().runCommand)
+        return;
+    const TNCommandValues values = tnCommandValuesOf(*itm);
+    tnWindowOpeners().runCommand(label, tnExpandCommandPlaceholders(command, values), tnCommandEnvironment(values));
 }
 
 // Menu of a host that is neither connected, connecting, being disconnected nor listening.
@@ -229,6 +234,9 @@ void tnEndConnectionOfDeletedItem(HostItem* itm)
 
 void tnRemoveItemLine(HostItem* itm)
 {
+    // A deleted host's passwords go with it.
+    if (appOptions.passwordsInKeyring)
+        tnForgetKeyringPasswords({itm});
     const int line = tnItemNumFromItm(itm);
     if (line > 0)
         tnRemoveHostLine(line);
@@ -317,6 +325,30 @@ void tnInsertEmptyItem()
     Fl::check();
 }
 
+namespace {
+
+// A group that lost its last host leaves two separators next to each other where the line
+// was; the file has one there, so the list keeps one, as the next start would show it.
+void tnMergeSeparatorsAround(int line)
+{
+    if (line < 2 || line > static_cast<int>(tnHostList().size()))
+        return;
+    if (!tnItemFromLine(line - 1) && !tnItemFromLine(line))
+        tnRemoveHostLine(line);
+}
+
+} // namespace
+
+void tnDeleteHost(HostItem* itm)
+{
+    tnEndConnectionOfDeletedItem(itm);
+    const int removedAt = tnItemNumFromItm(itm);
+    tnRemoveItemLine(itm);
+    tnMergeSeparatorsAround(removedAt);
+    // Saved at once: a deleted host must not come back after a crash or a kill.
+    tnConfigWrite();
+}
+
 void tnDeleteItem(int line)
 {
     // The question box runs an event loop of its own, in which another Delete can arrive:
@@ -336,8 +368,7 @@ void tnDeleteItem(int line)
         tnRemoveItemLine(itm);
     } else if (tnShowChoiceBox("Tandrel - Delete Item", "Are you sure you want to delete '" + tnDisplayText(itm->name) + "'?",
                                "Cancel", "No", "Yes") == 2) {
-        tnEndConnectionOfDeletedItem(itm);
-        tnRemoveItemLine(itm);
+        tnDeleteHost(itm);
     }
     deleteInProgress = false;
 }

@@ -38,3 +38,6 @@ void tnSelectHostLine(int line);
 void tnEndConnectionOfDeletedItem(HostItem* itm);
 // Removes the line of a record (if it has one), redraws the list and empties the panel.
 void tnRemoveItemLine(HostItem* itm);
+// A host the user deleted: its connection ends, its line goes (with a separator that would
+// now stand next to another) and the file is written at once.
+void tnDeleteHost(HostItem* itm);

@@ -26,6 +26,7 @@
 #include "core/options.h"
 #include "gui/config_io.h"
 #include "gui/host_list.h"
+#include "gui/inputs.h"
 #include "gui/pixmaps/app_icon.h"
 #include "gui/pixmaps/list_buttons.h"
 #include "gui/pixmaps/status_icons.h"
@@ -56,6 +57,9 @@ void tnApplyPanelFontSizes()
     app->quickInfoLastConnected->labelsize(size + 1);
     for (Fl_Box* row : {app->quickInfoName, app->quickInfoLastConnectedLabel, app->quickInfoLastConnected})
         row->size(row->w(), std::max(18, row->labelsize() + 6));
+    // Two lines: the longest text wraps once in the narrowest panel.
+    app->quickInfoSecurity->labelsize(size + 1);
+    app->quickInfoSecurity->size(app->quickInfoSecurity->w(), 2 * (size + 1) + 8);
     app->quickInfoLastError->textsize(size + 1);
     app->quickNoteBox->textsize(size + 2);
     if (app->quickNoteInput)
@@ -134,6 +138,11 @@ void tnCreateGUI()
     app->quickInfoLastConnected->labelsize(size + 1);
     app->quickInfoLastConnected->labelcolor(tnPanelTextColor);
     app->quickInfoLastConnected->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+
+    app->quickInfoSecurity = new Fl_Box(0, 0, 163, 2 * (size + 1) + 8);
+    app->quickInfoSecurity->labelsize(size + 1);
+    app->quickInfoSecurity->labelcolor(tnPanelTextColor);
+    app->quickInfoSecurity->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
 
     app->quickInfoLastError = new Fl_Multiline_Output(0, 0, 163, 45);
     app->quickInfoLastError->textsize(size + 1);
@@ -304,12 +313,35 @@ void tnHandleMainWindowEvents(Fl_Widget*, void*)
     // The toolkit also calls a window's callback for Escape; only a close request ends the program.
     if (Fl::event() != FL_CLOSE)
         return;
+    tnShutDownAndExit(0);
+}
+
+void tnShutDownAndExit(int status)
+{
     tnPrepareShutDown();
     Fl::check();
     // No static destructor may run under a reader that is still in a connect.
     fflush(nullptr);
-    _exit(0);
+    _exit(status);
 }
+int tnDispatchEvent(int event, Fl_Window* window)
+{
+    if (tnTakeOverPasteEvent(event))
+        return 1;
+    // A drop would be read through the toolkit's own paste, which large text crashes.
+    if (event == FL_DND_ENTER || event == FL_DND_DRAG || event == FL_DND_RELEASE)
+        return 0;
+    if (event == FL_CLOSE && window && window == app->mainWin && Fl::modal() && Fl::modal() != window) {
+        if (app->childWindow)
+            app->childWindow->hide();
+        // The toolkit sets the event number only in its own handling, which this skips.
+        Fl::e_number = event;
+        window->do_callback();
+        return 1;
+    }
+    return Fl::handle_(event, window);
+}
+
 void tnCloseChildWindow(Fl_Widget*, void* window)
 {
     // A TNChildWindow (core/child_window.h) does the rest of the closing in its hide().

@@ -13,12 +13,22 @@ void tnPositionWidgets();
 void tnLayOutMainWindow();
 
 class Fl_Widget;
+class Fl_Window;
 
 // After the window has appeared: puts it where it was when the program last ended.
 void tnRestoreWindowSizePosition(void*);
 // Shut-down steps 1-5 (flag, end connections, log, geometry, write the file).
 void tnPrepareShutDown();
+// The shut-down, then the program ends at once with exit status `status` (main thread).
+void tnShutDownAndExit(int status);
 // The main window's callback: a close request ends the program.
 void tnHandleMainWindowEvents(Fl_Widget*, void*);
+// The toolkit's event dispatch (installed with Fl::event_dispatch at start-up): the paste
+// gestures of text inputs go through the program's own clipboard reader, drops are
+// refused, and a close
+// request for the main window ends the program even while a child window or message box
+// is open (the toolkit drops events for other windows while one is modal); the child
+// window is closed as its Cancel would close it.
+int tnDispatchEvent(int event, Fl_Window* window);
 // Callback of a child window's close button and of the window itself: hides it.
 void tnCloseChildWindow(Fl_Widget*, void* window);

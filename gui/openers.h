@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class HostItem;
 
@@ -15,8 +16,10 @@ struct TNWindowOpeners {
     std::function<void(HostItem*)> itemOptions;
     // The application options window.
     std::function<void()> appOptions;
-    // Runs a host's custom command (label, command line).
-    std::function<void(const std::string& label, const std::string& command)> runCommand;
+    // Runs a host's custom command (label, command line, variables added to its environment).
+    std::function<void(const std::string& label, const std::string& command,
+                       const std::vector<std::string>& environment)>
+        runCommand;
 };
 
 inline TNWindowOpeners& tnWindowOpeners()

@@ -34,8 +34,12 @@ void tnSetNoteBoxText(const std::string& note, bool isListener)
     }
 }
 
+// The host whose note the editor holds while it is open.
+HostItem* noteEditorHost = nullptr;
+
 void tnOpenQuickNoteEditor(HostItem* itm)
 {
+    noteEditorHost = itm;
     TNQuickNotePack* pack = app->quickNotePack;
     TNQuickNoteBox* box = app->quickNoteBox;
     app->quickNoteInput->value(itm->quickNote.c_str());
@@ -54,13 +58,33 @@ void tnOpenQuickNoteEditor(HostItem* itm)
 
 void tnStoreQuickNote(HostItem* itm)
 {
-    itm->quickNote = tnQuickNoteFromText(std::string(app->quickNoteInput->value(), app->quickNoteInput->size()));
+    const std::string typed(app->quickNoteInput->value(), static_cast<size_t>(app->quickNoteInput->size()));
+    itm->quickNote = tnQuickNoteFromText(typed);
     tnHideQuickNoteEditWidgets();
     tnQuickInfoSetLabelAndText(itm);
+    // The panel shows the host's last error in this place until it is next refreshed.
+    if (itm->quickNote.size() < typed.size())
+        app->quickInfoLastError->value(tnQuickNoteCutText().c_str());
     tnConfigWrite();
 }
 
+// Text still open in the editor when the panel turns to another host (or to none) is kept
+// as Enter keeps it; Escape is the way to drop it.
+void tnKeepOpenQuickNote(const HostItem* next)
+{
+    HostItem* editing = noteEditorHost;
+    if (!editing || !app->quickNotePack || !app->quickNotePack->visible() || editing == next)
+        return;
+    noteEditorHost = nullptr;
+    tnStoreQuickNote(editing);
+}
+
 } // namespace
+
+std::string tnQuickNoteCutText()
+{
+    return "Quick note cut to " + std::to_string(tnQuickNoteMaxBytes) + " bytes, the most a note keeps";
+}
 
 std::string tnQuickNoteFromText(const std::string& text)
 {
@@ -134,6 +158,7 @@ void tnQuickInfoSetLabelAndText(HostItem* itm)
     }
     if (!app->quickNotePack)
         tnCreateQuickNoteEditWidgets();
+    tnKeepOpenQuickNote(itm);
     tnHideQuickNoteEditWidgets();
 
     const bool hasTime = !itm->lastConnectedTime.empty();
@@ -141,19 +166,28 @@ void tnQuickInfoSetLabelAndText(HostItem* itm)
     app->quickInfoLastConnectedLabel->copy_label(hasTime ? (itm->isListener ? "Connected" : "Last connected") : "");
     // The time comes from the file as it is, like the name.
     app->quickInfoLastConnected->copy_label(hasTime ? tnDisplayText(itm->lastConnectedTime, TNTextUse::Label).c_str() : "");
+    tnQuickInfoSetSecurity(itm);
     app->quickInfoLastError->value(tnLastErrorOf(itm).c_str());
     tnSetNoteBoxText(itm->quickNote, itm->isListener);
+}
+
+void tnQuickInfoSetSecurity(const HostItem* itm)
+{
+    const VncObject* vnc = tnIsConnected(itm) ? tnVncOf(itm) : nullptr;
+    app->quickInfoSecurity->copy_label(vnc ? vnc->securityText.c_str() : "");
 }
 
 void tnQuickInfoSetToEmpty()
 {
     if (!app->quickNotePack)
         tnCreateQuickNoteEditWidgets();
+    tnKeepOpenQuickNote(nullptr);
     tnHideQuickNoteEditWidgets();
 
     app->quickInfoName->copy_label("-");
     app->quickInfoLastConnectedLabel->copy_label("");
     app->quickInfoLastConnected->copy_label("");
+    app->quickInfoSecurity->copy_label("");
     app->quickInfoLastError->value("");
     app->quickNoteBox->textfont(FL_HELVETICA_ITALIC);
     app->quickNoteBox->value("-");
@@ -179,6 +213,7 @@ void tnCreateQuickNoteEditWidgets()
 
 void tnHideQuickNoteEditWidgets()
 {
+    noteEditorHost = nullptr;
     Fl::remove_timeout(tnBlinkCursor);
     app->quickNoteInput->value("");
     app->quickNotePack->hide();

@@ -12,6 +12,8 @@ class HostItem;
 
 // Longest stored quick note, in bytes.
 constexpr int tnQuickNoteMaxBytes = 256;
+// What the panel says when a note was longer than that and has been cut.
+std::string tnQuickNoteCutText();
 // The note stored for an editor text: at most tnQuickNoteMaxBytes bytes, never ending
 // in part of a UTF-8 character.
 std::string tnQuickNoteFromText(const std::string& text);
@@ -36,6 +38,8 @@ public:
 
 void tnQuickInfoSetLabelAndText(HostItem* itm);
 void tnQuickInfoSetToEmpty();
+// The panel's line on how the host's connection is protected ("" when not connected).
+void tnQuickInfoSetSecurity(const HostItem* itm);
 void tnCreateQuickNoteEditWidgets();
 void tnHideQuickNoteEditWidgets();
 void tnBlinkCursor(void* input);

@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, skipping apt when all are present, and
-# makes Debian's source packages reachable: the program links a libvncclient built from
-# Debian's own libvncserver source (`apt-get source`, see third_party/libvncclient/).
+# Installs the Debian packages the project needs, skipping apt when all are present.
 set -eu
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev dpkg-dev patch
@@ -13,46 +11,22 @@ packages=(
   openssh-client openssh-server procps
   # The checks of the installed desktop entry, metainfo and manual page; the icon script.
   desktop-file-utils appstream groff-base librsvg2-bin
+  # The Debian package: its build (dpkg-source also unpacks the carried libvncserver source),
+  # its checks, and the manual page opened from the installed package.
+  debhelper lintian man-db
+  # Passwords in the desktop keyring (libsecret); the keyring tests start a Secret Service of
+  # their own (gnome-keyring-daemon inside dbus-run-session).
+  libsecret-1-dev gnome-keyring dbus dbus-daemon
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
-
-# A deb-src entry beside each binary one, in the format the machine's apt sources use.
-has_deb_src() {
-  grep -qsE '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list ||
-    grep -qsE '^Types:.*\bdeb-src\b' /etc/apt/sources.list.d/*.sources
-}
-need_update=0
-if ! has_deb_src; then
-  echo "Adding deb-src entries to the apt sources"
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    case "$f" in *-src.sources) continue ;; esac
-    grep -qE '^Types:.*\bdeb\b' "$f" || continue
-    sed -E 's/^Types:.*$/Types: deb-src/' "$f" | $SUDO tee "${f%.sources}-src.sources" >/dev/null
-  done
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    case "$f" in *-src.list) continue ;; esac
-    src="${f%.list}-src.list"
-    [ "$f" = /etc/apt/sources.list ] && src=/etc/apt/sources.list.d/sources-src.list
-    grep -E '^[[:space:]]*deb[[:space:]]' "$f" | sed -E 's/^([[:space:]]*)deb([[:space:]])/\1deb-src\2/' |
-      $SUDO tee "$src" >/dev/null
-    [ -s "$src" ] || $SUDO rm -f "$src"
-  done
-  has_deb_src || { echo "deps.sh: could not add a deb-src entry to the apt sources" >&2; exit 1; }
-  need_update=1
-fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ] && [ $need_update -eq 0 ]; then
-  exit 0
-fi
-$SUDO apt-get update -qq
 [ ${#missing[@]} -eq 0 ] && exit 0
+$SUDO apt-get update -qq
 echo "Installing: ${missing[*]}"
 
 # The tests start sshd themselves on a loopback port: installing openssh-server must not leave

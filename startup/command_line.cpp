@@ -32,7 +32,7 @@ void tnPrintUsage(FILE* out)
             "A desktop VNC client that keeps many connections open at once.\n\n"
             "  -h, --help     show this text and exit\n"
             "      --version  show the version and exit\n\n"
-            "The toolkit's standard options (see tandrel(1)); %s\n",
+            "The toolkit's standard options (see tandrel(1)):\n%s\n",
             Fl::help);
 }
 

@@ -27,6 +27,7 @@
 #include "gui/host_list.h"
 #include "gui/main_window.h"
 #include "gui/openers.h"
+#include "startup/end_signals.h"
 #include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
 
@@ -88,11 +89,13 @@ void tnStartUp(int argc, char** argv)
     Fl::focus(app->hostList);
     app->hostList->clear_visible_focus();
     signal(SIGPIPE, SIG_IGN);
+    tnHandleEndSignals();
     // The toolkit's own descriptors (its wake-up pipe, the display) exist now: no program
     // started from here (a custom command, an ssh client) inherits them.
     tnMarkDescriptorsCloseOnExec();
     Fl::add_timeout(1.0, tnConnectionWatcher);
     Fl::add_clipboard_notify(tnHandleLocalClipboard);
+    Fl::event_dispatch(tnDispatchEvent);
     tnResizeScroller();
     Fl::redraw();
     Fl::wait();

@@ -3,34 +3,74 @@
 
 #include <FL/Fl.H>
 
-#include <vector>
+#include <cstdint>
 
 #include "connection/vnc_object.h"
 #include "core/app.h"
+#include "core/log.h"
 #include "viewer/vnc_viewer.h"
+#include "viewer/x_clipboard.h"
+
+static_assert(tnClipboardLimit == tnCutTextLimit, "one limit for cut text in both directions");
 
 namespace {
 
-// The connection a clipboard request was made for. The text comes later, as a paste
-// event; if another connection is shown by then, it is not that one's.
-const VncObject* pasteRequestedFor = nullptr;
+// Each change of the local clipboard counts one up; text over the limit is reported once
+// per change and size, however often it is offered to a host.
+uint64_t localClipboardChanges = 0;
+uint64_t reportedOversizeChange = UINT64_MAX;
+size_t reportedOversizeSize = 0;
 
-void tnRequestClipboardFor(VncViewer* viewer)
+// The newest clipboard request; an older one's text, or text for a connection that is no
+// longer shown, is not used.
+uint64_t latestRequest = 0;
+
+void tnReportOversizeClipboard(size_t size)
 {
-    pasteRequestedFor = viewer->vnc;
-    Fl::paste(*viewer, 1, Fl::clipboard_plain_text);
+    if (reportedOversizeChange == localClipboardChanges && reportedOversizeSize == size)
+        return;
+    reportedOversizeChange = localClipboardChanges;
+    reportedOversizeSize = size;
+    tnLogToFile(tnClipboardTooLargeMessage(size));
 }
 
-// Sends the local clipboard text `utf8` to `vnc` unless the host already has it.
+// Sends the local clipboard text `utf8` to `vnc` unless the host already has it: as UTF-8
+// when the host takes it (the extended clipboard), as Latin-1 otherwise.
 void tnSendCutText(VncObject* vnc, const std::string& utf8)
 {
     if (!vnc || !vnc->vncClient || utf8.empty())
         return;
-    std::string latin1 = tnUtf8ToLatin1(utf8);
-    if (latin1 == vnc->lastCutText)
+    if (utf8.size() > tnClipboardLimit) {
+        tnReportOversizeClipboard(utf8.size());
         return;
-    vnc->sendCutText(latin1);
-    vnc->lastCutText = std::move(latin1);
+    }
+    const bool extended = vnc->utf8CutText;
+    std::string text = extended ? tnValidUtf8(utf8) : tnUtf8ToLatin1(utf8);
+    // Invalid bytes become three-byte replacement characters on the extended path.
+    if (text.size() > tnClipboardLimit) {
+        tnReportOversizeClipboard(text.size());
+        return;
+    }
+    if (text == vnc->lastCutText)
+        return;
+    vnc->sendCutText(text, extended);
+    vnc->lastCutText = std::move(text);
+}
+
+// Reads the local clipboard for the connection `viewer` shows; the text goes to it if it
+// is still the shown one when the text is in.
+void tnRequestClipboardFor(VncViewer* viewer)
+{
+    const VncObject* requestedFor = viewer->vnc;
+    const uint64_t request = ++latestRequest;
+    tnReadClipboardAsync(true, [requestedFor, request](TNClipboardText text) {
+        if (request != latestRequest || !app->vncViewer || app->vncViewer->vnc != requestedFor)
+            return;
+        if (text.result == TNClipboardText::Result::TooLarge)
+            tnReportOversizeClipboard(text.size);
+        else if (text.result == TNClipboardText::Result::Text)
+            tnSendCutText(app->vncViewer->vnc, text.text);
+    });
 }
 
 } // namespace
@@ -40,13 +80,11 @@ void tnHandleLocalClipboard(int source, void*)
     // 1 is the clipboard; 0, the primary selection, is not shared.
     if (source != 1)
         return;
+    localClipboardChanges++;
     VncViewer* viewer = app->vncViewer;
     if (!viewer || !viewer->vnc || app->clipboardBusy)
         return;
-    app->clipboardBusy = true;
-    // Arrives at the viewer as FL_PASTE, which sends the text to the shown host.
     tnRequestClipboardFor(viewer);
-    app->clipboardBusy = false;
 }
 
 void tnOfferClipboardToShownHost()
@@ -54,22 +92,17 @@ void tnOfferClipboardToShownHost()
     VncViewer* viewer = app->vncViewer;
     if (!viewer || !viewer->vnc || app->clipboardBusy)
         return;
-    // The text arrives as FL_PASTE (at once when this program owns the clipboard, later
-    // otherwise) and goes out only if the host does not have it yet.
+    // The text goes out only if the host does not have it yet.
     tnRequestClipboardFor(viewer);
 }
 
 void tnHandlePastedText(VncObject* vnc, const char* text, int length)
 {
-    const VncObject* requestedFor = pasteRequestedFor;
-    pasteRequestedFor = nullptr;
-    if (requestedFor && requestedFor != vnc)
-        return;
     if (text && length > 0)
         tnSendCutText(vnc, std::string(text, static_cast<size_t>(length)));
 }
 
-void tnReceiveCutText(VncObject* vnc, const char* text, int len)
+void tnReceiveCutText(VncObject* vnc, const char* text, int len, bool utf8)
 {
     if (!vnc || !vnc->vncClient || len <= 0 || !text)
         return;
@@ -79,9 +112,9 @@ void tnReceiveCutText(VncObject* vnc, const char* text, int len)
     // Only the shown connection's clipboard is taken.
     if (!viewer || viewer->vnc != vnc)
         return;
-    const std::string utf8 = tnLatin1ToUtf8(vnc->lastCutText);
+    const std::string local = utf8 ? tnValidUtf8(vnc->lastCutText) : tnLatin1ToUtf8(vnc->lastCutText);
     app->clipboardBusy = true;
-    Fl::copy(utf8.data(), static_cast<int>(utf8.size()), 1, Fl::clipboard_plain_text);
+    Fl::copy(local.data(), static_cast<int>(local.size()), 1, Fl::clipboard_plain_text);
     vnc->requestFullUpdate();
     app->clipboardBusy = false;
     viewer->redraw();

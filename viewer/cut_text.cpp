@@ -42,19 +42,29 @@ size_t tnDecodeUtf8(const std::string& text, size_t at, uint32_t* codePoint)
     return length;
 }
 
+// Calls `take(codePoint, at, length)` for each character of `text`, and with length 0 for
+// each byte at `at` that starts no valid sequence.
+template <typename Take>
+void tnEachCharacter(const std::string& text, Take take)
+{
+    size_t at = 0;
+    while (at < text.size()) {
+        uint32_t codePoint = 0;
+        const size_t length = tnDecodeUtf8(text, at, &codePoint);
+        take(codePoint, at, length);
+        at += length > 0 ? length : 1;
+    }
+}
+
 } // namespace
 
 std::string tnUtf8ToLatin1(const std::string& utf8)
 {
     std::string latin1;
     latin1.reserve(utf8.size());
-    size_t at = 0;
-    while (at < utf8.size()) {
-        uint32_t codePoint = 0;
-        const size_t length = tnDecodeUtf8(utf8, at, &codePoint);
+    tnEachCharacter(utf8, [&](uint32_t codePoint, size_t, size_t length) {
         latin1 += codePoint <= 0xFF && length > 0 ? static_cast<char>(codePoint) : '?';
-        at += length > 0 ? length : 1;
-    }
+    });
     return latin1;
 }
 
@@ -72,4 +82,17 @@ std::string tnLatin1ToUtf8(const std::string& latin1)
         }
     }
     return utf8;
+}
+
+std::string tnValidUtf8(const std::string& text)
+{
+    std::string valid;
+    valid.reserve(text.size());
+    tnEachCharacter(text, [&](uint32_t, size_t at, size_t length) {
+        if (length > 0)
+            valid.append(text, at, length);
+        else
+            valid += "\xEF\xBF\xBD";
+    });
+    return valid;
 }

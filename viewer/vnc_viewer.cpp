@@ -24,14 +24,31 @@
 
 namespace {
 
-// RFB pointer-button mask, shared by all connections: 1 left, 4 right; 8 and 16 are the
-// wheel's buttons 4 and 5, set only for the length of one press/release pair.
+// RFB pointer-button mask, shared by all connections: 1 left, 2 middle, 4 right; 8 and 16
+// are the wheel's buttons 4 and 5, set only for the length of one press/release pair.
 int buttonMask = 0;
 
 constexpr int tnMaskLeft = 1;
+constexpr int tnMaskMiddle = 2;
 constexpr int tnMaskRight = 4;
 constexpr int tnMaskWheelUp = 8;
 constexpr int tnMaskWheelDown = 16;
+
+// The RFB bit of a toolkit mouse button; 0 for one that stays on this desktop (the middle
+// button, X11's paste, unless the options send it).
+int tnRemoteButtonBit(int button)
+{
+    switch (button) {
+    case FL_LEFT_MOUSE:
+        return tnMaskLeft;
+    case FL_RIGHT_MOUSE:
+        return tnMaskRight;
+    case FL_MIDDLE_MOUSE:
+        return appOptions.sendMiddleButton ? tnMaskMiddle : 0;
+    default:
+        return 0;
+    }
+}
 
 // Any non-null argument tells tnHandleThreadCursorChange to restore the default cursor.
 char restoreDefaultCursor = 1;
@@ -88,13 +105,9 @@ int VncViewer::handle(int event)
             // The user turns to this host: it gets the local clipboard if it lacks it.
             tnOfferClipboardToShownHost();
         }
-        int bit = 0;
-        if (Fl::event_button() == FL_LEFT_MOUSE)
-            bit = tnMaskLeft;
-        else if (Fl::event_button() == FL_RIGHT_MOUSE)
-            bit = tnMaskRight;
-        else
-            return Fl_Box::handle(event); // the middle button stays local
+        const int bit = tnRemoteButtonBit(Fl::event_button());
+        if (!bit)
+            return Fl_Box::handle(event); // the middle button stays local unless the options send it
         app->isScanning = false;
         if (event == FL_PUSH) {
             buttonMask |= bit;
@@ -108,10 +121,7 @@ int VncViewer::handle(int event)
     }
     case FL_DRAG:
         app->isScanning = false;
-        if (Fl::event_button() == FL_LEFT_MOUSE)
-            buttonMask |= tnMaskLeft;
-        else if (Fl::event_button() == FL_RIGHT_MOUSE)
-            buttonMask |= tnMaskRight;
+        buttonMask |= tnRemoteButtonBit(Fl::event_button());
         // The reader sends motion at its own pace; the server's updates follow by themselves.
         shown->sendPointer(remoteX, remoteY, buttonMask);
         return 1;

@@ -55,9 +55,9 @@ void tnTakeCursorShape(VncObject* vnc, const TNCursorShape& shape);
 // Sets the main window's cursor to the shown connection's shape (`restoreDefault` null) or
 // to the default one; queued with Fl::awake.
 void tnHandleThreadCursorChange(void* restoreDefault);
-// Cut text (Latin-1) that `vnc`'s server sent: remembered for the connection, and put on
+// Cut text (UTF-8 when `utf8`, else Latin-1) that `vnc`'s server sent: remembered for the connection, and put on
 // the local clipboard when `vnc` is the shown one.
-void tnReceiveCutText(VncObject* vnc, const char* text, int len);
+void tnReceiveCutText(VncObject* vnc, const char* text, int len, bool utf8);
 
 // Sends each byte of `keys` (up to a NUL, line feeds skipped) as a press and release of
 // the key symbol of that value to the connection `vnc`.

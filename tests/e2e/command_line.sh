@@ -15,6 +15,11 @@ run --version || fail "--version: status $?"
 for help in --help -h; do
     run "$help" || fail "$help: status $?"
     grep -q -- '-di\[splay\] host:n.n' "$E2E_TMP/out.txt" || fail "$help lists no toolkit option: $(cat "$E2E_TMP/out.txt")"
+    # The heading stands alone; each toolkit option has a line of its own.
+    grep -qx "The toolkit's standard options (see tandrel(1)):" "$E2E_TMP/out.txt" ||
+        fail "$help: the toolkit options' heading shares its line: $(cat "$E2E_TMP/out.txt")"
+    grep -A1 -x "The toolkit's standard options (see tandrel(1)):" "$E2E_TMP/out.txt" | tail -1 | grep -q '^ *-' ||
+        fail "$help: no option right below the heading"
 done
 
 for bad in "-nosuchoption" "--nosuchoption" "extra-argument" "-scheme"; do

@@ -5,69 +5,16 @@
 # either after the program is closed during a tunnel wait. Prints the time from the
 # double-click to the connection (a figure, not a check).
 source "$(dirname "$0")/lib/common.bash"
-: "${TN_SOURCE_DIR:?TN_SOURCE_DIR must name the source directory}"
-
-TUNNEL="$E2E_TMP/tunnel"
-mkdir -p "$TUNNEL"
-bash "$TN_SOURCE_DIR/tests/tools/tn_test_sshd.sh" "$TUNNEL" >"$E2E_TMP/sshd-script.log" 2>&1 &
-SSHD_PID=$!
-E2E_PIDS+=("$SSHD_PID")
-
-# True when something listens on TCP port $1 (IPv4 or IPv6), read from the kernel's tables.
-port_listening() {
-    awk -v p="$(printf ':%04X' "$1")" '$4 == "0A" && substr($2, length($2) - 4) == p { found = 1 }
-        END { exit !found }' /proc/net/tcp /proc/net/tcp6
-}
-# The ssh clients of this test that run now (the shell that starts one, the wrapper, ssh):
-# neither the test's sshd (its sshd_config) nor the short check of the ssh command (which
-# '.../ssh') matches. Read-only: pgrep signals nothing.
-ssh_clients() { pgrep -c -f -- "$TUNNEL/ssh( |_config)" || true; }
-no_ssh_clients() { [ "$(ssh_clients)" -eq 0 ]; }
-port_closed() { ! port_listening "$1"; }
-# The local port of the running tunnel, from its ssh's command line.
-tunnel_port() { pgrep -a -f -- "$TUNNEL/ssh_config" | sed -n 's/.* -L \([0-9]*\):.*/\1/p' | head -1; }
-log_count() {
-    local n
-    n=$(grep -cF "$1" "$(log_file)" 2>/dev/null)
-    echo "${n:-0}"
-}
+source "$(dirname "$0")/lib/sshd.bash"
 connected_times() { [ "$(log_count "Connected to 'tunnel' - 127.0.0.1")" -ge "$1" ]; }
-
-for _ in $(seq 1 150); do
-    kill -0 "$SSHD_PID" 2>/dev/null || break
-    [ -s "$TUNNEL/port" ] && port_listening "$(cat "$TUNNEL/port")" && break
-    sleep 0.1
-done
-if ! kill -0 "$SSHD_PID" 2>/dev/null; then
-    wait "$SSHD_PID"
-    status=$?
-    cat "$E2E_TMP/sshd-script.log" "$TUNNEL/sshd.log" >&2 2>/dev/null
-    [ "$status" -eq 77 ] && { echo "SKIP ssh_tunnel: sshd cannot run here"; exit 77; }
-    fail "sshd did not start (status $status)"
-fi
-port_listening "$(cat "$TUNNEL/port")" || fail "sshd does not listen"
-SSH_PORT=$(cat "$TUNNEL/port")
 
 start_test_server --width 400 --height 300 --max-seconds 250
 vnc_port=$TEST_SERVER_PORT
 
 mkdir -p "$(config_dir)"
 cat >"$(config_file)" <<CONF
-logtofile=true
-hostlistwidth=170
-savedx=0
-savedy=0
-savedw=1024
-savedh=768
-sshcommand=$TUNNEL/ssh
-startinglocalport=4700
-host=tunnel
-type=s
-hostaddress=127.0.0.1
-vncport=$vnc_port
-sshport=$SSH_PORT
-sshuser=$(id -un)
-sshkeyprivate=$TUNNEL/client_key
+$(ssh_options_config 4700)
+$(ssh_host_config tunnel "$vnc_port")
 scale=s
 CONF
 

@@ -29,6 +29,9 @@ savedx=40
 savedy=30
 savedw=900
 savedh=700
+sendmiddlebutton=false
+reverselocalonly=false
+passwordsinkeyring=false
 
 # host-list entries
 host=office

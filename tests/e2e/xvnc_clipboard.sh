@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The clipboard between this desktop and TigerVNC's Xvnc, with text outside ASCII, read
+# The clipboard between this desktop and TigerVNC's Xvnc, with text outside Latin-1, read
 # with xclip on both X displays: a local copy made before the host is shown reaches it
 # only when the user clicks into the viewer, a later local copy at once, and a copy on
-# the host comes back as the same characters.
+# the host comes back as the same characters. Xvnc speaks the extended clipboard, so
+# "€", Cyrillic, CJK and emoji go through as UTF-8 both ways, lines included.
 source "$(dirname "$0")/lib/common.bash"
 
 start_xvnc
@@ -16,7 +17,7 @@ clipboard_of() { DISPLAY="$1" timeout 5 xclip -o -selection clipboard 2>/dev/nul
 clipboard_is() { [ "$(clipboard_of "$1")" = "$2" ]; }
 
 write_xvnc_config
-copy_on "$DISPLAY" "Grüße vor 5 €"
+copy_on "$DISPLAY" "Grüße vor 5 €, Жук"
 start_app
 sleep 1
 connect_first_host
@@ -25,17 +26,24 @@ connect_first_host
 sleep 1
 [ -z "$(clipboard_of "$XVNC_DISPLAY")" ] || fail "clipboard sent merely by showing the host: '$(clipboard_of "$XVNC_DISPLAY")'"
 
-# A click into the viewer (right of the 170-pixel host list) hands it over; "€" is not Latin-1.
+# A click into the viewer (right of the 170-pixel host list) hands it over.
 xdotool mousemove --window "$APP_WIN" 250 100 click 1
-wait_for 50 clipboard_is "$XVNC_DISPLAY" "Grüße vor 5 ?" || fail "host clipboard after the click: '$(clipboard_of "$XVNC_DISPLAY")'"
+wait_for 50 clipboard_is "$XVNC_DISPLAY" "Grüße vor 5 €, Жук" || fail "host clipboard after the click: '$(clipboard_of "$XVNC_DISPLAY")'"
 
-# A local copy while the host is shown goes over at once.
-copy_on "$DISPLAY" "café crème"
-wait_for 50 clipboard_is "$XVNC_DISPLAY" "café crème" || fail "host clipboard after a local copy: '$(clipboard_of "$XVNC_DISPLAY")'"
+# A local copy while the host is shown goes over at once, lines and all.
+local_text=$'café crème, 日本語の文章 🙂\nsecond line 🎉'
+copy_on "$DISPLAY" "$local_text"
+wait_for 50 clipboard_is "$XVNC_DISPLAY" "$local_text" || fail "host clipboard after a local copy: '$(clipboard_of "$XVNC_DISPLAY")'"
 
-# A copy on the host arrives here as UTF-8.
-copy_on "$XVNC_DISPLAY" "Ärger ½ Maß"
-wait_for 50 clipboard_is "$DISPLAY" "Ärger ½ Maß" || fail "local clipboard after a host copy: '$(clipboard_of "$DISPLAY")'"
+# A copy on the host arrives here as the same characters.
+host_text=$'Ärger ½ Maß € Ж 中文 😀\nzweite Zeile'
+copy_on "$XVNC_DISPLAY" "$host_text"
+wait_for 50 clipboard_is "$DISPLAY" "$host_text" || fail "local clipboard after a host copy: '$(clipboard_of "$DISPLAY")'"
+
+# A longer text (150 KB of lines, under what Xvnc takes unasked) arrives whole.
+long_text=$(for _ in $(seq 1 5000); do printf 'Ж€日本 🙂 line of text\n'; done)
+copy_on "$DISPLAY" "$long_text"
+wait_for 100 clipboard_is "$XVNC_DISPLAY" "$long_text" || fail "host clipboard after a long copy: $(clipboard_of "$XVNC_DISPLAY" | wc -c) bytes"
 
 close_app
 [ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS"

@@ -28,6 +28,7 @@
 #include "core/log.h"
 #include "core/modal.h"
 #include "core/options.h"
+#include "core/tcp_table.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"
@@ -93,28 +94,7 @@ inline int tnTestBindPort(int port)
 // /proc without touching the port, so it cannot race with the program binding it.
 inline bool tnTestPortIsListening(int port)
 {
-    char wanted[16];
-    snprintf(wanted, sizeof(wanted), ":%04X", port);
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        FILE* file = fopen(table, "r");
-        if (!file)
-            continue;
-        char line[512];
-        bool found = false;
-        while (!found && fgets(line, sizeof(line), file)) {
-            char local[128] = {0};
-            char remote[128] = {0};
-            char state[8] = {0};
-            if (sscanf(line, " %*d: %127s %127s %7s", local, remote, state) == 3) {
-                const char* colon = strrchr(local, ':');
-                found = colon && strcmp(colon, wanted) == 0 && strcmp(state, "0A") == 0;
-            }
-        }
-        fclose(file);
-        if (found)
-            return true;
-    }
-    return false;
+    return tnTcpPortIsListening(port);
 }
 
 // The read time-out of the attempts started while it lives, so that a test does not wait

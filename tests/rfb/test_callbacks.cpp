@@ -109,7 +109,21 @@ TEST_F(LibraryHooks, CredentialAnswers)
     free(credential->userCredential.password);
     free(credential);
 
-    EXPECT_EQ(VncObject::handleCredential(client, rfbCredentialTypeX509), nullptr);
+    // X509: the authority file the attempt took, no client certificate; the server's
+    // certificate is decided about afterwards.
+    tnCertificateAuthorityFile = "/tmp/authorities.pem";
+    vnc->handshakeHost = tnHandshakeHostOf(host);
+    tnCertificateAuthorityFile = "/etc/ssl/certs/ca-certificates.crt";
+    credential = VncObject::handleCredential(client, rfbCredentialTypeX509);
+    ASSERT_NE(credential, nullptr);
+    EXPECT_STREQ(credential->x509Credential.x509CACertFile, "/tmp/authorities.pem");
+    EXPECT_EQ(credential->x509Credential.x509CACrlFile, nullptr);
+    EXPECT_EQ(credential->x509Credential.x509ClientCertFile, nullptr);
+    EXPECT_EQ(credential->x509Credential.x509ClientKeyFile, nullptr);
+    free(credential->x509Credential.x509CACertFile);
+    free(credential);
+
+    EXPECT_EQ(VncObject::handleCredential(client, 99), nullptr);
     EXPECT_NE(logText().find("ERROR - handleCredential: Non-username / password required for authentication\n"),
               std::string::npos);
 }

@@ -20,6 +20,7 @@ public:
     void hostNameChanged(HostItem* itm) override { real.hostNameChanged(itm); }
     void hostConnected(HostItem* itm) override { real.hostConnected(itm); }
     void lastErrorChanged(HostItem* itm) override { real.lastErrorChanged(itm); }
+    void askUser(HostItem* itm, std::shared_ptr<TNServerQuestion> question) override { real.askUser(itm, question); }
     VncObject* shownConnection() override { return real.shownConnection(); }
     void showConnection(VncObject* vnc) override { real.showConnection(vnc); }
     void hideShownConnection() override { real.hideShownConnection(); }
@@ -31,11 +32,11 @@ public:
     }
     void desktopResized(VncObject* vnc) override { real.desktopResized(vnc); }
     void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) override { real.cursorShapeChanged(vnc, shape); }
-    void cutTextReceived(VncObject* vnc, const char* text, int length) override
+    void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) override
     {
         cutTexts++;
         lastCutText.assign(text, static_cast<size_t>(length));
-        real.cutTextReceived(vnc, text, length);
+        real.cutTextReceived(vnc, text, length, utf8);
     }
 };
 

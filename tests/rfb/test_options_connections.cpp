@@ -136,21 +136,11 @@ std::string descriptorTarget(int fd)
     return length > 0 ? std::string(target, static_cast<size_t>(length)) : "";
 }
 
-// "socket:[inode]" of the socket listening on TCP `port` (from /proc/net/tcp), or "".
+// "socket:[inode]" of a socket listening on TCP `port`, or "".
 std::string listeningSocketOnPort(int port)
 {
-    std::istringstream table(tnTestReadFile("/proc/net/tcp"));
-    std::string line;
-    std::getline(table, line);  // the heading
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
-        fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
-        const size_t colon = local.find(':');
-        if (state == "0A" && colon != std::string::npos && strtol(local.c_str() + colon + 1, nullptr, 16) == port)
-            return "socket:[" + inode + "]";
-    }
-    return "";
+    const std::set<unsigned long> inodes = tnListeningSocketInodes(port);
+    return inodes.empty() ? "" : "socket:[" + std::to_string(*inodes.begin()) + "]";
 }
 
 // This process's descriptor whose target is `target`, or -1.

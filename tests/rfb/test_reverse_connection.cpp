@@ -7,7 +7,11 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/x.H>
 
+#include <fstream>
+#include <set>
+
 #include "core/display_text.h"
+#include "core/tcp_table.h"
 #include "support/rfb_peer.h"
 
 namespace {
@@ -234,3 +238,55 @@ TEST_F(ReverseConnectionOnPort5500, ListenerOnATakenPortFailsOnce)
 }
 
 } // namespace
+
+namespace {
+
+// The local addresses (as the kernel's tables write them) that listen on TCP `port`.
+std::set<std::string> tnListeningAddresses(int port)
+{
+    std::set<std::string> addresses;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        while (std::getline(in, line)) {
+            TNTcpTableEntry entry;
+            if (tnParseTcpTableLine(line, &entry) && entry.localPort == port && entry.state == 0x0A)
+                addresses.insert(entry.localAddress);
+        }
+    }
+    return addresses;
+}
+
+} // namespace
+
+// By default a listening line accepts reverse connections on every IPv4 interface; with
+// "Accept reverse connections from this computer only" on 127.0.0.1 and ::1 alone, where a
+// server on this machine still reaches it.
+TEST_F(ReverseConnectionOnPort5500, LocalOnlyListensOnTheLoopbackAddressesAlone)
+{
+    std::set<std::string> loopback = {"0100007F"};
+    if (tnHasIPv6Loopback())
+        loopback.insert("00000000000000000000000001000000");
+    for (const bool localOnly : {false, true}) {
+        SCOPED_TRACE(localOnly ? "this computer only" : "every interface");
+        appOptions.reverseLocalOnly = localOnly;
+        appOptions.showReverseConnect = false;
+        tnHandleHostListButtons(app->btnListen, nullptr);
+        HostItem* listener = lastItem();
+        ASSERT_TRUE(listener->isListener);
+        const std::set<std::string> expected = localOnly ? loopback : std::set<std::string>{"00000000"};
+        ASSERT_TRUE(waitFor([&] { return tnListeningAddresses(tnListenPort) == expected; }))
+            << *tnListeningAddresses(tnListenPort).begin();
+        TNTestServer* server = startServer();
+        ASSERT_TRUE(reverseConnect(server));
+        ASSERT_TRUE(waitFor([listener] { return tnIsConnected(listener) && !listener->isWaitingToShow; }));
+        // The next listening line, then the connected one, end.
+        for (HostItem* itm : {lastItem(), listener}) {
+            itm->hasDisconnectRequest = true;
+            tnEndConnection(itm, TNConnectionEvent::Broken);
+            ASSERT_TRUE(waitFor([itm] { return !tnResultOwed(tnStateOf(itm)); }));
+            tnRemoveHostLine(lineOf(itm));
+        }
+        ASSERT_TRUE(waitFor([] { return tnListeningAddresses(tnListenPort).empty(); }));
+    }
+}

@@ -7,9 +7,14 @@
 #include <sys/wait.h>
 
 
+#include <FL/Fl_Window.H>
+
 #include "connection/ssh_tunnel.h"
 #include "core/environment.h"
+#include "core/process.h"
+#include "gui/host_key_window.h"
 #include "rfb/rfb_fixture.h"
+#include "support/rfb_peer.h"
 
 namespace {
 
@@ -108,8 +113,14 @@ public:
                 return false;
             }
             port = atoi(tnTestReadFile(dir + "/port").c_str());
-            if (port > 0 && tnTestPortIsListening(port))
+            if (port > 0 && tnTestPortIsListening(port)) {
+                // As the script names it in ssh's command line (which the tests look for).
+                if (char* real = realpath(dir.c_str(), nullptr)) {
+                    dir = real;
+                    free(real);
+                }
                 return true;
+            }
             usleep(100000);
         }
         *why = "sshd did not listen within 15 s: " + tnTestReadFile(dir + "/sshd.log");
@@ -179,6 +190,38 @@ protected:
     }
 
     int sshProcesses() const { return tnProcessesMentioning(sshd->dir); }
+
+    // The window that asks about an unknown host key, or null.
+    static Fl_Window* hostKeyWindow()
+    {
+        for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
+            if (window->label() && std::string(window->label()) == tnHostKeyWindowTitle && window->shown())
+                return window;
+        }
+        return nullptr;
+    }
+
+    // Presses the window's button with this label.
+    static void press(Fl_Window* window, const std::string& label)
+    {
+        for (int i = 0; i < window->children(); i++) {
+            Fl_Widget* child = window->child(i);
+            if (child->label() && label == child->label()) {
+                child->do_callback();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << label;
+    }
+
+    // The server's host key as a known-hosts line, or another key in its place.
+    std::string knownHostsLine(bool serverKey) const
+    {
+        const std::string key = tnTestReadFile(sshd->dir + (serverKey ? "/host_key.pub" : "/client_key.pub"));
+        return "[127.0.0.1]:" + std::to_string(sshd->port) + " " + key.substr(0, key.rfind(' ')) + "\n";
+    }
+
+    std::string knownHosts() const { return tnTestReadFile(sshd->dir + "/known_hosts"); }
 
     std::string unavailable;
 };
@@ -287,12 +330,16 @@ TEST_F(SSHTunnel, RefusedLoginFailsAsSoonAsSSHEnds)
     VncObject::createVNCObject(itm);
     ASSERT_TRUE(waitFor([itm] { return tnHostStatusImage(itm) == app->iconDisconnectedBigError; }, 20)) << logText();
     EXPECT_FALSE(tnIsConnected(itm));
-    EXPECT_EQ(tnLastErrorOf(itm), "Unable to connect to host's SSH server");
+    // ssh's own reason, in the quick-info panel and the log.
+    const std::string reason = tnLastErrorOf(itm);
+    const std::string denied = "@127.0.0.1: Permission denied (publickey).";
+    EXPECT_EQ(reason.substr(reason.find('@')), denied);
     const std::string log = logText();
     EXPECT_EQ(countOf(log, "ERROR - SSH command ended with exit status 255 before its tunnel was up for 'refused' - "
                            "127.0.0.1\n"),
               1)
         << log;
+    EXPECT_EQ(countOf(log, "SSH: " + reason + " ('refused' - 127.0.0.1)\n"), 1) << log;
     EXPECT_EQ(log.find("Connected to 'refused'"), std::string::npos);
     EXPECT_EQ(server->clientCount(), 0);
     EXPECT_EQ(sshProcesses(), 0);
@@ -420,4 +467,134 @@ TEST_F(SSHTunnel, RefusedBeforeSSHRuns)
             ASSERT_FALSE(tnTcpPortIsReserved(port)) << port;
         tnRemoveHostLine(lineOf(itm));
     }
+}
+
+// ssh refuses a server whose key it does not know: the window shows the key's fingerprint;
+// "Cancel" fails the attempt with ssh's reason and adds nothing, "Trust and connect" adds the
+// key to the known hosts that ssh reads and connects.
+TEST_F(SSHTunnel, UnknownHostKeyIsOfferedAndTrustingItConnects)
+{
+    TN_REQUIRE_SSHD();
+    TNTestServer* server = startServer();
+    appOptions.startingLocalPort = 4800;
+    HostItem* itm = addSSHHost("unknown", server->port());
+    tnTestWriteFile(sshd->dir + "/known_hosts", "");
+    std::string fingerprint;
+    ASSERT_EQ(tnRunShellForOutput("ssh-keygen -lf " + tnQuoteForShell(sshd->dir + "/host_key.pub"), "", &fingerprint),
+              0);
+    fingerprint = fingerprint.substr(fingerprint.find("SHA256:"));
+    fingerprint = fingerprint.substr(0, fingerprint.find(' '));
+
+    VncObject::createVNCObject(itm);
+    ASSERT_TRUE(runMainLoopUntil([] { return hostKeyWindow() != nullptr; }, 15)) << logText();
+    Fl_Window* window = hostKeyWindow();
+    const std::string text = window->child(0)->label();
+    EXPECT_NE(text.find("[127.0.0.1]:" + std::to_string(sshd->port)), std::string::npos) << text;
+    EXPECT_NE(text.find("ED25519 key fingerprint:\n" + fingerprint), std::string::npos) << text;
+    EXPECT_TRUE((tnStateOf(itm) == TNConnectionState::Connecting));
+    press(window, "Cancel");
+    ASSERT_TRUE(waitFor([itm] { return tnHostStatusImage(itm) == app->iconDisconnectedBigError && !tnResultOwed(tnStateOf(itm)); }, 10))
+        << logText();
+    EXPECT_EQ(tnLastErrorOf(itm), "Host key verification failed.");
+    EXPECT_EQ(knownHosts(), "");
+    EXPECT_EQ(countOf(logText(), "SSH host key of [127.0.0.1]:" + std::to_string(sshd->port) + " not trusted"), 1);
+    EXPECT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 3));
+
+    VncObject::createVNCObject(itm);
+    ASSERT_TRUE(runMainLoopUntil([] { return hostKeyWindow() != nullptr; }, 15)) << logText();
+    press(hostKeyWindow(), "Trust and connect");
+    ASSERT_TRUE(waitFor([itm] { return tnIsConnected(itm) && tnHostStatusImage(itm) == app->iconConnected; }, 15)) << logText();
+    EXPECT_EQ(tnLastErrorOf(itm), "");
+    EXPECT_EQ(server->clientCount(), 1);
+    EXPECT_EQ(knownHosts(), knownHostsLine(true));
+    EXPECT_EQ(countOf(logText(), "trusted and added to the known hosts"), 1);
+    EXPECT_EQ(hostKeyWindow(), nullptr);
+}
+
+// A key that differs from the one known is refused with ssh's warning, and nothing is asked.
+TEST_F(SSHTunnel, ChangedHostKeyIsRefusedWithSSHsWarning)
+{
+    TN_REQUIRE_SSHD();
+    TNTestServer* server = startServer();
+    HostItem* itm = addSSHHost("changed", server->port());
+    const std::string other = knownHostsLine(false);
+    tnTestWriteFile(sshd->dir + "/known_hosts", other);
+    VncObject::createVNCObject(itm);
+    ASSERT_TRUE(runMainLoopUntil([itm] { return tnHostStatusImage(itm) == app->iconDisconnectedBigError && !tnResultOwed(tnStateOf(itm)); },
+                                 15))
+        << logText();
+    EXPECT_EQ(tnLastErrorOf(itm), "WARNING: REMOTE HOST IDENTIFICATION HAS CHANGED! Host key verification failed.");
+    EXPECT_EQ(hostKeyWindow(), nullptr);
+    EXPECT_EQ(knownHosts(), other);
+    const std::string log = logText();
+    EXPECT_EQ(countOf(log, "SSH: IT IS POSSIBLE THAT SOMEONE IS DOING SOMETHING NASTY!"), 1) << log;
+    EXPECT_EQ(log.find("Unknown SSH host key"), std::string::npos);
+    EXPECT_EQ(server->clientCount(), 0);
+}
+
+// Ending the host while the window asks: the window goes without an answer, ssh is not
+// started again, nothing is reported.
+TEST_F(SSHTunnel, EndingTheHostWhileTheHostKeyIsAskedClosesTheWindow)
+{
+    TN_REQUIRE_SSHD();
+    TNTestServer* server = startServer();
+    HostItem* itm = addSSHHost("asked", server->port());
+    tnTestWriteFile(sshd->dir + "/known_hosts", "");
+    VncObject::createVNCObject(itm);
+    ASSERT_TRUE(runMainLoopUntil([] { return hostKeyWindow() != nullptr; }, 15)) << logText();
+    tnClickHostLine(lineOf(itm), 3);
+    ASSERT_TRUE(runMainLoopUntil([itm] { return hostKeyWindow() == nullptr && !tnResultOwed(tnStateOf(itm)); }, 5));
+    EXPECT_EQ(tnLastErrorOf(itm), "");
+    EXPECT_EQ(tnHostStatusImage(itm), app->iconDisconnected);
+    EXPECT_EQ(knownHosts(), "");
+    EXPECT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 3));
+    EXPECT_EQ(server->clientCount(), 0);
+}
+
+// However an attempt through a tunnel ends, its ssh ends and its local port closes: a
+// handshake that fails (wrong password, a server that refuses, one that is not VNC, one past
+// the handshake's deadline) and a host deleted while connected.
+TEST_F(SSHTunnel, EveryWayAnAttemptEndsClosesItsTunnel)
+{
+    using namespace std::chrono_literals;
+    TN_REQUIRE_SSHD();
+    const int savedTimeout = tnConnectTimeoutSeconds;
+    tnConnectTimeoutSeconds = 3;
+    TNPeerScript dripped;
+    dripped.send("RFB 003.008\n").expect(12).send(TNBytes().u8(1).u8(1)).expect(1).send(TNBytes().u32(0)).expect(1);
+    dripped.drip(tnrfb::serverInit(64, 48, TNPixelFormat(), std::string(1000, 'n')).data, 10ms).hold();
+    const struct {
+        const char* name;
+        TNPeerScript script;
+        std::string error;
+    } cases[] = {
+        {"wrong password", TNPeerScript::handshake(64, 48, "locked", "secret"),
+         "Bad / missing password or Resource temporarily unavailable"},
+        {"refused", TNPeerScript::refusal("Too many viewers"), "VNC connection failed: Too many viewers"},
+        {"not VNC", TNPeerScript().send("SSH-2.0-OpenSSH_9.2\r\n").hold(), "Not a valid VNC server"},
+        {"past the deadline", dripped, "Timed out connecting to VNC server"},
+    };
+    std::vector<std::unique_ptr<TNScriptedPeer>> peers;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        peers.push_back(std::make_unique<TNScriptedPeer>(c.script));
+        ASSERT_TRUE(peers.back()->listen());
+        HostItem* itm = addSSHHost(c.name, peers.back()->port());
+        itm->vncPassword = "wrong";
+        VncObject::createVNCObject(itm);
+        ASSERT_TRUE(runMainLoopUntil([itm] { return tnHostStatusImage(itm) == app->iconDisconnectedBigError; }, 20)) << logText();
+        EXPECT_NE(tnLastErrorOf(itm).find(c.error), std::string::npos) << tnLastErrorOf(itm);
+        const int port = itm->sshLocalPort;
+        EXPECT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 5)) << "ssh outlives the failed handshake";
+        EXPECT_TRUE(waitFor([port] { return !tnTestPortIsListening(port) && !tnTcpPortIsReserved(port); }, 2));
+    }
+    tnConnectTimeoutSeconds = savedTimeout;
+
+    TNTestServer* server = startServer();
+    HostItem* deleted = addSSHHost("deleted", server->port());
+    ASSERT_TRUE(connectAndWait(deleted)) << logText();
+    const int port = deleted->sshLocalPort;
+    tnDeleteItem(lineOf(deleted));
+    EXPECT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 5)) << "ssh outlives the deleted host";
+    EXPECT_TRUE(waitFor([port] { return !tnTestPortIsListening(port); }, 2));
 }

@@ -92,6 +92,14 @@ TEST_F(ViewerTest, WheelIsButtonsFourAndFiveAndTheMiddleButtonStaysLocal)
     for (int mask : masks(server))
         EXPECT_EQ(mask & 2, 0);
 
+    // With the option on, the middle button is RFB button 2, pressed and released.
+    appOptions.sendMiddleButton = true;
+    server->clearRecords();
+    click(x, y, 2);
+    EXPECT_TRUE(waitForPointer(server, 5, 5, 2));
+    EXPECT_TRUE(waitForPointer(server, 5, 5, 0));
+    appOptions.sendMiddleButton = false;
+
     // Moving and wheeling keep a scan going; a click ends it.
     app->isScanning = true;
     move(x + 1, y);

@@ -4,10 +4,14 @@
 
 #include "gui/inputs.h"
 #include "gui/quick_info.h"
+#include "support/rfb_peer.h"
+#include "viewer/cut_text.h"
+#include "viewer/x_clipboard.h"
 
 #include <FL/Fl_Window.H>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -272,13 +276,20 @@ TEST_F(ViewerKeys, F11TogglesAnUnscaledFullWindowView)
 // Start-up registers tnHandleLocalClipboard as the clipboard notifier.
 class ViewerClipboard : public ViewerKeys {
 protected:
-    // Another X client takes the clipboard with `text` and serves `pastes` pastes of it.
-    static void copyElsewhere(const std::string& text, int pastes = 1)
+    // Another X client takes the clipboard with `text` (any bytes, any size) and serves
+    // `pastes` pastes of it.
+    void copyElsewhere(const std::string& text, int pastes = 1)
     {
-        const std::string command = "printf '%s' '" + text + "' | timeout 5 xclip -quiet -selection clipboard -l " +
-                                    std::to_string(pastes) + " >/dev/null 2>&1 &";
+        const std::string path = appOptions.configPath + "clipboard-" + std::to_string(copies++);
+        FILE* file = fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(fwrite(text.data(), 1, text.size(), file), text.size());
+        fclose(file);
+        const std::string command = "timeout 10 xclip -quiet -selection clipboard -l " + std::to_string(pastes) + " < '" +
+                                    path + "' >/dev/null 2>&1 &";
         ASSERT_EQ(system(command.c_str()), 0);
     }
+    int copies = 0;
 
     bool serverGotCutText(const std::string& text, double seconds)
     {
@@ -352,15 +363,97 @@ TEST_F(ViewerClipboard, ClickingIntoTheViewerSendsAClipboardTheHostLacks)
     EXPECT_TRUE(other->cutTexts().empty());
 }
 
-TEST_F(ViewerClipboard, NonAsciiTextIsLatin1OnTheWire)
+TEST_F(ViewerClipboard, UnicodeTextGoesAsUtf8ThroughTheExtendedClipboard)
 {
-    copyElsewhere("café €");
-    EXPECT_TRUE(serverGotCutText("caf\xE9 ?", 5));
+    // The test server's library speaks the extended clipboard: UTF-8 both ways, with CRLF
+    // line ends on the wire.
+    copyElsewhere("café € Ж 日本語 🙂");
+    EXPECT_TRUE(serverGotCutText("café € Ж 日本語 🙂", 5));
+    copyElsewhere("one\ntwo");
+    EXPECT_TRUE(serverGotCutText("one\r\ntwo", 5));
 
+    server->clearRecords();
+    server->sendCutTextUtf8("Ärger € Ж 中文 😀\r\nzweite Zeile", "?");
+    EXPECT_TRUE(waitFor([] { return tnTestReadClipboard() == "Ärger € Ж 中文 😀\nzweite Zeile"; }, 3))
+        << tnTestReadClipboard();
+    // Latin-1 cut text from the same host is still read as Latin-1.
     server->sendCutText("Gr\xFC\xDF" "e");
     EXPECT_TRUE(waitFor([] { return tnTestReadClipboard() == "Grüße"; }, 3)) << tnTestReadClipboard();
     tnTestPump(0.3);
-    EXPECT_EQ(server->cutTexts().size(), 1u) << "no echo of the host's text";
+    EXPECT_TRUE(server->cutTexts().empty()) << "no echo of the host's text";
+}
+
+TEST_F(ViewerClipboard, ServerWithoutTheExtensionGetsLatin1)
+{
+    // A server that leaves the extended clipboard unanswered: cut text stays Latin-1.
+    TNScriptedPeer peer(TNPeerScript::handshake(64, 48).expectMessage(3));
+    ASSERT_TRUE(peer.listen());
+    HostItem* latin = addHost("latin1", peer.port());
+    ASSERT_TRUE(connectAndWait(latin));
+    VncObject::hideMainViewer();
+    tnVncOf(latin)->setObjectVisible();
+    ASSERT_TRUE(waitFor([&] { return peer.waitForMessage(3, 1, std::chrono::milliseconds(0)); }, 5));
+    bool announced = false;
+    for (const TNClientMessage& m : peer.clientMessages())
+        announced |= m.type == 2 && m.bytes.find("\xC0\xA1\xE5\xCE") != std::string::npos;
+    EXPECT_TRUE(announced) << "the extended clipboard is offered to every server";
+
+    copyElsewhere("café € Ж");
+    ASSERT_TRUE(waitFor([&] { return peer.waitForMessage(6, 1, std::chrono::milliseconds(0)); }, 5));
+    std::string sent;
+    for (const TNClientMessage& m : peer.clientMessages()) {
+        if (m.type == 6)
+            sent = m.bytes;
+    }
+    EXPECT_EQ(sent, TNBytes().u8(6).zeros(3).u32(8).raw("caf\xE9 ? ?").data);
+
+    peer.push(TNPeerScript().send(tnrfb::cutText("Gr\xFC\xDF" "e")));
+    EXPECT_TRUE(waitFor([] { return tnTestReadClipboard() == "Grüße"; }, 3)) << tnTestReadClipboard();
+}
+
+TEST_F(ViewerClipboard, TextOverOneMiBIsNeitherSentNorTakenAndTheLogSaysSo)
+{
+    constexpr size_t mib = 1 << 20;
+    // Just under the limit: it goes, whole.
+    copyElsewhere(std::string(mib - 1, 'a'));
+    EXPECT_TRUE(serverGotCutText(std::string(mib - 1, 'a'), 10));
+    // Over it, pasted into the viewer: not sent, a line in the log each time.
+    server->clearRecords();
+    for (size_t size : {mib + 1, 8 * mib}) {
+        std::string text(size, 'b');
+        Fl::e_text = &text[0];
+        Fl::e_length = static_cast<int>(size);
+        EXPECT_EQ(app->vncViewer->handle(FL_PASTE), 1);
+        const std::string line = "Clipboard text of " + std::to_string(size) + " bytes not sent: over the 1 MiB limit";
+        EXPECT_NE(logText().find(line), std::string::npos) << line;
+    }
+    // Exactly the limit, with a NUL byte and invalid UTF-8: no harm, the host stays.
+    std::string odd(mib, 'c');
+    odd[10] = '\0';
+    odd[20] = '\xff';
+    Fl::e_text = &odd[0];
+    Fl::e_length = static_cast<int>(odd.size());
+    EXPECT_EQ(app->vncViewer->handle(FL_PASTE), 1);
+    tnTestPump(1.0);
+    EXPECT_TRUE(server->cutTexts().empty());
+    EXPECT_TRUE(tnIsConnected(itm));
+
+    // Over it, from the host, through the extended clipboard and as Latin-1: dropped with a
+    // line in the log; the connection goes on and the clipboard is as it was.
+    copyElsewhere("kept", 10);
+    ASSERT_TRUE(waitFor([] { return tnTestReadClipboard() == "kept"; }, 5));
+    server->sendCutTextUtf8(std::string(mib + 1, 'd'), "?");
+    EXPECT_TRUE(waitFor(
+        [&] { return logText().find("Clipboard text of 1048577 bytes not received: over the 1 MiB limit") != std::string::npos; },
+        10));
+    server->sendCutText(std::string(mib + 2, 'e'));
+    EXPECT_TRUE(waitFor(
+        [&] { return logText().find("Clipboard text of 1048578 bytes not received: over the 1 MiB limit") != std::string::npos; },
+        10));
+    EXPECT_EQ(tnTestReadClipboard(), "kept");
+    EXPECT_TRUE(tnIsConnected(itm));
+    server->sendCutTextUtf8("after", "after");
+    EXPECT_TRUE(waitFor([] { return tnTestReadClipboard() == "after"; }, 5));
 }
 
 TEST_F(ViewerClipboard, HostTextReachesTheLocalClipboardWithoutAnEcho)
@@ -377,6 +470,64 @@ TEST_F(ViewerClipboard, HostTextReachesTheLocalClipboardWithoutAnEcho)
     VncObject::handleRemoteClipboardProc(tnVncOf(otherItm)->vncClient, "not taken", 9);
     tnTestPump(0.2);
     EXPECT_EQ(tnTestReadClipboard(), "from the host");
+}
+
+// Local clipboards of any size and any bytes, served by another X client in pieces when
+// they are large (xclip's incremental transfer): text up to 1 MiB reaches the host, larger
+// text is not sent and the log says so once; nothing brings the program down.
+TEST_F(ViewerClipboard, LocalClipboardOfAnySizeOrBytes)
+{
+    const std::string dir = tnTestMakeTempDir();
+    const std::string invalidUtf8 = std::string("a\xC3(b\xFF\xFE", 7) + std::string(1, '\0') + "c\xE2\x82";
+    struct Case {
+        const char* name;
+        std::string text;
+        bool sent;
+    };
+    const Case cases[] = {
+        {"1 MiB - 1", std::string(tnClipboardLimit - 1, 'a'), true},
+        {"1 MiB", std::string(tnClipboardLimit, 'b'), true},
+        {"1 MiB + 1", std::string(tnClipboardLimit + 1, 'c'), false},
+        {"8 MiB", std::string(8 * tnClipboardLimit, 'd'), false},
+        {"invalid UTF-8 and a NUL", invalidUtf8, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server->clearRecords();
+        const std::string file = dir + "/clip";
+        FILE* out = fopen(file.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        fwrite(c.text.data(), 1, c.text.size(), out);
+        fclose(out);
+        const std::string command =
+            "timeout 20 xclip -quiet -selection clipboard -l 1 '" + file + "' >/dev/null 2>&1 &";
+        ASSERT_EQ(system(command.c_str()), 0);
+        const std::string sizeLine =
+            "Clipboard text of " + std::to_string(c.text.size()) + " bytes not sent: over the 1 MiB limit";
+        // The extended clipboard sends text with its NUL and CR LF line ends: 1 MiB of text
+        // is then more than this server takes unasked, and it answers no notification (the
+        // program is told nothing of it; nothing is logged either).
+        if (c.sent && c.text.size() == tnClipboardLimit && tnVncOf(itm)->utf8CutText) {
+            tnTestPump(1.0);
+            EXPECT_EQ(logText().find(sizeLine), std::string::npos);
+        } else if (c.sent) {
+            ASSERT_TRUE(waitFor([this] { return !server->cutTexts().empty(); }, 10));
+            const std::string got = server->cutTexts().front();
+            if (c.text == invalidUtf8)
+                EXPECT_EQ(got, tnVncOf(itm)->utf8CutText ? tnValidUtf8(c.text) : tnUtf8ToLatin1(c.text));
+            else
+                EXPECT_EQ(got.size(), c.text.size());
+        } else {
+            ASSERT_TRUE(waitFor([&] { return logText().find(sizeLine) != std::string::npos; }, 10)) << logText();
+            // Offered again when the user clicks into the viewer: still not sent, no second line.
+            click(app->vncViewer->x() + 5, app->vncViewer->y() + 5, 1);
+            tnTestPump(1.0);
+            EXPECT_TRUE(server->cutTexts().empty());
+            const std::string log = logText();
+            EXPECT_EQ(log.find(sizeLine), log.rfind(sizeLine));
+        }
+        EXPECT_TRUE(tnVncOf(itm) && tnVncOf(itm)->vncClient) << "the connection survived";
+    }
 }
 
 TEST_F(ViewerClipboard, PasteSendsExactlyItsBytes)

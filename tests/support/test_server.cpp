@@ -304,6 +304,13 @@ struct TNTestServer::Impl {
         impl->cutTexts.emplace_back(text, text + (length > 0 ? length : 0));
     }
 
+    static void cutTextUtf8(char* text, int length, rfbClientPtr cl)
+    {
+        if (length > 0 && text[length - 1] == '\0')
+            length--;
+        cutText(text, length, cl);
+    }
+
     void markAll() { rfbMarkRectAsModified(screen, 0, 0, width, height); }
 };
 
@@ -350,6 +357,7 @@ bool TNTestServer::start()
         screen->ptrAddEvent = Impl::pointer;
         screen->kbdAddEvent = Impl::key;
         screen->setXCutText = Impl::cutText;
+        screen->setXCutTextUTF8 = Impl::cutTextUtf8;
         if (!impl->options.password.empty()) {
             impl->password = impl->options.password;
             impl->passwordList[0] = &impl->password[0];
@@ -484,6 +492,16 @@ void TNTestServer::sendCutText(const std::string& text)
     impl->run([=] {
         std::string copy = text;
         rfbSendServerCutText(impl->screen, copy.empty() ? nullptr : &copy[0], static_cast<int>(copy.size()));
+    });
+}
+
+void TNTestServer::sendCutTextUtf8(const std::string& utf8, const std::string& latin1)
+{
+    impl->run([=] {
+        std::string text = utf8;
+        std::string fallback = latin1;
+        rfbSendServerCutTextUTF8(impl->screen, &text[0], static_cast<int>(text.size()), &fallback[0],
+                                 static_cast<int>(fallback.size()));
     });
 }
 

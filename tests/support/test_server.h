@@ -49,6 +49,9 @@ public:
     // A cursor shape (w x h, hot spot; every pixel opaque) sent to clients that asked for it.
     void setCursor(int w, int h, int hotX, int hotY);
     void sendCutText(const std::string& text);
+    // UTF-8 text through the extended clipboard to clients that announced it (the library
+    // speaks it); `latin1` to the others.
+    void sendCutTextUtf8(const std::string& utf8, const std::string& latin1);
     // A cut text and an update of the top-left 4x4 pixels written back to back, so that
     // they reach the client together (one read of the client takes both).
     void sendCutTextWithUpdate(const std::string& text);
@@ -63,6 +66,8 @@ public:
     int clientCount() const;
     std::vector<TNPointerEvent> pointerEvents() const;
     std::vector<TNKeyEvent> keyEvents() const;
+    // Cut text received: Latin-1, or UTF-8 as the extended clipboard carries it (CRLF line
+    // ends, without its terminating NUL).
     std::vector<std::string> cutTexts() const;
     int updateRequests() const;         // framebuffer update requests received
     int fullUpdateRequests() const;     // non-incremental ones

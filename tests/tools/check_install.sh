@@ -4,22 +4,15 @@
 # installed binary starting and closing under the Xvfb of tests/with-xvfb.sh with a private
 # HOME (its window's class is the entry's StartupWMClass), and the uninstall removing every
 # file again.
-# Usage: check_install.sh <build dir> <install prefix> <version> <tn_wm_close>
+# Usage: check_install.sh <build dir> <install prefix> <version>
 set -u
-build=$1 prefix=$2 version=$3 wm_close=$4
+build=$1 prefix=$2 version=$3
 id=io.github.tandrel.Tandrel
 dest=$(mktemp -d /tmp/tandrel-install-XXXXXX)
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    rm -rf "$dest"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 root=$dest$prefix
+TANDREL_BIN=$root/bin/tandrel TN_BUILD_DIR=$build
+. "$(dirname "$0")/../e2e/lib/common.bash"
+trap 'cleanup; rm -rf "$dest"' EXIT
 
 DESTDIR=$dest cmake --install "$build" --component app >"$dest.log" 2>&1 || { cat "$dest.log"; rm -f "$dest.log"; fail "install failed"; }
 rm -f "$dest.log"
@@ -52,31 +45,7 @@ grep -q "Tandrel $version" "$root/share/man/man1/tandrel.1" || fail "the manual 
 # The installed binary: --version, then a start and a close with a private HOME.
 out=$("$root/bin/tandrel" --version) || fail "--version failed"
 [ "$out" = "Tandrel $version" ] || fail "--version said: $out"
-home=$dest/home
-mkdir -p "$home"
-HOME=$home USER=${USER:-$(id -un)} "$root/bin/tandrel" >"$dest/stdout.txt" 2>&1 &
-app_pid=$!
-win=""
-for _ in $(seq 1 100); do
-    win=$(xdotool search --name '^Tandrel$' 2>/dev/null | head -1)
-    [ -n "$win" ] && xwininfo -id "$win" 2>/dev/null | grep -q IsViewable && break
-    win=""
-    sleep 0.1
-done
-[ -n "$win" ] || fail "the installed binary showed no window: $(cat "$dest/stdout.txt")"
-class=$(sed -n 's/^StartupWMClass=//p' "$entry")
-xprop -id "$win" WM_CLASS | grep -q "\"$class\"" || fail "the window's class is not $class: $(xprop -id "$win" WM_CLASS)"
-"$wm_close" "$win" || fail "could not send the close request"
-for _ in $(seq 1 100); do
-    kill -0 "$app_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the installed binary still runs after the close request"
-wait "$app_pid"
-status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "the installed binary exited with $status"
-[ "$(stat -c %a "$home/.tandrel/tandrel-fltk.conf")" = 600 ] || fail "the configuration file is not mode 0600"
+start_and_close_installed "$entry"
 
 # Uninstall from this install's manifest: no file is left.
 DESTDIR=$dest cmake -DMANIFEST="$build/install_manifest_app.txt" -DDOC_DIR="$prefix/share/doc/tandrel" \

@@ -94,6 +94,9 @@ const char kCanonicalFile[] =
     "savedy=25\n"
     "savedw=1280\n"
     "savedh=960\n"
+    "sendmiddlebutton=true\n"
+    "reverselocalonly=true\n"
+    "passwordsinkeyring=true\n"
     "\n"
     "# host-list entries\n"
     "host=office\n"
@@ -351,6 +354,29 @@ TEST(ConfigWrite, CanonicalFileRoundTripsByteForByte)
     EXPECT_EQ(parsed->listText(), "[ ]|office|[.]|lab|[.]|");
     EXPECT_EQ(parsed->host(0).quickNote, "backup at 22:00\nsecond line");
     EXPECT_EQ(parsed->serialized(), kCanonicalFile);
+    EXPECT_TRUE(parsed->options.passwordsInKeyring);
+}
+
+// A file from before the later keys reads them as their defaults and is written back as it
+// was, with those keys added after the others.
+TEST(ConfigWrite, OlderFileRoundTripsApartFromTheAddedKeys)
+{
+    const std::string added = "sendmiddlebutton=true\nreverselocalonly=true\npasswordsinkeyring=true\n";
+    std::string older = kCanonicalFile;
+    const size_t at = older.find(added);
+    ASSERT_NE(at, std::string::npos);
+    older.erase(at, added.size());
+    const auto parsed = parse(older);
+    EXPECT_FALSE(parsed->options.sendMiddleButton);
+    EXPECT_FALSE(parsed->options.reverseLocalOnly);
+    EXPECT_FALSE(parsed->options.passwordsInKeyring);
+    std::string expected = older;
+    expected.insert(at, "sendmiddlebutton=false\nreverselocalonly=false\npasswordsinkeyring=false\n");
+    EXPECT_EQ(parsed->serialized(), expected);
+    const auto current = parse(kCanonicalFile);
+    EXPECT_TRUE(current->options.sendMiddleButton);
+    EXPECT_TRUE(current->options.reverseLocalOnly);
+    EXPECT_TRUE(current->options.passwordsInKeyring);
 }
 
 TEST(ConfigWrite, DefaultsAndSkippedItems)
@@ -370,6 +396,9 @@ TEST(ConfigWrite, DefaultsAndSkippedItems)
         "# program options\nhostlistwidth=170\ncolorblindicons=false\nscantimeout=2\nstartinglocalport=15000\n"
         "sshcommand=ssh\nshowtooltips=true\nlogtofile=false\ndebugmode=false\nshowreverseconnect=true\n"
         "appfontsize=10\nlistfont=Sans\nlistfontsize=10\nsavedx=64\nsavedy=64\nsavedw=800\nsavedh=600\n"
+        "sendmiddlebutton=false\n"
+        "reverselocalonly=false\n"
+        "passwordsinkeyring=false\n"
         "\n# host-list entries\n\n";
     ASSERT_GE(fresh.size(), expectedOptions.size());
     EXPECT_EQ(fresh.substr(fresh.size() - expectedOptions.size()), expectedOptions);

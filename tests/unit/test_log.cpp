@@ -14,6 +14,7 @@
 
 #include "core/options.h"
 #include "core/log.h"
+#include "core/log_text.h"
 
 namespace {
 
@@ -51,18 +52,25 @@ const std::string kStamp = "[0-9]{4}-[0-9]{2}-[0-9]{2}--[0-9]{2}:[0-9]{2}:[0-9]{
 
 } // namespace
 
-TEST(LogFormat, LineFeedIsAddedOnlyWhenTheMessageHasNone)
+// Every entry is one line, whatever its text holds: what a server says cannot forge a line
+// or reach a terminal as an escape sequence.
+TEST(LogFormat, EveryEntryIsOneLineWithItsControlCharactersEscaped)
 {
     const struct {
-        const char* message;
-        const char* line;
+        std::string message;
+        std::string line;
     } cases[] = {
         {"Connected to 'office' - 10.0.0.5", "S- Connected to 'office' - 10.0.0.5\n"},
         {"ends with a feed\n", "S- ends with a feed\n"},
-        {"feed\nin the middle", "S- feed\nin the middle"},
+        {"ends with two\r\n\n", "S- ends with two\n"},
+        {"VNC connection failed: x\n2026-01-01--00:00:00- Connected to 'bank'",
+         "S- VNC connection failed: x\\x0a2026-01-01--00:00:00- Connected to 'bank'\n"},
+        {"title \x1b]0;owned\x07 red \x1b[31m", "S- title \\x1b]0;owned\\x07 red \\x1b[31m\n"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(tnFormatLogLine("S", c.message), c.line) << c.message;
+    // Cut at the longest entry.
+    EXPECT_EQ(tnFormatLogLine("S", std::string(5000, 'x')), "S- " + std::string(tnMaxLogEntry, 'x') + "\n");
 }
 
 TEST(LogFormat, TimeStampForms)
@@ -80,7 +88,7 @@ TEST_F(EventLog, AppendsStampedLinesToTheFileInTheConfigDirectory)
     tnLogToFile("");   // never written
     tnLogToFile("half\nline");
     tnLogToFile("second");
-    EXPECT_TRUE(std::regex_match(logText(), std::regex(kStamp + "- first\n" + kStamp + "- half\nline" + kStamp +
+    EXPECT_TRUE(std::regex_match(logText(), std::regex(kStamp + "- first\n" + kStamp + "- half\\\\x0aline\n" + kStamp +
                                                        "- second\n")))
         << logText();
 }
@@ -140,25 +148,39 @@ TEST_F(EventLog, LinesFromSeveralThreadsNeverInterleave)
     EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kLines));
 }
 
-TEST_F(EventLog, AFifoInPlaceOfTheLogNeitherWaitsNorIsWritten)
+// Anything in the log's place that is not a regular file is left alone and named on standard
+// error: a FIFO (whose open would wait for a reader), a directory, and a symbolic link, even
+// one to a regular file (it would redirect the appends).
+TEST_F(EventLog, ALogPathThatIsNotARegularFileIsRefusedOnStandardError)
 {
     const std::string path = dir + "tandrel-fltk.log";
+    const std::string refusal =
+        "Tandrel ERROR - The log file " + tnLogFilePath() + " is not a regular file: nothing is logged\n";
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     // Opening a FIFO for writing waits for a reader; the alarm ends a hang as a failure.
     EXPECT_EXIT(
         {
             alarm(10);
-            dup2(STDERR_FILENO, STDOUT_FILENO);
             tnLogToFile("line");
             _exit(0);
         },
-        ::testing::ExitedWithCode(0), "Tandrel ERROR - Could not open log file for writing");
-
-    // A directory is not written either (and not taken for a missing file).
+        ::testing::ExitedWithCode(0), "is not a regular file: nothing is logged");
     std::filesystem::remove(path);
+
     std::filesystem::create_directory(path);
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     tnLogToFile("line");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Tandrel ERROR - Could not open log file for writing\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), refusal);
     EXPECT_TRUE(std::filesystem::is_directory(path));
+    std::filesystem::remove(path);
+
+    const std::string target = dir + "elsewhere";
+    std::ofstream(target) << "kept\n";
+    std::filesystem::create_symlink(target, path);
+    testing::internal::CaptureStderr();
+    tnLogToFile("line");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), refusal);
+    std::ifstream in(target);
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "kept\n");
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "connection/ssh_tunnel.h"
+#include "core/process.h"
 
 namespace {
 

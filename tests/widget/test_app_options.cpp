@@ -64,6 +64,7 @@ TEST_F(AppOptionsTest, OpensWithTheCurrentOptions)
     EXPECT_EQ(o.showTooltipsCheck->value(), 1);
     EXPECT_EQ(o.logToFileCheck->value(), 0);
     EXPECT_EQ(o.reverseNoticeCheck->value(), 1);
+    EXPECT_EQ(o.middleButtonCheck->value(), 0);
     EXPECT_EQ(o.scanWaitSpinner->labelsize(), 13);
     EXPECT_EQ(o.listWidthInput->textsize(), 13);
     EXPECT_STREQ(o.listFontSizeInput->label(), "Size:");
@@ -90,6 +91,7 @@ TEST_F(AppOptionsTest, SaveAppliesAndWritesEveryValue)
     o.colorBlindIconsCheck->value(1);
     o.showTooltipsCheck->value(0);
     o.reverseNoticeCheck->value(0);
+    o.middleButtonCheck->value(1);
     Fl_Pixmap* const normalDisconnected = app->iconDisconnected;
     ASSERT_EQ(app->hostList->icon(1), normalDisconnected);
     tnTestPressKey(app->childWindow, FL_Enter, "\r");
@@ -106,10 +108,11 @@ TEST_F(AppOptionsTest, SaveAppliesAndWritesEveryValue)
     EXPECT_TRUE(appOptions.colorBlindIcons);
     EXPECT_FALSE(appOptions.showTooltips);
     EXPECT_FALSE(appOptions.showReverseConnect);
+    EXPECT_TRUE(appOptions.sendMiddleButton);
     for (const char* line :
          {"scantimeout=9", "startinglocalport=16000", "sshcommand=/usr/bin/ssh -4", "logtofile=true", "appfontsize=14",
           "listfont=Lucida Sans", "listfontsize=15", "hostlistwidth=300", "colorblindicons=true",
-          "showtooltips=false", "showreverseconnect=false"})
+          "showtooltips=false", "showreverseconnect=false", "sendmiddlebutton=true"})
         EXPECT_TRUE(fileHasLine(line)) << line;
 
     // At once: the layout, the icon set (lines included), the tooltips.

@@ -42,6 +42,9 @@ const char kHeader[] =
     "savedy=64\n"
     "savedw=800\n"
     "savedh=600\n"
+    "sendmiddlebutton=false\n"
+    "reverselocalonly=false\n"
+    "passwordsinkeyring=false\n"
     "\n"
     "# host-list entries\n";
 

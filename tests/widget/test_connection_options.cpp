@@ -122,15 +122,15 @@ TEST_F(ItemOptionsTest, OpensForAHostWithEveryStoredValue)
         {o.scaleDownOnlyRadio, " Scale down only", 195, 436, 100, 28, "0"},
         {o.fastScalingCheck, " Fast scaling (low quality)", 195, 464, 100, 28, "1"},
         {o.remoteCursorCheck, " Use remote cursor locally", 195, 492, 100, 28, "1"},
-        {o.command1EnabledCheck, "Command 1 enabled", 15, 44, 175, 28, "1"},
-        {o.command1LabelInput, nullptr, 195, 44, 120, 28, "One"},
-        {o.command1Input, nullptr, 320, 44, 200, 28, "echo 1"},
-        {o.command2EnabledCheck, "Command 2 enabled", 15, 72, 175, 28, "0"},
-        {o.command2LabelInput, nullptr, 195, 72, 120, 28, "Two"},
-        {o.command2Input, nullptr, 320, 72, 200, 28, "echo 2"},
-        {o.command3EnabledCheck, "Command 3 enabled", 15, 100, 175, 28, "1"},
-        {o.command3LabelInput, nullptr, 195, 100, 120, 28, "Three"},
-        {o.command3Input, nullptr, 320, 100, 200, 28, "echo 3"},
+        {o.command1EnabledCheck, "Command 1 enabled", 15, 64, 175, 28, "1"},
+        {o.command1LabelInput, nullptr, 195, 64, 120, 28, "One"},
+        {o.command1Input, nullptr, 320, 64, 200, 28, "echo 1"},
+        {o.command2EnabledCheck, "Command 2 enabled", 15, 92, 175, 28, "0"},
+        {o.command2LabelInput, nullptr, 195, 92, 120, 28, "Two"},
+        {o.command2Input, nullptr, 320, 92, 200, 28, "echo 2"},
+        {o.command3EnabledCheck, "Command 3 enabled", 15, 120, 175, 28, "1"},
+        {o.command3LabelInput, nullptr, 195, 120, 120, 28, "Three"},
+        {o.command3Input, nullptr, 320, 120, 200, 28, "echo 3"},
         {o.sshUserInput, "SSH user name ", 195, 44, 210, 28, "root"},
         {o.sshPortInput, "SSH remote port ", 195, 72, 100, 28, "2222"},
         {o.sshKeyInput, "SSH private key (if any) ", 195, 100, 300, 28, "/k/id"},
@@ -152,12 +152,18 @@ TEST_F(ItemOptionsTest, OpensForAHostWithEveryStoredValue)
         EXPECT_EQ(f.widget->h(), f.h);
         EXPECT_EQ(valueOf(f.widget), f.value);
         EXPECT_TRUE(f.widget->active());
-        // Every field but the command rows' inputs tells what it is for.
+        // Every labelled field tells what it is for.
         if (f.label) {
             EXPECT_NE(f.widget->tooltip(), nullptr);
         }
     }
     EXPECT_STREQ(o.remoteCursorCheck->tooltip(), "Check to show remote locally");
+    // The command fields say which host values they take.
+    for (const Fl_Widget* command : {o.command1Input, o.command2Input, o.command3Input}) {
+        ASSERT_NE(command->tooltip(), nullptr);
+        for (const char* placeholder : {"%h", "%p", "%n", "%u", "%%", "TANDREL_HOST"})
+            EXPECT_NE(std::string(command->tooltip()).find(placeholder), std::string::npos) << placeholder;
+    }
     EXPECT_NE(dynamic_cast<TNSecretInput*>(o.vncPasswordInput), nullptr);
     EXPECT_EQ(o.cancelButton->shortcut(), FL_Escape);
     EXPECT_EQ(o.saveButton->shortcut(), FL_Enter);

@@ -82,6 +82,25 @@ TEST_F(CustomCommandTest, PickedCommandRunsThroughTheShellAndItsEntryAlone)
     EXPECT_EQ(app->childWindow, nullptr);
 }
 
+// A command picked from the menu gets the host's values, as placeholders (each one word,
+// nothing in them run) and in its environment; a command without placeholders is as typed.
+TEST_F(CustomCommandTest, PlaceholdersAndEnvironmentCarryTheHostsValues)
+{
+    alpha->name = "it's $(touch " + path("ran") + ")";
+    alpha->hostAddress = "10.1.2.3";
+    alpha->vncPort = "5907";
+    alpha->sshUser = "ann; touch " + path("ran");
+    const std::string out = path("out");
+    setCommand(1, true, "Values",
+               "printf '%s|' %n %h %p %u \"$TANDREL_NAME\" \"$TANDREL_HOST\" \"$TANDREL_PORT\" "
+               "\"$TANDREL_SSH_USER\" 100%% > '" + out + "'; " + touch("done"));
+    pickEntry(4);
+    ASSERT_TRUE(tnTestPumpUntil([&] { return exists("done"); }, 10.0));
+    const std::string values = alpha->name + "|10.1.2.3|5907|" + alpha->sshUser + "|";
+    EXPECT_EQ(tnTestReadFile(out), values + values + "100%|");
+    EXPECT_FALSE(exists("ran"));
+}
+
 TEST_F(CustomCommandTest, DisabledCommandHasNoEntryAndNeverRuns)
 {
     setCommand(1, false, "Same", touch("disabled"));

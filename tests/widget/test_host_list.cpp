@@ -157,7 +157,12 @@ TEST_F(HostListTest, DeleteAsksAndOnlyYesRemoves)
         EXPECT_EQ(tnItemNumFromItm(beta) == 0, c.removed);
         EXPECT_STREQ(app->quickInfoName->label(), c.removed ? "-" : "beta");
     }
-    EXPECT_EQ(tnHostListTexts(), (std::vector<std::string>{"alpha", " ", separator, "gamma", separator}));
+    // Beta's group is gone: its separator and the next one are one now, as in a list read
+    // from the file; the file was written at once, without beta.
+    EXPECT_EQ(tnHostListTexts(), (std::vector<std::string>{"alpha", " ", "gamma", separator}));
+    const std::string saved = tnTestReadFile(appOptions.configPathAndFile);
+    EXPECT_EQ(saved.find("host=beta"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("host=gamma"), std::string::npos) << saved;
 
     // The menu's "Delete..." asks the same question.
     tnAnswerMenus(seen, "Delete...");
@@ -165,6 +170,7 @@ TEST_F(HostListTest, DeleteAsksAndOnlyYesRemoves)
     tnClickHostLine(1, 3);
     EXPECT_EQ(messages, std::vector<std::string>{"Tandrel - Delete Item: Are you sure you want to delete 'alpha'?"});
     EXPECT_EQ(tnItemNumFromItm(alpha), 0);
+    EXPECT_EQ(tnTestReadFile(appOptions.configPathAndFile).find("host=alpha"), std::string::npos);
 }
 
 TEST_F(HostListTest, DeleteWithoutASelectionSaysSo)

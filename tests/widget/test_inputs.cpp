@@ -3,12 +3,17 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "core/app.h"
 #include "core/options.h"
 #include "core/modal.h"
 #include "gui/inputs.h"
+#include "gui/main_window.h"
+#include "viewer/x_clipboard.h"
 #include "main_window_fixture.h"
 
 namespace {
@@ -18,6 +23,10 @@ protected:
     void SetUp() override
     {
         tnModalHooks() = TNModalHooks();
+        // The clipboard's text is handed over through the toolkit's awake queue, which
+        // works once the main thread holds the toolkit lock, as the program's does.
+        static const bool locked = (Fl::lock(), true);
+        (void)locked;
         savedMenuFontSize = appOptions.menuFontSize;
         Fl_Group::current(nullptr);
         window = std::make_unique<Fl_Window>(300, 120, "inputs");
@@ -67,7 +76,63 @@ TEST_F(EditMenuTest, CutUndoCopyPasteActOnTheSelectionBeforeTheClick)
 
     input->position(6, 6);
     rightClickAndChoose(input, "Paste");
+    // The clipboard is read off the window's thread; the text is pasted when it is in.
+    EXPECT_TRUE(tnTestPumpUntil([this] { return std::string(input->value()) == "abcdefab"; }, 3));
     EXPECT_STREQ(input->value(), "abcdefab");
+}
+
+// Every paste gesture of a field (the menu, Ctrl+V, Shift+Insert, the middle button) goes
+// through the program's own bounded reader: a clipboard served in pieces by another
+// client is pasted whole up to 1 MiB, and a larger one pastes nothing and harms nothing.
+TEST_F(EditMenuTest, PasteGesturesReadTheClipboardWithASizeLimit)
+{
+    Fl::event_dispatch(tnDispatchEvent);
+    const std::string dir = tnTestMakeTempDir();
+    const auto serve = [&dir](const std::string& text, const char* selection) {
+        const std::string file = dir + "/clip";
+        FILE* out = fopen(file.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        fwrite(text.data(), 1, text.size(), out);
+        fclose(out);
+        const std::string command = std::string("timeout 20 xclip -quiet -selection ") + selection + " -l 1 '" +
+                                    file + "' >/dev/null 2>&1 &";
+        ASSERT_EQ(system(command.c_str()), 0);
+        tnTestPump(0.3);
+    };
+    struct Gesture {
+        const char* name;
+        const char* selection;
+        std::function<void()> act;
+    };
+    const Gesture gestures[] = {
+        {"menu", "clipboard", [this] { rightClickAndChoose(input, "Paste"); }},
+        {"Ctrl+V", "clipboard", [this] {
+             Fl::focus(input);
+             tnTestPressKey(window.get(), 'v', "\x16", FL_CTRL);
+         }},
+        {"Shift+Insert", "clipboard", [this] {
+             Fl::focus(input);
+             tnTestPressKey(window.get(), FL_Insert, "", FL_SHIFT);
+         }},
+        {"middle button", "primary", [this] { tnTestClick(window.get(), input, 2); }},
+    };
+    for (const Gesture& gesture : gestures) {
+        SCOPED_TRACE(gesture.name);
+        const std::string big(tnClipboardLimit, 'x');
+        input->maximum_size(static_cast<int>(tnClipboardLimit));
+        input->value("");
+        serve(big, gesture.selection);
+        gesture.act();
+        EXPECT_TRUE(tnTestPumpUntil([this] { return input->size() == static_cast<int>(tnClipboardLimit); }, 10));
+
+        input->value("kept");
+        input->position(4, 4);
+        serve(std::string(8 * tnClipboardLimit, 'y'), gesture.selection);
+        gesture.act();
+        tnTestPump(1.5);
+        EXPECT_STREQ(input->value(), "kept");
+    }
+    Fl::event_dispatch(nullptr);
 }
 
 TEST_F(EditMenuTest, WithoutASelectionCutAndCopyDoNothing)

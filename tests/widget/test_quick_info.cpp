@@ -115,6 +115,8 @@ TEST_F(QuickInfoTest, EnterStoresTheFirst256BytesAndRewritesTheFile)
     EXPECT_FALSE(Fl::has_timeout(tnBlinkCursor, app->quickNoteInput));
     EXPECT_EQ(app->quickNoteBox->value(), stored);
     EXPECT_EQ(app->quickNoteBox->textfont(), FL_HELVETICA);
+    // The cut is told in the panel, not made without a word.
+    EXPECT_EQ(std::string(app->quickInfoLastError->value()), tnQuickNoteCutText());
     const std::string encoded =
         base64Encode(reinterpret_cast<const unsigned char*>(stored.data()), static_cast<unsigned>(stored.size()));
     EXPECT_NE(tnTestReadFile(appOptions.configPathAndFile).find("quicknote=" + encoded + "\n"), std::string::npos);
@@ -134,6 +136,32 @@ TEST_F(QuickInfoTest, EscapeDropsTheEditAndKeepsTheWindowOpen)
 
     clickNoteBox();
     EXPECT_STREQ(app->quickNoteInput->value(), "Call Bob");
+}
+
+// Text left in the editor by turning to another line (or to none) is kept as Enter keeps
+// it, in the record and in the file.
+TEST_F(QuickInfoTest, LeavingTheEditorForAnotherLineKeepsTheTypedNote)
+{
+    HostItem* beta = tnItemFromLine(2);
+    ASSERT_NE(beta, nullptr);
+    for (int line : {2, 0}) {
+        SCOPED_TRACE(line);
+        tnSelectHostLineByKey(1);
+        clickNoteBox();
+        ASSERT_TRUE(editorOpen());
+        tnTestType(app->mainWin, line ? "Re: " : "Fw: ");
+        tnClickHostLine(line, 1);
+        EXPECT_FALSE(editorOpen());
+        EXPECT_EQ(beta->quickNote, "");
+        if (line) {
+            EXPECT_STREQ(app->quickInfoName->label(), "beta");
+        }
+    }
+    EXPECT_EQ(alpha->quickNote, "Fw: Re: Call Bob");
+    const std::string note = alpha->quickNote;
+    const std::string encoded =
+        base64Encode(reinterpret_cast<const unsigned char*>(note.data()), static_cast<unsigned>(note.size()));
+    EXPECT_NE(tnTestReadFile(appOptions.configPathAndFile).find("quicknote=" + encoded + "\n"), std::string::npos);
 }
 
 // The caret blinks only while the editor has the keyboard: without it no timer runs.

@@ -79,6 +79,21 @@ wait_for_exit() {
     APP_STATUS=$?
 }
 
+# The installed program started and closed as from a desktop (the install checks): its
+# window's class is the desktop entry's StartupWMClass, a window manager's close ends it
+# with status 0, and its configuration file is left at mode 0600.
+start_and_close_installed() {
+    local class
+    class=$(sed -n 's/^StartupWMClass=//p' "$1")
+    mkdir -p "$E2E_TMP/home"
+    start_app
+    xprop -id "$APP_WIN" WM_CLASS | grep -q "\"$class\"" ||
+        fail "the window's class is not $class: $(xprop -id "$APP_WIN" WM_CLASS)"
+    close_app
+    [ "$APP_STATUS" -eq 0 ] || fail "the installed binary exited with $APP_STATUS"
+    [ "$(stat -c %a "$(config_file)")" = 600 ] || fail "the configuration file is not mode 0600"
+}
+
 # Prints "R G B" of one screen pixel (root window coordinates).
 pixel_at() {
     import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
@@ -86,7 +101,8 @@ pixel_at() {
 }
 
 # Starts TigerVNC's Xvnc on loopback (320x200, VNC password "secret12") on a free display
-# number and port; sets XVNC_DISPLAY (":N") and XVNC_PORT.
+# number and port; sets XVNC_DISPLAY (":N") and XVNC_PORT. Arguments go to Xvnc after its
+# own (a later -SecurityTypes replaces the first).
 start_xvnc() {
     XVNC_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
     XVNC_DISPLAY=""
@@ -97,7 +113,7 @@ start_xvnc() {
     [ -n "$XVNC_DISPLAY" ] || fail "no free display number for Xvnc"
     echo secret12 | vncpasswd -f >"$E2E_TMP/vncpw"
     Xvnc "$XVNC_DISPLAY" -interface 127.0.0.1 -localhost -rfbport "$XVNC_PORT" -geometry 320x200 -depth 24 \
-        -SecurityTypes VncAuth -PasswordFile "$E2E_TMP/vncpw" -nolisten tcp >"$E2E_TMP/xvnc.log" 2>&1 &
+        -SecurityTypes VncAuth -PasswordFile "$E2E_TMP/vncpw" -nolisten tcp "$@" >"$E2E_TMP/xvnc.log" 2>&1 &
     E2E_PIDS+=($!)
     wait_for 100 env DISPLAY="$XVNC_DISPLAY" xdpyinfo || fail "Xvnc did not start"
 }
