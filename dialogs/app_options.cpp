@@ -16,6 +16,7 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
+#include "config/host_list_model.h"
 #include "config/keyring.h"
 #include "connection/front_end.h"
 #include "core/app.h"
@@ -156,7 +157,7 @@ void tnSaveAppOptions()
     appOptions.logToFile = o.logToFileCheck->value() != 0;
     // Passwords move between the file and the keyring; a turned-off keyring's items go once
     // the file holds the passwords again.
-    const std::vector<HostItem*> hosts = tnFrontEnd().listedHosts();
+    const std::vector<HostItem*> hosts = tnHostList().hosts();
     const bool wasInKeyring = appOptions.passwordsInKeyring;
     tnTurnPasswordsInKeyring(o.keyringCheck->value() != 0, hosts);
     Fl::redraw();

@@ -45,8 +45,7 @@ protected:
     {
         if (!connectAndWait(itm))
             return false;
-        itm->hasDisconnectRequest = true;
-        tnEndConnection(itm, TNConnectionEvent::Broken);
+        tnDisconnect(itm);
         return waitFor([itm] { return !tnIsConnected(itm); });
     }
 };

@@ -112,7 +112,7 @@ TEST_F(LibraryHooks, CredentialAnswers)
     // X509: the authority file the attempt took, no client certificate; the server's
     // certificate is decided about afterwards.
     tnCertificateAuthorityFile = "/tmp/authorities.pem";
-    vnc->handshakeHost = tnHandshakeHostOf(host);
+    vnc->handshakeHost = tnHandshakeHostOf(host, host.hostAddress + ":" + host.vncPort);
     tnCertificateAuthorityFile = "/etc/ssl/certs/ca-certificates.crt";
     credential = VncObject::handleCredential(client, rfbCredentialTypeX509);
     ASSERT_NE(credential, nullptr);

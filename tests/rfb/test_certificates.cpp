@@ -172,7 +172,7 @@ protected:
     bool attempt(HostItem*& itm, const std::string& name, int port, const std::string& password)
     {
         itm = addHost(name, port, password);
-        app->hostList->value(lineOf(itm));
+        tnSelectHostLine(lineOf(itm));
         tnQuickInfoSetLabelAndText(itm);
         VncObject::createVNCObject(itm);
         const bool done = waitFor(
@@ -189,8 +189,7 @@ protected:
     {
         if (!tnIsConnected(itm))
             return;
-        itm->hasDisconnectRequest = true;
-        tnEndConnection(itm, TNConnectionEvent::Broken);
+        tnDisconnect(itm);
         EXPECT_STREQ(app->quickInfoSecurity->label(), "") << "the panel still tells of an ended connection";
     }
 
@@ -288,15 +287,14 @@ TEST_F(Certificates, TheWindowAnswersAndEndingTheHostOrTheProgramWhileItIsOpenEn
     for (const bool shutDown : {false, true}) {
         SCOPED_TRACE(shutDown ? "shut-down" : "host ended");
         HostItem* itm = addHost(shutDown ? "closing" : "ending", xvnc->port, "secret12");
-        app->hostList->value(lineOf(itm));
+        tnSelectHostLine(lineOf(itm));
         VncObject::createVNCObject(itm);
         ASSERT_TRUE(waitFor([title] { return tnQuestionWindow(title) != nullptr; }, 20.0)) << logText();
         if (shutDown) {
-            VncObject::endAllViewers();
+            tnEndAllConnections();
             EXPECT_TRUE(tnWaitForWorkers(2.0)) << "the handshake worker still waits";
         } else {
-            itm->hasDisconnectRequest = true;
-            tnEndConnection(itm, TNConnectionEvent::Broken);
+            tnDisconnect(itm);
         }
         EXPECT_TRUE(waitFor([title] { return tnQuestionWindow(title) == nullptr; }, 5.0)) << "the window stays";
         EXPECT_TRUE(waitFor([itm] { return !tnResultOwed(tnStateOf(itm)); }, 5.0));

@@ -279,11 +279,10 @@ TEST_F(ReverseConnectionOnPort5500, LocalOnlyListensOnTheLoopbackAddressesAlone)
             << *tnListeningAddresses(tnListenPort).begin();
         TNTestServer* server = startServer();
         ASSERT_TRUE(reverseConnect(server));
-        ASSERT_TRUE(waitFor([listener] { return tnIsConnected(listener) && !listener->isWaitingToShow; }));
+        ASSERT_TRUE(waitFor([listener] { return tnIsConnected(listener); }));
         // The next listening line, then the connected one, end.
         for (HostItem* itm : {lastItem(), listener}) {
-            itm->hasDisconnectRequest = true;
-            tnEndConnection(itm, TNConnectionEvent::Broken);
+            tnDisconnect(itm);
             ASSERT_TRUE(waitFor([itm] { return !tnResultOwed(tnStateOf(itm)); }));
             tnRemoveHostLine(lineOf(itm));
         }

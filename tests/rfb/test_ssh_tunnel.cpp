@@ -584,7 +584,8 @@ TEST_F(SSHTunnel, EveryWayAnAttemptEndsClosesItsTunnel)
         VncObject::createVNCObject(itm);
         ASSERT_TRUE(runMainLoopUntil([itm] { return tnHostStatusImage(itm) == app->iconDisconnectedBigError; }, 20)) << logText();
         EXPECT_NE(tnLastErrorOf(itm).find(c.error), std::string::npos) << tnLastErrorOf(itm);
-        const int port = itm->sshLocalPort;
+        ASSERT_TRUE(tnVncOf(itm) && tnVncOf(itm)->sshTunnel);
+        const int port = tnVncOf(itm)->sshTunnel->localPort();
         EXPECT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 5)) << "ssh outlives the failed handshake";
         EXPECT_TRUE(waitFor([port] { return !tnTestPortIsListening(port) && !tnTcpPortIsReserved(port); }, 2));
     }
@@ -593,7 +594,7 @@ TEST_F(SSHTunnel, EveryWayAnAttemptEndsClosesItsTunnel)
     TNTestServer* server = startServer();
     HostItem* deleted = addSSHHost("deleted", server->port());
     ASSERT_TRUE(connectAndWait(deleted)) << logText();
-    const int port = deleted->sshLocalPort;
+    const int port = tnVncOf(deleted)->sshTunnel->localPort();
     tnDeleteItem(lineOf(deleted));
     EXPECT_TRUE(waitFor([&] { return sshProcesses() == 0; }, 5)) << "ssh outlives the deleted host";
     EXPECT_TRUE(waitFor([port] { return !tnTestPortIsListening(port); }, 2));

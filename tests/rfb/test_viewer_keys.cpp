@@ -390,8 +390,7 @@ TEST_F(ViewerClipboard, ServerWithoutTheExtensionGetsLatin1)
     ASSERT_TRUE(peer.listen());
     HostItem* latin = addHost("latin1", peer.port());
     ASSERT_TRUE(connectAndWait(latin));
-    VncObject::hideMainViewer();
-    tnVncOf(latin)->setObjectVisible();
+    tnShowConnection(tnVncOf(latin));
     ASSERT_TRUE(waitFor([&] { return peer.waitForMessage(3, 1, std::chrono::milliseconds(0)); }, 5));
     bool announced = false;
     for (const TNClientMessage& m : peer.clientMessages())
