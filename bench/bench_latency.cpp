@@ -25,8 +25,9 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/options.h"
+#include "gui/main_loop.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"
 #include "startup/startup.h"
@@ -168,7 +169,7 @@ int main()
         XCloseDisplay(display);
         Fl::awake(endLoop, nullptr);
     });
-    VncObject::masterMessageLoop();
+    tnRunMainLoop();
     injector.join();
 
     printf("Clicks on the host list while a shown and a hidden server drip updates (%d clicks):\n", kClicks);

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "core/fltk_compat.h"
+#include "viewer/fltk_compat.h"
 #include "viewer/scaling.h"
 
 namespace {

@@ -52,7 +52,8 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
+#include "gui/main_loop.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"
@@ -697,7 +698,7 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
     printf("READY %ld %ld %ld\n", startRss, connectedRss, shownRss);
     fflush(stdout);
     Fl::add_timeout(maxSeconds, endLoop);
-    VncObject::masterMessageLoop();
+    tnRunMainLoop();
     _exit(0);
 }
 

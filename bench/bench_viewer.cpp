@@ -18,8 +18,8 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
-#include "core/fltk_compat.h"
+#include "viewer/app.h"
+#include "viewer/fltk_compat.h"
 #include "viewer/vnc_viewer.h"
 
 #include <FL/x.H>
@@ -97,7 +97,6 @@ struct DrawFixture {
         client->frameBuffer = makeFrameBuffer();
         object.vncClient = client;
         object.itm = &item;
-        object.isVisible = true;
         tnConnectionFor(&item).vnc = &object;
         app->vncViewer->vnc = &object;
         ready = true;

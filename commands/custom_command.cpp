@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "connection/vnc_object.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "core/process.h"
 
 namespace {

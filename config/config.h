@@ -63,5 +63,5 @@ struct TNConfigFileText {
 TNConfigFileText tnReadConfigFile(const std::string& path);
 
 // Makes the configuration directory (appOptions.configPath, mode 0700) when it is missing;
-// says so in a box and exits with status 255 when it cannot.
-void tnConfigCreateNewDir();
+// returns why it could not, or "".
+std::string tnConfigCreateNewDir();

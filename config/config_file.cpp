@@ -12,7 +12,6 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
-#include "core/modal.h"
 #include "core/options.h"
 
 namespace {
@@ -122,18 +121,12 @@ TNConfigFileText tnReadConfigFile(const std::string& path)
     return file;
 }
 
-void tnConfigCreateNewDir()
+std::string tnConfigCreateNewDir()
 {
     struct stat status;
     if (stat(appOptions.configPath.c_str(), &status) == 0)
-        return;
-    if (mkdir(appOptions.configPath.c_str(), 0700) != 0) {
-        const std::string reason = strerror(errno);
-        fputs("Tandrel - ERROR - Cannot create config file directory\n", stdout);
-        fflush(stdout);
-        tnMessageWindow("Could not create the configuration directory\n" + appOptions.configPath + "\n(" + reason +
-                            ").\n\nExiting",
-                        "Tandrel - FLTK");
-        exit(255);
-    }
+        return "";
+    if (mkdir(appOptions.configPath.c_str(), 0700) != 0)
+        return strerror(errno);
+    return "";
 }

@@ -1,5 +1,8 @@
 #include "connection/front_end.h"
 
+#include <deque>
+#include <mutex>
+
 #include "connection/server_trust.h"
 #include "connection/ssh_host_keys.h"
 
@@ -8,6 +11,8 @@ namespace {
 // Before start-up installs the real one: no list, no viewer, nobody listening.
 class TNNoFrontEnd : public TNFrontEnd {
 public:
+    void reportError(const std::string&, const std::string&) override {}
+    void tell(const std::string&, const std::string&) override {}
     void addListeningLine(std::shared_ptr<HostItem>) override {}
     void removeLine(HostItem*) override {}
     void hostIconChanged(HostItem*, TNHostIcon) override {}
@@ -20,6 +25,7 @@ public:
     void showConnection(VncObject*) override {}
     void hideShownConnection() override {}
     void connectionEnding(VncObject*) override {}
+    void connectionReleased(const VncObject*) override {}
     void frameUpdated(VncObject*) override {}
     void desktopResized(VncObject*) override {}
     void cursorShapeChanged(VncObject*, const TNCursorShape&) override {}
@@ -28,6 +34,9 @@ public:
 
 TNNoFrontEnd noFrontEnd;
 TNFrontEnd* installed = &noFrontEnd;
+
+std::mutex postedLock;
+std::deque<std::function<void()>> posted;
 
 } // namespace
 
@@ -44,4 +53,28 @@ void tnSetFrontEnd(TNFrontEnd* frontEnd)
 void TNFrontEnd::askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question)
 {
     question->answer(TNHostKeyQuestion::Answer::Cancel);
+}
+
+void TNFrontEnd::post(std::function<void()> work)
+{
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> hold(postedLock);
+        first = posted.empty();
+        posted.push_back(std::move(work));
+    }
+    // One wake covers everything posted until the window's thread takes the queue.
+    if (first)
+        wake();
+}
+
+void tnRunPostedWork()
+{
+    std::deque<std::function<void()>> taken;
+    {
+        std::lock_guard<std::mutex> hold(postedLock);
+        taken.swap(posted);
+    }
+    for (std::function<void()>& work : taken)
+        work();
 }

@@ -1,9 +1,11 @@
 // What the connection engine reports to the program's front end (the host list, the viewer,
-// the quick-info panel), and the little it asks of it. The engine includes no widget: the
-// front end installs its implementation at start-up. Every call comes on the window's
-// thread (the readers' news reaches it as messages).
+// the quick-info panel), and the little it asks of it. The engine includes no widget and
+// runs no event loop: the front end installs its implementation at start-up. Every call
+// comes on the window's thread, except post() and askAboutHostKey(): the workers and
+// readers hand their news to the window's thread through post().
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +22,15 @@ enum class TNHostIcon { Disconnected, DisconnectedError, DisconnectedBigError, C
 class TNFrontEnd {
 public:
     virtual ~TNFrontEnd() = default;
+
+    // --- The window's thread ---
+    // Any thread: `work` runs on the window's thread, in the order posted, and is never
+    // dropped (see tnRunPostedWork).
+    void post(std::function<void()> work);
+    // A message box, with a beep before it for an error; it runs an event loop of its own,
+    // so the engine asks for it last, once its own state is consistent.
+    virtual void reportError(const std::string& text, const std::string& title) = 0;
+    virtual void tell(const std::string& text, const std::string& title) = 0;
 
     // --- The host list's lines (its hosts, order and selection: config/host_list_model.h) ---
     // A new listening line at the end of the list, scrolled into view.
@@ -50,6 +61,8 @@ public:
     virtual void hideShownConnection() = 0;
     // The connection is ending: the viewer leaves full screen and lets go of it if shown.
     virtual void connectionEnding(VncObject* vnc) = 0;
+    // The attempt's object is about to be freed: nothing may be kept of it.
+    virtual void connectionReleased(const VncObject* vnc) = 0;
     // A frame buffer update of `vnc` is complete; its remote screen changed size.
     virtual void frameUpdated(VncObject* vnc) = 0;
     virtual void desktopResized(VncObject* vnc) = 0;
@@ -63,7 +76,15 @@ public:
     // the question, which the worker that asks may withdraw meanwhile. A front end without
     // windows cancels.
     virtual void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question);
+
+    // Any thread (post() calls it): work was posted while none was waiting; the window's
+    // thread should call tnRunPostedWork soon. A wake that is lost costs only time: the
+    // window's thread also runs the posted work once a second (tnConnectionWatcher).
+    virtual void wake() {}
 };
+
+// Runs the work posted so far (window's thread).
+void tnRunPostedWork();
 
 // The installed front end; until start-up installs one, a front end with no list and no
 // viewer that hears nothing.

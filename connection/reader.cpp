@@ -1,7 +1,6 @@
 // A connection's reader: from the end of the handshake the worker thread reads the server's
 // messages, sends the input the window's thread queued, copies each update into the
 // picture the window draws, and tells the window's thread what happened.
-#include <FL/Fl.H>
 #include <gnutls/gnutls.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -26,7 +25,7 @@
 
 namespace {
 
-// One Fl::awake at a time carries every reader's messages.
+// One posted handler at a time carries every reader's messages.
 std::atomic<bool> messagesQueued{false};
 
 // An update with more rectangles than this is copied as their bounding box.
@@ -143,10 +142,8 @@ void tnEndReading(VncObject* vnc)
 void tnPostReaderMessage(VncObject* vnc, unsigned message)
 {
     vnc->pendingMessages.fetch_or(message);
-    // Fl::awake's ring holds 1024 entries and drops the rest: when it refuses, the watcher
-    // picks the message up within a second.
-    if (!messagesQueued.exchange(true) && Fl::awake(tnHandleReaderMessages, nullptr) != 0)
-        messagesQueued = false;
+    if (!messagesQueued.exchange(true))
+        tnFrontEnd().post(tnHandleReaderMessages);
 }
 
 void tnReaderUpdateRect(VncObject* vnc, int x, int y, int w, int h)
@@ -398,7 +395,7 @@ void VncObject::checkVNCMessages(VncObject* vnc)
     }
 }
 
-void tnHandleReaderMessages(void*)
+void tnHandleReaderMessages()
 {
     messagesQueued = false;
     // A copy: handling a message may end a connection.

@@ -19,7 +19,6 @@
 #include "connection/vnc_object.h"
 #include "core/log.h"
 #include "core/log_text.h"
-#include "core/modal.h"
 #include "core/options.h"
 #include "core/process.h"
 
@@ -105,8 +104,8 @@ bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc)
         if (!readable) {
             fail("Could not open the private SSH key file");
             tnLogToFile("ERROR - Could not open the private SSH key file");
-            tnMessageWindow("Error: Could not open the private SSH key file for " + tnConnectionLogSuffix(itm),
-                            "Tandrel");
+            tnFrontEnd().tell("Error: Could not open the private SSH key file for " + tnConnectionLogSuffix(itm),
+                          "Tandrel");
             return false;
         }
     }
@@ -132,8 +131,7 @@ bool tnPrepareSSHTunnel(HostItem* itm, VncObject* vnc)
         tnReleaseTcpPort(port);
         fail(refusal);
         tnLogToFile("ERROR - " + refusal + ": " + tnConnectionLogSuffix(itm));
-        tnBeep();
-        tnMessageWindow("Error: " + refusal + " for " + tnConnectionLogSuffix(itm), "Tandrel");
+        tnFrontEnd().reportError("Error: " + refusal + " for " + tnConnectionLogSuffix(itm), "Tandrel");
         return false;
     }
     vnc->handshakeHost.connectAddress = "127.0.0.1:" + std::to_string(port);

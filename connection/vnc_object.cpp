@@ -2,8 +2,6 @@
 // connections, listening lines and the program's main loop.
 #include "connection/vnc_object.h"
 
-#include <FL/Fl.H>
-#include <FL/Fl_RGB_Image.H>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -26,7 +24,6 @@
 #include "core/display_text.h"
 #include "core/log.h"
 #include "core/log_text.h"
-#include "core/modal.h"
 #include "core/options.h"
 #include "core/tcp_table.h"
 
@@ -50,17 +47,6 @@ std::vector<VncObject*>& tnRetiredObjects()
 {
     static std::vector<VncObject*> retired;
     return retired;
-}
-
-void tnNothingToDo(void*) {}
-
-// Once: a wait nested in the shut-down's own work must not be woken over and over.
-void tnWakeToShutDown(void*)
-{
-    if (engine.isShuttingDown) {
-        Fl::remove_check(tnWakeToShutDown);
-        Fl::awake();
-    }
 }
 
 // A failed handshake (or listen) with the system's error number `error`; `seconds` is how
@@ -241,6 +227,7 @@ void tnReleaseVncObject(TNConnection& connection)
         return;
     if (tnFrontEnd().shownConnection() == vnc)
         tnFrontEnd().hideShownConnection();
+    tnFrontEnd().connectionReleased(vnc);
     tnUncountActiveConnection(vnc);
     connection.vnc = nullptr;
     vnc->stopReader();
@@ -298,8 +285,6 @@ VncObject::~VncObject()
     tnCountedObjects().erase(this);
     if (wakeFd >= 0)
         close(wakeFd);
-    delete cursorImage;
-    cursorImage = nullptr;
     // After a failed rfbInitClient the library has freed the client itself.
     if (vncClient && !isClientFreedByLibrary) {
         // The library frees the cursor shape and the JPEG decoder; the frame buffer is ours.
@@ -358,16 +343,14 @@ void VncObject::createVNCObject(HostItem* itm)
         return;
     const TNTransition start = tnConnectionTransition(tnStateOf(itm), TNConnectionEvent::Start);
     if (start.effects & tnRefuse) {
-        tnBeep();
-        tnMessageWindow("Error: Could not create VNC connection", "Tandrel - FLTK");
+        tnFrontEnd().reportError("Error: Could not create VNC connection", "Tandrel - FLTK");
         return;
     }
     if (itm->hostType != 'v' && itm->hostType != 's')
         return;
     // Checked before anything is made, so a refused host keeps its state entirely.
     if (!itm->isListener && itm->hostAddress.empty()) {
-        tnBeep();
-        tnMessageWindow(tnDisplayText(itm->name) + " - Error: Host address is missing", "Tandrel - FLTK");
+        tnFrontEnd().reportError(tnDisplayText(itm->name) + " - Error: Host address is missing", "Tandrel - FLTK");
         return;
     }
 
@@ -389,7 +372,7 @@ void VncObject::createVNCObject(HostItem* itm)
     if (rfbClientErr != libVncLogging)
         rfbClientErr = libVncLogging;
     if (!client) {
-        tnBeep();
+        tnFrontEnd().reportError("Error: Could not create VNC connection", "Tandrel - FLTK");
         return;
     }
     client->canHandleNewFBSize = 1;
@@ -451,10 +434,6 @@ void VncObject::createVNCObject(HostItem* itm)
     }
 
     tnDebugLog("tnCreateVNCObject - Creating and running the handshake worker");
-    // The toolkit makes the lock of its awake queue at the queue's first use, unguarded: that
-    // first use is here, on the main thread, and not two workers handing in results at once.
-    static const bool awakeQueueMade = (Fl::awake(tnNothingToDo, nullptr), true);
-    (void)awakeQueueMade;
     vnc->workerAlive = true;
     pthread_t worker;
     if (pthread_create(&worker, nullptr, initVNCConnection, vnc) != 0) {
@@ -470,9 +449,6 @@ void VncObject::createVNCObject(HostItem* itm)
 void* VncObject::initVNCConnection(void* data)
 {
     pthread_detach(pthread_self());
-    // The main thread holds the lock until it has finished starting this attempt.
-    Fl::lock();
-    Fl::unlock();
 
     // The main thread leaves the object and its client alone until this worker's result is
     // handled; nothing of the host is touched here, only the copy in the object.
@@ -509,9 +485,8 @@ void* VncObject::initVNCConnection(void* data)
     // A listening line takes the name of the server that reached it.
     if (connected && vnc->handshakeHost.isListener && vnc->vncClient->desktopName)
         vnc->desktopName = tnSanitisedText(vnc->vncClient->desktopName, std::string::npos);
-    // The result handler is owed this message: the watcher cannot find a lost one.
-    while (Fl::awake(tnHandleThreadConnection, vnc) != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The result handler is owed this message (post never drops one).
+    tnFrontEnd().post([vnc] { tnHandleThreadConnection(vnc); });
     // The worker goes on as the connection's reader until the connection ends.
     if (connected && !vnc->stopReading)
         tnRunReader(vnc);
@@ -564,18 +539,6 @@ void tnReleaseEndedAttempt(HostItem* itm)
     // A worker still uses the object; its result handler releases it.
     if (TNConnection* connection = tnConnectionOf(itm); connection && !tnResultOwed(connection->state))
         tnReleaseVncObject(*connection);
-}
-
-void VncObject::masterMessageLoop()
-{
-    // Each connection is read on its own thread; the readers wake this wait with their news
-    // (Fl::awake), and timers and the user's events wake it as well: with nothing to do the
-    // thread sleeps. Shut-down may be asked for by a timer, which the toolkit runs before it
-    // waits: the check that runs right after the timers makes that wait return at once.
-    Fl::add_check(tnWakeToShutDown);
-    while (!engine.isShuttingDown)
-        Fl::wait();
-    Fl::remove_check(tnWakeToShutDown);
 }
 
 void VncObject::createVNCListener()

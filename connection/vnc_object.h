@@ -22,7 +22,6 @@
 #include "connection/input_queue.h"
 
 class HostItem;
-class Fl_RGB_Image;
 class TNSSHTunnel;
 class TNServerQuestion;
 
@@ -138,12 +137,6 @@ public:
     std::atomic<TNAttemptOutcome> outcome{TNAttemptOutcome::Pending};
     // The tunnel of a type-'s' attempt listens (written by the worker, cleared when it closes).
     std::atomic<bool> sshReady{false};
-    bool isVisible = false;
-    Fl_RGB_Image* cursorImage = nullptr;
-    int cursorHotX = 0;
-    int cursorHotY = 0;
-    int scrollX = 0;
-    int scrollY = 0;
     // The cut text last sent to or received from this host (UTF-8 through the extended
     // clipboard, Latin-1 otherwise): the local clipboard goes out again only when it differs.
     std::string lastCutText;
@@ -255,7 +248,6 @@ public:
     static void createVNCObject(HostItem* itm);
     static void createVNCListener();
     static void* initVNCConnection(void* vnc);
-    static void masterMessageLoop();
     // Handles what `vnc`'s reader has told the window's thread.
     static void checkVNCMessages(VncObject* vnc);
 
@@ -361,9 +353,10 @@ VncObject* tnObjectOfClient(rfbClient* client);
 
 // Handles what the readers have told the window's thread (queued with Fl::awake; the
 // watcher also calls it, in case a message could not be queued).
-void tnHandleReaderMessages(void*);
+void tnHandleReaderMessages();
 
 // Connection results and the one-second watcher.
-void tnConnectionWatcher(void*);
-void tnHandleThreadConnection(void* vnc);
+// Once a second on the window's thread (the front end's timer).
+void tnConnectionWatcher();
+void tnHandleThreadConnection(VncObject* vnc);
 bool tnThereAreConnectedItems();

@@ -1,5 +1,4 @@
 // Connection results on the main thread and the one-second connection watcher.
-#include <FL/Fl.H>
 
 #include <cstdio>
 #include <vector>
@@ -10,7 +9,6 @@
 #include "connection/front_end.h"
 #include "connection/vnc_object.h"
 #include "core/log.h"
-#include "core/modal.h"
 #include "core/options.h"
 
 namespace {
@@ -43,8 +41,8 @@ void tnHandleSuccess(TNConnection& connection, VncObject* vnc)
     VncObject::createVNCListener();
     // The box runs an event loop of its own: it comes last, once this result is handled.
     if (appOptions.showReverseConnect)
-        tnMessageWindow("A remote VNC host has just reverse-connected\n\nClick the 'Listen' item(s) in the host list to view",
-                        "Tandrel");
+        frontEnd.tell("A remote VNC host has just reverse-connected\n\nClick the 'Listen' item(s) in the host list to view",
+                      "Tandrel");
 }
 
 void tnHandleFailure(TNConnection& connection, VncObject* vnc)
@@ -91,7 +89,7 @@ bool tnThereAreConnectedItems()
     return false;
 }
 
-void tnHandleThreadConnection(void* data)
+void tnHandleThreadConnection(VncObject* vnc)
 {
     // Records are dropped only by the outermost call: a result handled inside another's
     // handling (a listening line that fails at once) leaves the outer one's record alone.
@@ -104,7 +102,6 @@ void tnHandleThreadConnection(void* data)
                 tnForgetUnlistedConnections();
         }
     } inHandler;
-    auto* vnc = static_cast<VncObject*>(data);
     // The object stays while its result is owed, so it is valid here; a result that has
     // been handled already finds its host in another state and changes nothing.
     TNConnection* connection = vnc ? tnConnectionOf(vnc->itm) : nullptr;
@@ -140,16 +137,15 @@ void tnHandleThreadConnection(void* data)
     if (result.effects & tnShowFailure)
         tnHandleFailure(*connection, vnc);
     // The box runs an event loop of its own: it comes last, once this result is handled.
-    if ((result.effects & tnShowFailure) && !box.empty()) {
-        tnBeep();
-        tnMessageWindow(box, "Tandrel - FLTK");
-    }
+    if ((result.effects & tnShowFailure) && !box.empty())
+        tnFrontEnd().reportError(box, "Tandrel - FLTK");
 }
 
-void tnConnectionWatcher(void*)
+void tnConnectionWatcher()
 {
-    // The readers' news, should a message of theirs not have been queued.
-    tnHandleReaderMessages(nullptr);
+    // Work whose wake was lost, and the readers' news.
+    tnRunPostedWork();
+    tnHandleReaderMessages();
     if (engine.pendingConnectionCount > 0) {
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
         for (HostItem* itm : tnHostList().hosts()) {
@@ -179,5 +175,4 @@ void tnConnectionWatcher(void*)
     for (HostItem* itm : detached)
         tnReleaseEndedAttempt(itm);
     tnForgetUnlistedConnections();
-    Fl::repeat_timeout(1.0, tnConnectionWatcher);
 }

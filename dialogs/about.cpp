@@ -9,8 +9,8 @@
 #include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_Window.H>
 
-#include "core/app.h"
-#include "core/child_window.h"
+#include "viewer/app.h"
+#include "gui/child_window.h"
 #include "core/install_dirs.h"
 #include "core/options.h"
 #include "core/version.h"

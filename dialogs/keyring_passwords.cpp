@@ -4,7 +4,7 @@
 
 #include "config/host_item.h"
 #include "config/keyring.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "core/options.h"
 #include "dialogs/connection_options.h"
 #include "gui/inputs.h"

@@ -5,8 +5,8 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Window.H>
 
-#include "core/app.h"
-#include "core/child_window.h"
+#include "viewer/app.h"
+#include "gui/child_window.h"
 #include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
 

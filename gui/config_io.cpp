@@ -11,11 +11,24 @@
 #include "config/host_item.h"
 #include "config/host_list_model.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/log.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "core/options.h"
 #include "gui/host_list.h"
+
+void tnCreateConfigDirOrExit()
+{
+    const std::string reason = tnConfigCreateNewDir();
+    if (reason.empty())
+        return;
+    fputs("Tandrel - ERROR - Cannot create config file directory\n", stdout);
+    fflush(stdout);
+    tnMessageWindow("Could not create the configuration directory\n" + appOptions.configPath + "\n(" + reason +
+                        ").\n\nExiting",
+                    "Tandrel - FLTK");
+    exit(255);
+}
 
 void tnConfigReadCreateHostList()
 {
@@ -24,7 +37,7 @@ void tnConfigReadCreateHostList()
     if (file.status == TNConfigReadStatus::Missing) {
         fputs("Tandrel - Could not open config file.  Using defaults\n", stdout);
         fflush(stdout);
-        tnConfigCreateNewDir();
+        tnCreateConfigDirOrExit();
         return;
     }
     if (file.status == TNConfigReadStatus::Failed) {

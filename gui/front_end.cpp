@@ -10,9 +10,10 @@
 #include "connection/front_end.h"
 #include "connection/ssh_host_keys.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "gui/host_key_window.h"
 #include "gui/host_list.h"
+#include "gui/modal.h"
 #include "gui/quick_info.h"
 #include "gui/server_question.h"
 #include "viewer/vnc_viewer.h"
@@ -21,6 +22,14 @@ namespace {
 
 class TNGuiFrontEnd : public TNFrontEnd {
 public:
+    void reportError(const std::string& text, const std::string& title) override
+    {
+        tnBeep();
+        tnShowMessageBox(title, text);
+    }
+
+    void tell(const std::string& text, const std::string& title) override { tnShowMessageBox(title, text); }
+
     void addListeningLine(std::shared_ptr<HostItem> itm) override
     {
         if (!app || !app->hostList)
@@ -89,6 +98,12 @@ public:
         tnHideShownConnection();
     }
 
+    void connectionReleased(const VncObject* vnc) override
+    {
+        if (app && app->vncViewer)
+            app->vncViewer->forget(vnc);
+    }
+
     void frameUpdated(VncObject* vnc) override
     {
         tnViewerPictureChanged(vnc);
@@ -114,7 +129,15 @@ public:
         }
     }
 
+    static void nothing(void*) {}
+
+    // Fl::awake's ring holds 1024 entries and refuses the rest: then the watcher runs the
+    // posted work within a second.
+    void wake() override { Fl::awake(runPosted, nullptr); }
+
 private:
+    static void runPosted(void*) { tnRunPostedWork(); }
+
     static void openHostKeyWindow(void* data)
     {
         auto* held = static_cast<std::shared_ptr<TNHostKeyQuestion>*>(data);
@@ -155,5 +178,9 @@ Fl_Pixmap* tnHostStatusImage(const HostItem* itm)
 TNFrontEnd& tnGuiFrontEnd()
 {
     static TNGuiFrontEnd frontEnd;
+    // The toolkit makes the lock of its awake queue at the queue's first use, unguarded: that
+    // first use is here, on the window's thread, and not two workers posting at once.
+    static const bool awakeQueueMade = (Fl::awake(TNGuiFrontEnd::nothing, nullptr), true);
+    (void)awakeQueueMade;
     return frontEnd;
 }

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <memory>
 
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/options.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "viewer/x_clipboard.h"
 
 void tnPasteInto(Fl_Input_* input, bool clipboard)

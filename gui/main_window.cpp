@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/log.h"
 #include "core/options.h"
 #include "gui/config_io.h"

@@ -8,8 +8,8 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
-#include "core/modal.h"
+#include "viewer/app.h"
+#include "gui/modal.h"
 #include "core/options.h"
 #include "gui/host_list.h"
 #include "gui/pixmaps/list_buttons.h"

@@ -11,7 +11,7 @@
 
 #include "connection/server_trust.h"
 #include "core/display_text.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "connection/vnc_object.h"
+#include "gui/main_loop.h"
 #include "startup/command_line.h"
 #include "startup/startup.h"
 
@@ -7,6 +7,6 @@ int main(int argc, char** argv)
     tnHandleCommandLine(argc, argv);
     tnSetUpState();
     tnStartUp(argc, argv);
-    VncObject::masterMessageLoop();
+    tnRunMainLoop();
     return 0;
 }

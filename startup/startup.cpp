@@ -12,9 +12,9 @@
 
 #include "connection/front_end.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/environment.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "core/options.h"
 #include "commands/custom_command.h"
 #include "core/descriptors.h"
@@ -25,6 +25,7 @@
 #include "gui/config_io.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
+#include "gui/main_loop.h"
 #include "gui/main_window.h"
 #include "gui/openers.h"
 #include "startup/end_signals.h"
@@ -93,7 +94,7 @@ void tnStartUp(int argc, char** argv)
     // The toolkit's own descriptors (its wake-up pipe, the display) exist now: no program
     // started from here (a custom command, an ssh client) inherits them.
     tnMarkDescriptorsCloseOnExec();
-    Fl::add_timeout(1.0, tnConnectionWatcher);
+    tnStartConnectionWatcher();
     Fl::add_clipboard_notify(tnHandleLocalClipboard);
     Fl::event_dispatch(tnDispatchEvent);
     tnResizeScroller();

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/log.h"
 #include "viewer/vnc_viewer.h"
 #include "viewer/x_clipboard.h"

@@ -12,7 +12,7 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "viewer/layout.h"
 #include "viewer/scaling.h"
 #include "viewer/viewer_internal.h"
@@ -56,7 +56,7 @@ const VncObject* scaledOf = nullptr;
 void relayoutShown(void*)
 {
     VncViewer* viewer = app->vncViewer;
-    if (viewer && viewer->vnc && viewer->vnc->isVisible)
+    if (viewer && viewer->vnc)
         tnShowConnection(viewer->vnc);
 }
 
@@ -131,7 +131,7 @@ void tnViewerPictureChanged(VncObject* vnc)
     }
     VncViewer* viewer = app ? app->vncViewer : nullptr;
     // A hidden picture is drawn whole when it is shown.
-    if (!viewer || viewer->vnc != vnc || !vnc->isVisible || !vnc->itm || !app->scroller)
+    if (!viewer || viewer->vnc != vnc || !vnc->itm || !app->scroller)
         return;
     if (pending.of != vnc) {
         pending = {};
@@ -169,7 +169,7 @@ void tnViewerForgetPicture()
 void VncViewer::draw()
 {
     VncObject* shown = vnc;
-    if (!shown || !shown->isVisible || !shown->itm || !shown->vncClient)
+    if (!shown || !shown->itm || !shown->vncClient)
         return;
     Fl_Scroll* scroller = app->scroller;
     if (!scroller || scroller->w() <= 0 || scroller->h() <= 0)
@@ -209,8 +209,8 @@ void VncViewer::draw()
 
     switch (tnChooseLayout(shown->itm->scaling, tnFitsViewer(shown))) {
     case TNLayout::Scroll: {
-        shown->scrollX = scroller->xposition();
-        shown->scrollY = scroller->yposition();
+        memoryOf(shown).scrollX = scroller->xposition();
+        memoryOf(shown).scrollY = scroller->yposition();
         int originX, originY;
         scrolledOrigin(scroller, &originX, &originY);
         if (whole) {

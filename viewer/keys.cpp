@@ -9,7 +9,7 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
 

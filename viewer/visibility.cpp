@@ -7,8 +7,8 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
-#include "core/modal.h"
+#include "viewer/app.h"
+#include "core/main_thread.h"
 #include "viewer/layout.h"
 #include "viewer/viewer_internal.h"
 #include "viewer/vnc_viewer.h"
@@ -49,8 +49,6 @@ void tnShowConnection(VncObject* vnc)
     // A hidden connection asks for no updates, so its picture may be old: the reader asks
     // for a full one now, and for updates from here on.
     vnc->showOnReader();
-
-    vnc->isVisible = true;
     tnLayOutViewer();
 }
 
@@ -67,16 +65,17 @@ void tnLayOutViewer()
         return;
     laidOutW = shown->remoteWidth;
     laidOutH = shown->remoteHeight;
-    // The object's scroll position is the one its last scrolled view was drawn with; a
-    // scaled picture is not scrolled, and leaves that position for the next scrolled view.
+    // The kept scroll position is the one its last scrolled view was drawn with; a scaled
+    // picture is not scrolled, and leaves that position for the next scrolled view.
+    TNViewMemory& memory = viewer->memoryOf(shown);
     const int scrollbarSize = scroller->scrollbar_size() ? scroller->scrollbar_size() : Fl::scrollbar_size();
     const TNViewerPlacement placement =
         tnPlaceViewer(shown->itm->scaling, viewer->isFullScreen, shown->remoteWidth, shown->remoteHeight, scroller->w(),
-                      scroller->h(), shown->scrollX, shown->scrollY, scrollbarSize);
+                      scroller->h(), memory.scrollX, memory.scrollY, scrollbarSize);
     if (placement.layout == TNLayout::Scroll) {
         scroller->type(Fl_Scroll::BOTH);
-        shown->scrollX = placement.scrollX;
-        shown->scrollY = placement.scrollY;
+        memory.scrollX = placement.scrollX;
+        memory.scrollY = placement.scrollY;
     }
     if (placement.layout != TNLayout::Empty)
         viewer->size(placement.viewer.w, placement.viewer.h);
@@ -92,7 +91,6 @@ void tnHideShownConnection()
     VncObject* shown = viewer->vnc;
     tnReleaseHeldKeys();
     shown->hideOnReader();
-    shown->isVisible = false;
     if (app->mainWin)
         app->mainWin->cursor(FL_CURSOR_DEFAULT);
 
@@ -116,17 +114,18 @@ void tnHideShownConnection()
 void tnTakeCursorShape(VncObject* vnc, const TNCursorShape& shape)
 {
     // A shape that arrives while the pointer is elsewhere is dropped.
-    if (!vnc || !app->vncViewer || Fl::belowmouse() != app->vncViewer || !vnc->isVisible)
+    VncViewer* viewer = app->vncViewer;
+    if (!vnc || !viewer || Fl::belowmouse() != viewer || viewer->vnc != vnc)
         return;
     if (shape.width <= 0 || shape.height <= 0 || shape.pixels.size() < size_t(shape.width) * shape.height * 4)
         return;
     Fl_RGB_Image wrapped(shape.pixels.data(), shape.width, shape.height, 4);
-    delete vnc->cursorImage;
-    vnc->cursorImage = static_cast<Fl_RGB_Image*>(wrapped.copy(shape.width, shape.height));
-    if (!vnc->cursorImage)
+    TNViewMemory& memory = viewer->memoryOf(vnc);
+    memory.cursor.reset(static_cast<Fl_RGB_Image*>(wrapped.copy(shape.width, shape.height)));
+    if (!memory.cursor)
         return;
-    vnc->cursorHotX = shape.xhot;
-    vnc->cursorHotY = shape.yhot;
+    memory.cursorHotX = shape.xhot;
+    memory.cursorHotY = shape.yhot;
     Fl::awake(tnHandleThreadCursorChange, nullptr);
 }
 
@@ -140,9 +139,9 @@ void tnHandleThreadCursorChange(void* restoreDefault)
     }
     if (!app->vncViewer || !app->vncViewer->vnc)
         return;
-    const VncObject* vnc = app->vncViewer->vnc;
-    if (vnc->cursorImage) {
-        app->mainWin->cursor(vnc->cursorImage, vnc->cursorHotX, vnc->cursorHotY);
+    const TNViewMemory& memory = app->vncViewer->memoryOf(app->vncViewer->vnc);
+    if (memory.cursor) {
+        app->mainWin->cursor(memory.cursor.get(), memory.cursorHotX, memory.cursorHotY);
         // Shows the new cursor now, without waiting here for the next event.
         Fl::flush();
     } else {

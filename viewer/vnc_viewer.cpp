@@ -17,9 +17,9 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/options.h"
-#include "core/fltk_compat.h"
+#include "viewer/fltk_compat.h"
 #include "core/log.h"
 
 namespace {
@@ -89,7 +89,7 @@ void VncViewer::takeFocusFromPointer()
 int VncViewer::handle(int event)
 {
     VncObject* shown = vnc;
-    if (!shown || !shown->isVisible || !shown->itm || !shown->vncClient)
+    if (!shown || !shown->itm || !shown->vncClient)
         return 0;
     rfbClient* client = shown->vncClient;
     HostItem* itm = shown->itm;
@@ -144,7 +144,7 @@ int VncViewer::handle(int event)
     }
     case FL_ENTER:
         takeFocusFromPointer();
-        if (shown->cursorImage && itm->showRemoteCursor)
+        if (memoryOf(shown).cursor && itm->showRemoteCursor)
             Fl::awake(tnHandleThreadCursorChange, nullptr);
         return 1;
     case FL_LEAVE:

@@ -2,20 +2,38 @@
 #pragma once
 
 #include <FL/Fl_Box.H>
+#include <FL/Fl_RGB_Image.H>
 #include <rfb/rfbclient.h>
 
+#include <memory>
 #include <string>
+#include <unordered_map>
 
 class VncObject;
 struct TNCursorShape;
 class HostItem;
 
+// What the viewer keeps of a connection it has shown, for the next time it shows it: where
+// its scrolled view was and the server's cursor shape.
+struct TNViewMemory {
+    int scrollX = 0;
+    int scrollY = 0;
+    std::unique_ptr<Fl_RGB_Image> cursor;
+    int cursorHotX = 0;
+    int cursorHotY = 0;
+};
+
 class VncViewer : public Fl_Box {
 public:
     VncViewer(int x, int y, int w, int h, const char* label = nullptr);
 
+    // The shown connection, or null.
     VncObject* vnc = nullptr;
     bool isFullScreen = false;
+
+    TNViewMemory& memoryOf(const VncObject* connection) { return memory[connection]; }
+    // The connection is released: nothing is kept of it.
+    void forget(const VncObject* connection) { memory.erase(connection); }
 
     void draw() override;
     int handle(int event) override;
@@ -27,6 +45,9 @@ public:
     static void unsetFullScreen();
     // Keyboard forwarding (keys of the shown connection).
     static void sendCorrectedKeyEvent(const char* text, int, HostItem* itm, rfbClient* client, bool down);
+
+private:
+    std::unordered_map<const VncObject*, TNViewMemory> memory;
 };
 
 void tnResizeScroller();

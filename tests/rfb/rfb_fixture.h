@@ -24,13 +24,14 @@
 #include "config/host_item.h"
 #include "config/host_list_model.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/log.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "core/options.h"
 #include "core/tcp_table.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
+#include "gui/main_loop.h"
 #include "gui/main_window.h"
 #include "support/app_fixture.h"
 #include "support/gui_events.h"
@@ -259,7 +260,7 @@ protected:
         deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                                            std::chrono::duration<double>(seconds));
         Fl::add_timeout(0.02, Tick::run);
-        VncObject::masterMessageLoop();
+        tnRunMainLoop();
         Fl::remove_timeout(Tick::run);
         engine.isShuttingDown = false;
         return done();

@@ -136,22 +136,24 @@ TEST_F(LibraryHooks, CursorShapeBecomesAnImageWithTheMaskAsAlpha)
     memset(client->rcSource, 0x40, size * size * 4);
     for (int i = 0; i < size; i++)
         client->rcMask[i * size + i] = 1;
-    vnc->isVisible = true;
+    // Shown in the viewer.
+    app->vncViewer->vnc = vnc;
+    const TNViewMemory& memory = app->vncViewer->memoryOf(vnc);
 
     // Dropped while the pointer is over the host list.
     Fl::belowmouse(app->hostList);
     changeShape(3, 4, size);
-    EXPECT_EQ(vnc->cursorImage, nullptr);
+    EXPECT_EQ(memory.cursor, nullptr);
 
     Fl::belowmouse(app->vncViewer);
     changeShape(3, 4, size);
-    ASSERT_NE(vnc->cursorImage, nullptr);
-    EXPECT_EQ(vnc->cursorImage->w(), size);
-    EXPECT_EQ(vnc->cursorImage->h(), size);
-    EXPECT_EQ(vnc->cursorImage->d(), 4);
-    EXPECT_EQ(vnc->cursorHotX, 3);
-    EXPECT_EQ(vnc->cursorHotY, 4);
-    const auto* pixels = reinterpret_cast<const uint8_t*>(vnc->cursorImage->data()[0]);
+    ASSERT_NE(memory.cursor, nullptr);
+    EXPECT_EQ(memory.cursor->w(), size);
+    EXPECT_EQ(memory.cursor->h(), size);
+    EXPECT_EQ(memory.cursor->d(), 4);
+    EXPECT_EQ(memory.cursorHotX, 3);
+    EXPECT_EQ(memory.cursorHotY, 4);
+    const auto* pixels = reinterpret_cast<const uint8_t*>(memory.cursor->data()[0]);
     int opaque = 0;
     for (int y = 0; y < size; y++) {
         for (int x = 0; x < size; x++) {
@@ -165,11 +167,11 @@ TEST_F(LibraryHooks, CursorShapeBecomesAnImageWithTheMaskAsAlpha)
 
     // A later shape replaces it; one that arrives while the viewer is hidden does not.
     changeShape(5, 6, size);
-    ASSERT_NE(vnc->cursorImage, nullptr);
-    EXPECT_EQ(vnc->cursorHotX, 5);
-    vnc->isVisible = false;
+    ASSERT_NE(memory.cursor, nullptr);
+    EXPECT_EQ(memory.cursorHotX, 5);
+    app->vncViewer->vnc = nullptr;
     changeShape(7, 7, size);
-    EXPECT_EQ(vnc->cursorHotX, 5);
+    EXPECT_EQ(memory.cursorHotX, 5);
     Fl::belowmouse(nullptr);
 }
 

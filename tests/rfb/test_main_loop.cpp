@@ -2,6 +2,7 @@
 // thread whether its connection is shown or hidden, also what the library has read ahead.
 #include "connection/front_end.h"
 #include "gui/front_end.h"
+#include "gui/main_loop.h"
 #include "rfb_fixture.h"
 
 namespace {
@@ -14,6 +15,10 @@ public:
     std::string lastCutText;
     TNFrontEnd& real = tnGuiFrontEnd();
 
+    void reportError(const std::string& text, const std::string& title) override { real.reportError(text, title); }
+    void tell(const std::string& text, const std::string& title) override { real.tell(text, title); }
+    void wake() override { real.wake(); }
+    void connectionReleased(const VncObject* vnc) override { real.connectionReleased(vnc); }
     void addListeningLine(std::shared_ptr<HostItem> itm) override { real.addListeningLine(std::move(itm)); }
     void removeLine(HostItem* itm) override { real.removeLine(itm); }
     void hostIconChanged(HostItem* itm, TNHostIcon icon) override { real.hostIconChanged(itm, icon); }
@@ -100,20 +105,20 @@ TEST_F(MainLoop, ShutDownAskedForByATimerEndsTheWait)
         static void askToEnd(void*) { engine.isShuttingDown = true; }
         static void farOff(void*) {}
     };
-    const bool watching = Fl::has_timeout(tnConnectionWatcher);
-    Fl::remove_timeout(tnConnectionWatcher);
+    const bool watching = tnConnectionWatcherRuns();
+    tnStopConnectionWatcher();
     Fl::remove_timeout(tnRestoreWindowSizePosition);
     // Whatever the start-up left for the window is handled first.
     waitFor([] { return false; }, 0.3);
     Fl::add_timeout(0.05, Timers::askToEnd);
     Fl::add_timeout(20.0, Timers::farOff);
     const auto start = std::chrono::steady_clock::now();
-    VncObject::masterMessageLoop();
+    tnRunMainLoop();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     engine.isShuttingDown = false;
     Fl::remove_timeout(Timers::farOff);
     if (watching)
-        Fl::add_timeout(1.0, tnConnectionWatcher);
+        tnStartConnectionWatcher();
     EXPECT_LT(seconds, 10.0);
 }
 

@@ -64,7 +64,6 @@ protected:
     {
         ASSERT_NE(tnVncOf(itm), nullptr);
         EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
-        EXPECT_TRUE(tnVncOf(itm)->isVisible);
         EXPECT_EQ(app->hostList->value(), tnItemNumFromItm(itm));
         EXPECT_STREQ(app->quickInfoName->label(), itm->name.c_str());
     }

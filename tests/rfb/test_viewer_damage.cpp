@@ -120,7 +120,7 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
             // before anything is drawn.
             for (int wait = 0; wait < 400 && !framePixelIs(itm, x, y, colour); wait++)
                 usleep(5000);
-            tnHandleReaderMessages(nullptr);
+            tnHandleReaderMessages();
             scroller->scroll_to(scroller->xposition() + (i % 2 ? 13 : -9), scroller->yposition() + (i % 3 ? 7 : -11));
             Fl::flush();
         }

@@ -12,10 +12,11 @@
 #include <sstream>
 #include <vector>
 
-#include "core/app.h"
+#include "viewer/app.h"
 #include "connection/vnc_object.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "core/options.h"
+#include "gui/main_loop.h"
 #include "gui/main_window.h"
 #include "startup/startup.h"
 
@@ -39,7 +40,7 @@ void tnTestFreshApp(const std::string& configDir)
 {
     if (app && app->mainWin)
         app->mainWin->hide();
-    Fl::remove_timeout(tnConnectionWatcher);
+    tnStopConnectionWatcher();
     Fl::remove_timeout(tnRestoreWindowSizePosition);
     // Earlier states stay reachable: their widgets may still be referenced by the toolkit.
     static std::vector<AppState*>& earlierStates = *new std::vector<AppState*>();

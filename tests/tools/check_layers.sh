@@ -2,7 +2,7 @@
 # Fails when a source file includes a header of a layer above its own. The layers, lowest
 # first: core, config, connection, viewer, gui, then dialogs and commands side by side,
 # then start-up (with main) on top. The engine's internal header is included only inside the
-# engine (and by its tests).
+# engine (and by its tests); the toolkit's headers only from the viewer up.
 set -u
 cd "${1:-$(dirname "$0")/../..}" || exit 2
 rank() {
@@ -33,5 +33,11 @@ while IFS= read -r line; do
   status=1
 done < <(grep -rl --include='*.h' --include='*.cpp' 'include "connection/engine_internal.h"' \
   core config viewer gui dialogs commands startup bench fuzz 2>/dev/null)
+# The engine and the layers under it include nothing of the toolkit.
+while IFS= read -r line; do
+  echo "$line: the toolkit is included below the viewer"
+  status=1
+done < <(grep -rn --include='*.h' --include='*.cpp' -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](FL|X11)/' \
+  core config connection 2>/dev/null)
 [ "$status" -eq 0 ] && echo "every include points down the layers"
 exit "$status"

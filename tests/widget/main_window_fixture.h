@@ -14,9 +14,9 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/options.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"

@@ -2,13 +2,14 @@
 #include <FL/Fl_Hold_Browser.H>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
 #include "config/config.h"
 #include "config/host_item.h"
-#include "core/app.h"
-#include "core/modal.h"
+#include "viewer/app.h"
+#include "gui/modal.h"
 #include "core/options.h"
 #include "core/version.h"
 #include "gui/config_io.h"
@@ -135,6 +136,23 @@ TEST_F(ConfigFile, MissingFileCreatesTheDirectoryAndKeepsDefaults)
     ASSERT_EQ(stat(appOptions.configPath.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0700u);
     EXPECT_EQ(tnTestReadFile(appOptions.configPath + "tandrel-fltk.log"), "") << "nothing is logged without a file";
+}
+
+TEST_F(ConfigFile, ADirectoryThatCannotBeMadeIsToldAndEndsTheProgram)
+{
+    appOptions.configPath = dir + "no/such/.tandrel/";
+    appOptions.configPathAndFile = appOptions.configPath + "tandrel-fltk.conf";
+    EXPECT_EXIT(
+        {
+            dup2(STDERR_FILENO, STDOUT_FILENO);
+            tnModalHooks().message = [](const std::string& title, const std::string& text) {
+                fprintf(stderr, "box %s: %s\n", title.c_str(), text.c_str());
+            };
+            tnConfigReadCreateHostList();
+        },
+        ::testing::ExitedWithCode(255),
+        "Tandrel - ERROR - Cannot create config file directory\n(.|\n)*box Tandrel - FLTK: Could not create the "
+        "configuration directory\n.*no/such/.tandrel/\n\\(No such file or directory\\)");
 }
 
 TEST_F(ConfigFile, WritingSkipsSeparatorsAndListenersAndReproducesTheFile)

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "core/app.h"
+#include "viewer/app.h"
 #include "core/options.h"
-#include "core/modal.h"
+#include "gui/modal.h"
 #include "gui/inputs.h"
 #include "gui/main_window.h"
 #include "viewer/x_clipboard.h"

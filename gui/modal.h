@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "core/main_thread.h"
+
 struct Fl_Menu_Item;
 
 // Shows a one-button message box: hotspot off, the given title, the text through "%s".
@@ -14,10 +16,6 @@ void tnShowMessageBox(const std::string& title, const std::string& text);
 
 // tnShowMessageBox callable from any thread (other threads take the toolkit lock for it).
 void tnMessageWindow(const std::string& message, const std::string& title);
-
-// The thread that runs the program's event loop: start-up marks it; true on it.
-void tnMarkMainThread();
-bool tnIsMainThread();
 
 // Three-button choice (fl_choice order: b0, b1, b2). Returns 0, 1 or 2 like fl_choice.
 int tnShowChoiceBox(const std::string& title, const std::string& text,

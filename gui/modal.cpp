@@ -1,29 +1,12 @@
-#include "core/modal.h"
+#include "gui/modal.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/fl_ask.H>
 
-#include <pthread.h>
-
 #include "core/display_text.h"
-
-namespace {
-
-pthread_t mainThread = pthread_self();
-
-} // namespace
-
-void tnMarkMainThread()
-{
-    mainThread = pthread_self();
-}
-
-bool tnIsMainThread()
-{
-    return pthread_equal(pthread_self(), mainThread) != 0;
-}
+#include "core/main_thread.h"
 
 void tnMessageWindow(const std::string& message, const std::string& title)
 {

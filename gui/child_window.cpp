@@ -1,8 +1,8 @@
-#include "core/child_window.h"
+#include "gui/child_window.h"
 
 #include <FL/Fl.H>
 
-#include "core/app.h"
+#include "viewer/app.h"
 
 namespace {
 
