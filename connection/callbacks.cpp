@@ -76,6 +76,18 @@ std::string tnAttemptPassword(VncObject* vnc, TNPasswordField field)
     return password;
 }
 
+// The connection of a client that asks for a password or credentials, or null (with an
+// error line in the log naming `hook`) when the client, its connection or its host is missing.
+VncObject* tnObjectAskingForSecret(rfbClient* client, const char* hook)
+{
+    VncObject* vnc = tnObjectOfClient(client);
+    const char* missing = !client ? "vnc->vncClient" : !vnc ? "vnc" : !vnc->itm ? "itm" : nullptr;
+    if (!missing)
+        return vnc;
+    tnLogToFile(std::string("ERROR - ") + hook + ": " + missing + " is null");
+    return nullptr;
+}
+
 } // namespace
 
 void tnFreeRefusedEmptyPassword()
@@ -180,19 +192,9 @@ void tnReportConnectionError(HostItem* itm, const std::string& text)
 
 char* VncObject::handlePassword(rfbClient* client)
 {
-    if (!client) {
-        tnLogToFile("ERROR - handlePassword: vnc->vncClient is null");
+    VncObject* vnc = tnObjectAskingForSecret(client, "handlePassword");
+    if (!vnc)
         return nullptr;
-    }
-    VncObject* vnc = tnObjectOfClient(client);
-    if (!vnc) {
-        tnLogToFile("ERROR - handlePassword: vnc is null");
-        return nullptr;
-    }
-    if (!vnc->itm) {
-        tnLogToFile("ERROR - handlePassword: itm is null");
-        return nullptr;
-    }
     // VNC authentication uses 8 characters; the library cuts the rest.
     char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::Vnc), 9, 10);
     if (password && !*password)
@@ -202,23 +204,13 @@ char* VncObject::handlePassword(rfbClient* client)
 
 rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType)
 {
-    if (!client) {
-        tnLogToFile("ERROR - handleCredential: vnc->vncClient is null");
-        return nullptr;
-    }
-    if (credentialType != rfbCredentialTypeUser && credentialType != rfbCredentialTypeX509) {
+    if (client && credentialType != rfbCredentialTypeUser && credentialType != rfbCredentialTypeX509) {
         tnLogToFile("ERROR - handleCredential: Non-username / password required for authentication");
         return nullptr;
     }
-    VncObject* vnc = tnObjectOfClient(client);
-    if (!vnc) {
-        tnLogToFile("ERROR - handleCredential: vnc is null");
+    VncObject* vnc = tnObjectAskingForSecret(client, "handleCredential");
+    if (!vnc)
         return nullptr;
-    }
-    if (!vnc->itm) {
-        tnLogToFile("ERROR - handleCredential: itm is null");
-        return nullptr;
-    }
     // The library frees the record and its strings with free().
     auto* credential = static_cast<rfbCredential*>(calloc(1, sizeof(rfbCredential)));
     if (credential && credentialType == rfbCredentialTypeX509) {

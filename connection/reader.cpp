@@ -148,42 +148,7 @@ void tnPostReaderMessage(VncObject* vnc, unsigned message)
 
 void tnReaderUpdateRect(VncObject* vnc, int x, int y, int w, int h)
 {
-    auto& rects = vnc->updateRects;
-    if (rects.size() / 4 < tnMaxUpdateRects) {
-        rects.insert(rects.end(), {x, y, w, h});
-        return;
-    }
-    // Too many: their bounding box.
-    int& bx = rects[0];
-    int& by = rects[1];
-    int& bw = rects[2];
-    int& bh = rects[3];
-    const int right = std::max(bx + bw, x + w);
-    const int bottom = std::max(by + bh, y + h);
-    bx = std::min(bx, x);
-    by = std::min(by, y);
-    bw = right - bx;
-    bh = bottom - by;
-    rects.resize(4);
-}
-
-void TNPictureDamage::add(int x, int y, int w, int h)
-{
-    if (everything || w <= 0 || h <= 0)
-        return;
-    if (rects.size() / 4 < tnMaxPictureDamage) {
-        rects.insert(rects.end(), {x, y, w, h});
-        return;
-    }
-    // Too many: their bounding box.
-    int left = x, top = y, right = x + w, bottom = y + h;
-    for (size_t i = 0; i + 3 < rects.size(); i += 4) {
-        left = std::min(left, rects[i]);
-        top = std::min(top, rects[i + 1]);
-        right = std::max(right, rects[i] + rects[i + 2]);
-        bottom = std::max(bottom, rects[i + 1] + rects[i + 3]);
-    }
-    rects.assign({left, top, right - left, bottom - top});
+    tnAddDamage(vnc->updateRects, {x, y, w, h}, tnMaxUpdateRects);
 }
 
 void tnReaderFinishedUpdate(VncObject* vnc)
@@ -197,17 +162,14 @@ void tnReaderFinishedUpdate(VncObject* vnc)
         TNPicture& picture = vnc->picture;
         if (picture.width == client->width && picture.height == client->height) {
             const size_t rowBytes = static_cast<size_t>(client->width) * 4;
-            for (size_t i = 0; i + 3 < rects.size(); i += 4) {
-                const int x0 = std::clamp(rects[i], 0, client->width);
-                const int y0 = std::clamp(rects[i + 1], 0, client->height);
-                const int x1 = std::clamp(rects[i] + rects[i + 2], x0, client->width);
-                const int y1 = std::clamp(rects[i + 1] + rects[i + 3], y0, client->height);
-                for (int y = y0; y < y1; y++) {
-                    const size_t at = static_cast<size_t>(y) * rowBytes + static_cast<size_t>(x0) * 4;
-                    tnCopyOpaque(picture.pixels.data() + at, client->frameBuffer + at, x1 - x0);
+            for (const TNRect& changed : rects) {
+                const TNRect part = tnClip(changed, {0, 0, client->width, client->height});
+                for (int y = part.y; y < part.y + part.h; y++) {
+                    const size_t at = static_cast<size_t>(y) * rowBytes + static_cast<size_t>(part.x) * 4;
+                    tnCopyOpaque(picture.pixels.data() + at, client->frameBuffer + at, part.w);
                 }
                 // The window's thread draws only what changed.
-                vnc->pictureDamage.add(x0, y0, x1 - x0, y1 - y0);
+                vnc->pictureDamage.add(part);
             }
         }
     }

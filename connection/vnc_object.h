@@ -20,6 +20,7 @@
 #include "connection/front_end.h"
 #include "connection/handshake_deadline.h"
 #include "connection/input_queue.h"
+#include "core/rect.h"
 
 class HostItem;
 class TNSSHTunnel;
@@ -85,14 +86,18 @@ struct TNPicture {
 };
 
 // The parts of the picture changed since the window's thread last took them: at most
-// tnMaxPictureDamage rectangles (x, y, w, h each, inside the picture), or their bounding
-// box when more come, or the whole picture.
+// tnMaxPictureDamage rectangles (inside the picture), or their bounding box when more come,
+// or the whole picture.
 constexpr size_t tnMaxPictureDamage = 64;
 struct TNPictureDamage {
-    std::vector<int> rects;
+    std::vector<TNRect> rects;
     bool everything = false;
 
-    void add(int x, int y, int w, int h);
+    void add(const TNRect& r)
+    {
+        if (!everything)
+            tnAddDamage(rects, r, tnMaxPictureDamage);
+    }
     void clear()
     {
         rects.clear();
@@ -213,8 +218,8 @@ public:
     std::string endReason;
     std::string attemptError;
     std::string attemptBox;
-    // Rectangles of the update being received (reader only): x, y, w, h each.
-    std::vector<int> updateRects;
+    // Rectangles of the update being received (reader only).
+    std::vector<TNRect> updateRects;
     // The server's desktop name for a listening line, set by the worker before its result
     // goes to the window's thread.
     std::string desktopName;

@@ -30,21 +30,7 @@ struct TNViewerDamage {
     std::vector<TNRect> rects;
     bool everything = false;
 
-    void add(const TNRect& r)
-    {
-        if (rects.size() < tnMaxPictureDamage) {
-            rects.push_back(r);
-            return;
-        }
-        int left = r.x, top = r.y, right = r.x + r.w, bottom = r.y + r.h;
-        for (const TNRect& o : rects) {
-            left = std::min(left, o.x);
-            top = std::min(top, o.y);
-            right = std::max(right, o.x + o.w);
-            bottom = std::max(bottom, o.y + o.h);
-        }
-        rects.assign(1, TNRect{left, top, right - left, bottom - top});
-    }
+    void add(const TNRect& r) { tnAddDamage(rects, r, tnMaxPictureDamage); }
 };
 
 TNViewerDamage pending;
@@ -111,15 +97,6 @@ void damagePending(void*)
         damageShown(viewer, vnc, layout, r);
 }
 
-TNRect insidePicture(const TNRect& r, int w, int h)
-{
-    const int x0 = std::clamp(r.x, 0, w);
-    const int y0 = std::clamp(r.y, 0, h);
-    const int x1 = std::clamp(r.x + r.w, x0, w);
-    const int y1 = std::clamp(r.y + r.h, y0, h);
-    return {x0, y0, x1 - x0, y1 - y0};
-}
-
 } // namespace
 
 void tnViewerPictureChanged(VncObject* vnc)
@@ -146,8 +123,7 @@ void tnViewerPictureChanged(VncObject* vnc)
     const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(vnc));
     if (layout == TNLayout::Empty)
         return;
-    for (size_t i = 0; i + 3 < taken.rects.size(); i += 4) {
-        const TNRect changed{taken.rects[i], taken.rects[i + 1], taken.rects[i + 2], taken.rects[i + 3]};
+    for (const TNRect& changed : taken.rects) {
         pending.add(changed);
         damageShown(viewer, vnc, layout, changed);
     }
@@ -218,7 +194,7 @@ void VncViewer::draw()
             break;
         }
         for (const TNRect& r : changed.rects)
-            drawPart(picture.pixels.data(), remoteW, originX, originY, insidePicture(r, remoteW, remoteH));
+            drawPart(picture.pixels.data(), remoteW, originX, originY, tnClip(r, {0, 0, remoteW, remoteH}));
         break;
     }
     case TNLayout::Scaled: {

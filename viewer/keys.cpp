@@ -11,13 +11,10 @@
 #include "connection/vnc_object.h"
 #include "viewer/app.h"
 #include "viewer/remote_input.h"
+#include "viewer/remote_keys.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
-
-constexpr uint32_t tnKeyF8 = 0xFFC5;
-constexpr uint32_t tnKeyF11 = 0xFFC8;
-constexpr uint32_t tnKeyF12 = 0xFFC9;
 
 // The symbol each key sent on its press, by the X key code of the event. X11 gives key
 // releases stale event text (the text of a later press, a paste, or Ctrl+c's 0x03 after

@@ -1,6 +1,8 @@
 // Layout arithmetic of the main window and the viewer, free of widgets.
 #pragma once
 
+#include "core/rect.h"
+
 struct TNSize {
     int w = 0;
     int h = 0;
@@ -20,14 +22,6 @@ TNSize tnScaledViewerSize(int remoteW, int remoteH, int areaW, int areaH);
 void tnMapPointerScroll(int relX, int relY, int scrollX, int scrollY, int* remoteX, int* remoteY);
 void tnMapPointerScaled(int relX, int relY, int viewerW, int viewerH, int remoteW, int remoteH,
                         int* remoteX, int* remoteY);
-
-// A rectangle in window coordinates.
-struct TNRect {
-    int x = 0;
-    int y = 0;
-    int w = 0;
-    int h = 0;
-};
 
 // Where the main window's parts go for a window of winW x winH: the left column keeps its
 // width (hostListWidth) and the button strip its 20-pixel height at the bottom, the host

@@ -5,16 +5,6 @@
 
 namespace {
 
-// X11 key symbols, as RFB key events carry them.
-constexpr uint32_t tnKeyControlL = 0xFFE3;
-constexpr uint32_t tnKeyShiftL = 0xFFE1;
-constexpr uint32_t tnKeyAltL = 0xFFE9;
-constexpr uint32_t tnKeyDelete = 0xFFFF;
-constexpr uint32_t tnKeyEscape = 0xFF1B;
-constexpr uint32_t tnKeyF8 = 0xFFC5;
-constexpr uint32_t tnKeyF11 = 0xFFC8;
-constexpr uint32_t tnKeyF12 = 0xFFC9;
-
 // Every key goes down in order, then every key comes up in the same order.
 std::vector<TNRemoteKey> tnPressThenRelease(std::initializer_list<uint32_t> symbols)
 {

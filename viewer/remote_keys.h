@@ -1,9 +1,21 @@
 // What the program sends to a host of its own accord, as plain sequences: the keys of the
-// remote-actions window and the pointer nudge of a scan step.
+// remote-actions window and the pointer nudge of a scan step; and the one table of the key
+// symbols the viewer names.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+// X11 key symbols, as RFB key events carry them: the keys the program sends of its own
+// accord and the ones it keeps for itself (F8, F11, F12).
+constexpr uint32_t tnKeyControlL = 0xFFE3;
+constexpr uint32_t tnKeyShiftL = 0xFFE1;
+constexpr uint32_t tnKeyAltL = 0xFFE9;
+constexpr uint32_t tnKeyDelete = 0xFFFF;
+constexpr uint32_t tnKeyEscape = 0xFF1B;
+constexpr uint32_t tnKeyF8 = 0xFFC5;
+constexpr uint32_t tnKeyF11 = 0xFFC8;
+constexpr uint32_t tnKeyF12 = 0xFFC9;
 
 // What a button of the remote-actions window does to the shown host.
 enum class TNRemoteAction { CtrlAltDel, CtrlShiftEsc, Refresh, F8, F11, F12 };

@@ -179,17 +179,31 @@ int VncViewer::handle(int event)
     }
 }
 
+namespace {
+
+// Moves the host list (it keeps its height) and the viewer area to where the main window's
+// layout puts them in or out of full screen.
+void placeForFullScreen(bool fullScreen)
+{
+    const TNWindowLayout layout =
+        tnMainWindowLayout(app->mainWin->w(), app->mainWin->h(), appOptions.hostListWidth, fullScreen);
+    Fl_Hold_Browser* list = app->hostList;
+    list->resize(layout.hostList.x, list->y(), layout.hostList.w, list->h());
+    list->redraw();
+    const TNRect& area = layout.viewerArea;
+    tnPlaceViewerArea(area.x, area.y, area.w, area.h);
+    app->scroller->redraw();
+}
+
+} // namespace
+
 void VncViewer::setFullScreen()
 {
     VncViewer* viewer = app->vncViewer;
     if (!viewer || !app->mainWin || !app->hostList || !app->scroller)
         return;
     viewer->isFullScreen = true;
-    Fl_Hold_Browser* list = app->hostList;
-    list->resize(-3, list->y(), 0, list->h());
-    list->redraw();
-    tnPlaceViewerArea(0, 0, app->mainWin->w(), app->mainWin->h());
-    app->scroller->redraw();
+    placeForFullScreen(true);
     viewer->size(app->scroller->w(), app->scroller->h());
     if (viewer->vnc)
         tnShowConnection(viewer->vnc);
@@ -206,11 +220,7 @@ void VncViewer::unsetFullScreen()
     if (!viewer || !viewer->isFullScreen || !app->mainWin || !app->hostList || !app->scroller)
         return;
     viewer->isFullScreen = false;
-    Fl_Hold_Browser* list = app->hostList;
-    list->resize(0, list->y(), appOptions.hostListWidth, list->h());
-    list->redraw();
-    tnPlaceViewerArea(list->x() + list->w() + 3, 0, app->mainWin->w(), app->mainWin->h());
-    app->scroller->redraw();
+    placeForFullScreen(false);
     tnResizeScroller();
     if (viewer->vnc)
         tnShowConnection(viewer->vnc);
@@ -225,9 +235,11 @@ void tnResizeScroller()
     Fl_Window* area = app->viewerWindow;
     if (!area || !app->scroller || !app->hostList || !app->mainWin)
         return;
-    const int left = app->hostList->x() + app->hostList->w() + 3;
-    const int width = app->mainWin->w() - (app->hostList->x() + app->hostList->w()) - 3;
-    tnPlaceViewerArea(left, area->y(), width, app->mainWin->h());
+    // Beside the host list as it is now (pushed out of sight in full screen).
+    const bool fullScreen = app->vncViewer && app->vncViewer->isFullScreen;
+    const TNRect place =
+        tnMainWindowLayout(app->mainWin->w(), app->mainWin->h(), app->hostList->w(), fullScreen).viewerArea;
+    tnPlaceViewerArea(place.x, area->y(), place.w, place.h);
 }
 
 void tnPlaceViewerArea(int x, int y, int w, int h)

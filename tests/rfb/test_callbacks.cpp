@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "rfb_fixture.h"
 
@@ -126,6 +127,42 @@ TEST_F(LibraryHooks, CredentialAnswers)
     EXPECT_EQ(VncObject::handleCredential(client, 99), nullptr);
     EXPECT_NE(logText().find("ERROR - handleCredential: Non-username / password required for authentication\n"),
               std::string::npos);
+}
+
+// Both hooks refuse a client without a connection or a connection without a host, each
+// with its own line in the log.
+TEST_F(LibraryHooks, PasswordAndCredentialRefuseWhatIsMissing)
+{
+    const auto askPassword = [](rfbClient* c) { return VncObject::handlePassword(c) != nullptr; };
+    const auto askCredential = [](rfbClient* c) {
+        return VncObject::handleCredential(c, rfbCredentialTypeUser) != nullptr;
+    };
+    rfbClient* stranger = rfbGetClient(8, 3, 4);
+    struct Case {
+        const char* hook;
+        std::function<bool(rfbClient*)> ask;
+        rfbClient* client;
+        bool hostGone;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"password", askPassword, nullptr, false, "ERROR - handlePassword: vnc->vncClient is null\n"},
+        {"password", askPassword, stranger, false, "ERROR - handlePassword: vnc is null\n"},
+        {"password", askPassword, client, true, "ERROR - handlePassword: itm is null\n"},
+        {"credential", askCredential, nullptr, false, "ERROR - handleCredential: vnc->vncClient is null\n"},
+        {"credential", askCredential, stranger, false, "ERROR - handleCredential: vnc is null\n"},
+        {"credential", askCredential, client, true, "ERROR - handleCredential: itm is null\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.hook) + ": " + c.line);
+        vnc->itm = c.hostGone ? nullptr : &host;
+        const size_t logged = logText().size();
+        EXPECT_FALSE(c.ask(c.client));
+        const std::string added = logText().substr(logged);
+        EXPECT_NE(added.find(c.line), std::string::npos) << added;
+    }
+    vnc->itm = &host;
+    rfbClientCleanup(stranger);
 }
 
 TEST_F(LibraryHooks, CursorShapeBecomesAnImageWithTheMaskAsAlpha)

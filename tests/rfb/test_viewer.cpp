@@ -276,6 +276,11 @@ TEST_F(ViewerTest, FullScreenFillsTheWindowAtEverySizeAndReturnsBesideTheList)
     Fl_Scroll* scroller = app->scroller;
     VncViewer::setFullScreen();
     ASSERT_TRUE(viewer->isFullScreen);
+    // At once, before any change of the window's size.
+    EXPECT_EQ(app->hostList->w(), 0);
+    EXPECT_EQ(app->viewerWindow->x(), 0);
+    EXPECT_EQ(scroller->w(), kWinW);
+    EXPECT_EQ(scroller->h(), kWinH);
     scroller->scroll_to(200, 200);
     Fl::flush();
 

@@ -179,6 +179,39 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
     EXPECT_EQ(markLost, 0) << "the viewer was redrawn whole";
 }
 
+// An update of more rectangles than are kept apart (64; the rest go in as their bounding
+// box): every one of them reaches the picture and the screen.
+TEST_F(ViewerTest, UpdateOfManyRectanglesReachesThePictureAndTheScreenWhole)
+{
+    TNTestServer* server = startServerOfSize(640, 400);
+    HostItem* itm = showHost(server, 's');
+    // 100 separate 2 x 2 squares, filled at once: one update, which carries them top to
+    // bottom. The first and the 65th are at the left, the 63 between them at the right.
+    std::vector<TNTestFill> squares;
+    for (int i = 0; i < 100; i++) {
+        const int x = i == 0 ? 0 : i < 64 ? 600 : 10 + (i - 64) * 6;
+        squares.push_back({x, i * 4, 2, 2, 255, 0, 255});
+    }
+    server->fillRects(squares);
+    const TNTestFill& last = squares.back();
+    ASSERT_TRUE(waitFor([&] { return framePixelIs(itm, last.x + 1, last.y + 1, {255, 0, 255}); }));
+    waitFor([itm] { return tnVncOf(itm)->pendingMessages == 0; });
+    tnTestPump(0.2);
+    const std::vector<Rgb> shot = screen(app->scroller->x(), app->scroller->y(), 640, 400);
+    ASSERT_EQ(shot.size(), 640u * 400u);
+    std::string missing, notShown;
+    for (const TNTestFill& square : squares) {
+        const int x = square.x + 1, y = square.y + 1;
+        const std::string at = " " + std::to_string(x) + "," + std::to_string(y);
+        if (!framePixelIs(itm, x, y, {255, 0, 255}))
+            missing += at;
+        if (!near(shot[static_cast<size_t>(y) * 640 + x], {255, 0, 255}))
+            notShown += at;
+    }
+    EXPECT_EQ(missing, "") << "squares not in the picture";
+    EXPECT_EQ(notShown, "") << "squares not on the screen";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Layouts, ViewerDamage,
     ::testing::Values(DamageCase{"OneToOne", 's', false}, DamageCase{"ScaledFast", 'z', true},

@@ -435,20 +435,27 @@ void TNTestServer::fill(uint8_t r, uint8_t g, uint8_t b)
 
 void TNTestServer::fillRect(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b)
 {
+    fillRects({{x, y, w, h, r, g, b}});
+}
+
+void TNTestServer::fillRects(const std::vector<TNTestFill>& fills)
+{
     impl->run([=] {
-        const int x0 = std::clamp(x, 0, impl->width), x1 = std::clamp(x + w, x0, impl->width);
-        const int y0 = std::clamp(y, 0, impl->height), y1 = std::clamp(y + h, y0, impl->height);
-        for (int row = y0; row < y1; row++) {
-            for (int col = x0; col < x1; col++) {
-                char* pixel = impl->frameBuffer + (static_cast<size_t>(row) * impl->width + col) * 4;
-                pixel[0] = static_cast<char>(r);
-                pixel[1] = static_cast<char>(g);
-                pixel[2] = static_cast<char>(b);
-                pixel[3] = 0;
+        for (const TNTestFill& fill : fills) {
+            const int x0 = std::clamp(fill.x, 0, impl->width), x1 = std::clamp(fill.x + fill.w, x0, impl->width);
+            const int y0 = std::clamp(fill.y, 0, impl->height), y1 = std::clamp(fill.y + fill.h, y0, impl->height);
+            for (int row = y0; row < y1; row++) {
+                for (int col = x0; col < x1; col++) {
+                    char* pixel = impl->frameBuffer + (static_cast<size_t>(row) * impl->width + col) * 4;
+                    pixel[0] = static_cast<char>(fill.r);
+                    pixel[1] = static_cast<char>(fill.g);
+                    pixel[2] = static_cast<char>(fill.b);
+                    pixel[3] = 0;
+                }
             }
+            if (x1 > x0 && y1 > y0)
+                rfbMarkRectAsModified(impl->screen, x0, y0, x1, y1);
         }
-        if (x1 > x0 && y1 > y0)
-            rfbMarkRectAsModified(impl->screen, x0, y0, x1, y1);
     });
 }
 

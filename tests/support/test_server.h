@@ -19,6 +19,12 @@ struct TNTestServerOptions {
     bool stallAfterHandshake = false;  // stall (see stallMidMessage) at the client's first update request
 };
 
+// A rectangle of the screen filled with one colour.
+struct TNTestFill {
+    int x, y, w, h;
+    uint8_t r, g, b;
+};
+
 struct TNPointerEvent {
     int x, y, mask;
 };
@@ -44,6 +50,9 @@ public:
     void markAllModified();
     // Fill the rectangle x, y, w, h (clipped to the screen) with one colour and send only it.
     void fillRect(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b);
+    // The same for several rectangles at once: a client waiting for an update gets them all
+    // in one.
+    void fillRects(const std::vector<TNTestFill>& fills);
     // Change the desktop size (clients that allow it get a new frame buffer).
     void resize(int width, int height);
     // A cursor shape (w x h, hot spot; every pixel opaque) sent to clients that asked for it.
