@@ -25,7 +25,7 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/options.h"
 #include "gui/main_loop.h"
 #include "gui/host_list.h"
@@ -110,7 +110,7 @@ int main()
     static char* argv[] = {name, nullptr};
     tnStartUp(1, argv);
     Fl::remove_timeout(tnRestoreWindowSizePosition);
-    app->mainWin->resize(0, 0, 900, 600);
+    app->resize(0, 0, 900, 600);
     tnClearHostList();
     std::vector<HostItem*> hosts;
     for (int i = 0; i < 2; i++) {
@@ -138,7 +138,7 @@ int main()
     XSync(fl_display, False);
     int rootX = 0, rootY = 0;
     Window child;
-    XTranslateCoordinates(fl_display, fl_xid(app->mainWin), RootWindow(fl_display, fl_screen), 0, 0, &rootX,
+    XTranslateCoordinates(fl_display, fl_xid(app), RootWindow(fl_display, fl_screen), 0, 0, &rootX,
                           &rootY, &child);
     const int lineHeight = TNLineHeight::of(app->hostList);
     const int listX = rootX + app->hostList->x() + 30;

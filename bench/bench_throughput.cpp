@@ -52,7 +52,7 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "gui/main_loop.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
@@ -661,17 +661,17 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
         return 1;
     }
     if (layout == "full") {
-        app->mainWin->resize(0, 0, kWidth, kHeight);
-        tnShowConnection(tnVncOf(benchHosts[0]));
-        VncViewer::setFullScreen();
+        app->resize(0, 0, kWidth, kHeight);
+        tnShowConnection(*app->vncViewer, tnVncOf(benchHosts[0]));
+        app->setFullScreen(true);
     } else if (layout == "scaled") {
         // A viewer area of 1000 x 562 beside the host list.
-        app->mainWin->resize(0, 0, app->hostList->x() + app->hostList->w() + 3 + 1000, 562);
-        tnResizeScroller();
-        tnShowConnection(tnVncOf(benchHosts[0]));
+        app->resize(0, 0, app->hostList->x() + app->hostList->w() + 3 + 1000, 562);
+        app->layOut();
+        tnShowConnection(*app->vncViewer, tnVncOf(benchHosts[0]));
     }
     if (layout == "hidden")
-        tnHideShownConnection();
+        tnHideShownConnection(*app->vncViewer);
     Fl::check();
     const long connectedRss = residentKilobytes();
     long shownRss = connectedRss;
@@ -680,8 +680,8 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
         // frame buffer is zero, the server's pixel (1,1) is not).
         static HostItem* current = nullptr;
         for (HostItem* itm : benchHosts) {
-            tnHideShownConnection();
-            tnShowConnection(tnVncOf(itm));
+            tnHideShownConnection(*app->vncViewer);
+            tnShowConnection(*app->vncViewer, tnVncOf(itm));
             current = itm;
             pumpUntil([] {
                 VncObject* vnc = tnVncOf(current);
@@ -692,7 +692,7 @@ int runClient(int port, int hosts, const std::string& layout, double maxSeconds)
                 return p[0] != 0 || p[1] != 0 || p[2] != 0;
             }, 5);
         }
-        tnHideShownConnection();
+        tnHideShownConnection(*app->vncViewer);
         shownRss = residentKilobytes();
     }
     printf("READY %ld %ld %ld\n", startRss, connectedRss, shownRss);

@@ -18,7 +18,6 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
 #include "viewer/fltk_compat.h"
 #include "viewer/vnc_viewer.h"
 
@@ -65,30 +64,32 @@ void BM_ScaledCopy(benchmark::State& state)
 }
 BENCHMARK(BM_ScaledCopy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// A main window with host list, scroll group and viewer, showing a hand-made client.
+// A window with a host list, the viewer's scroll group and the viewer, showing a hand-made
+// client.
 struct DrawFixture {
     HostItem item;
     VncObject object;
+    Fl_Double_Window* window = nullptr;
+    Fl_Scroll* scroller = nullptr;
+    VncViewer* viewer = nullptr;
     bool ready = false;
 
     DrawFixture()
     {
         if (!getenv("DISPLAY"))
             return;
-        if (!app)
-            app = new AppState();
-        app->mainWin = new Fl_Double_Window(kViewerW + 163 + 3, kViewerH, "bench");
-        app->hostList = new Fl_Hold_Browser(0, 0, 163, kViewerH);
-        app->scroller = new Fl_Scroll(166, 0, kViewerW, kViewerH);
-        app->scroller->box(FL_FLAT_BOX);
-        app->scroller->type(0);
-        app->vncViewer = new VncViewer(166, 0, 0, 0);
-        app->scroller->end();
-        app->mainWin->end();
-        app->mainWin->show();
+        window = new Fl_Double_Window(kViewerW + 163 + 3, kViewerH, "bench");
+        new Fl_Hold_Browser(0, 0, 163, kViewerH);
+        scroller = new Fl_Scroll(166, 0, kViewerW, kViewerH);
+        scroller->box(FL_FLAT_BOX);
+        scroller->type(0);
+        viewer = new VncViewer(166, 0, 0, 0);
+        scroller->end();
+        window->end();
+        window->show();
         // Fl::flush draws nothing into a window that still waits for its first Expose:
         // wait until the window has been drawn once.
-        for (int i = 0; i < 100 && app->mainWin->damage(); ++i)
+        for (int i = 0; i < 100 && window->damage(); ++i)
             Fl::wait(0.02);
 
         rfbClient* client = rfbGetClient(8, 3, 4);
@@ -98,7 +99,7 @@ struct DrawFixture {
         object.vncClient = client;
         object.itm = &item;
         tnConnectionFor(&item).vnc = &object;
-        app->vncViewer->vnc = &object;
+        viewer->vnc = &object;
         ready = true;
     }
 };
@@ -117,19 +118,20 @@ void BM_ViewerRedraw(benchmark::State& state)
         state.SkipWithError("needs a display (run under tests/with-xvfb.sh)");
         return;
     }
-    VncViewer* viewer = app->vncViewer;
+    VncViewer* viewer = f.viewer;
+    Fl_Scroll* scroller = f.scroller;
     const int mode = static_cast<int>(state.range(0));
     f.item.scaling = mode == 2 ? 's' : 'z';
     f.item.scalingFast = mode == 1;
     if (mode == 2) {
-        app->scroller->type(Fl_Scroll::BOTH);
-        viewer->resize(app->scroller->x(), app->scroller->y(), kRemoteW, kRemoteH);
+        scroller->type(Fl_Scroll::BOTH);
+        viewer->resize(scroller->x(), scroller->y(), kRemoteW, kRemoteH);
     } else {
-        app->scroller->type(0);
-        viewer->resize(app->scroller->x(), app->scroller->y(), kViewerW, kViewerH);
+        scroller->type(0);
+        viewer->resize(scroller->x(), scroller->y(), kViewerW, kViewerH);
     }
-    app->scroller->scroll_to(0, 0);
-    app->mainWin->redraw();
+    scroller->scroll_to(0, 0);
+    f.window->redraw();
     Fl::flush();
     for (auto _ : state) {
         viewer->redraw();

@@ -9,7 +9,7 @@
 #include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_Window.H>
 
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "gui/child_window.h"
 #include "core/install_dirs.h"
 #include "core/options.h"
@@ -92,7 +92,7 @@ void tnShowAboutHelp()
         return;
 
     Fl_Group::current(nullptr);
-    Fl_Window* window = new TNChildWindow(app->mainWin->w() / 2 - 382, app->mainWin->h() / 2 - 297, 765, 595,
+    Fl_Window* window = new TNChildWindow(app->w() / 2 - 382, app->h() / 2 - 297, 765, 595,
                                           "About Tandrel-FLTK / Help", nullptr);
 
     Fl_Help_View* view = new Fl_Help_View(10, 10, 745, 525);

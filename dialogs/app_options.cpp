@@ -19,7 +19,7 @@
 #include "config/host_list_model.h"
 #include "config/keyring.h"
 #include "connection/front_end.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/options.h"
 #include "gui/child_window.h"
 #include "dialogs/about.h"
@@ -175,7 +175,7 @@ void tnShowAppOptions()
     if (!tnClaimChildWindow())
         return;
     Fl_Group::current(nullptr);
-    auto* window = new TNChildWindow(app->hostList->w() + 50, app->mainWin->h() / 2 - 275, 650, 550,
+    auto* window = new TNChildWindow(app->hostList->w() + 50, app->h() / 2 - 275, 650, 550,
                                      "Application Options", tnAppOptionsClosed);
     TNAppOptsWidgets& o = AppOpts;
     o.scanWaitSpinner = tnOptionsSpinner(16, "Scan wait time (seconds) ", tnScanWaitMin, tnScanWaitMax,

@@ -17,7 +17,7 @@
 #include "config/config.h"
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "gui/child_window.h"
 #include "core/display_text.h"
 #include "gui/modal.h"
@@ -295,9 +295,9 @@ void tnSaveItemOptions(HostItem* itm)
     VncViewer* viewer = app->vncViewer;
     VncObject* vnc = tnVncOf(itm);
     if (itm->isListener && vnc && tnIsConnected(itm) && (!viewer || viewer->vnc != vnc)) {
-        tnShowConnection(vnc);
+        tnShowConnection(*app->vncViewer, vnc);
     } else if (viewer && viewer->vnc && viewer->vnc->itm == itm) {
-        tnLayOutViewer();
+        tnLayOutViewer(*app->vncViewer);
         viewer->redraw();
     }
     tnConfigWrite();
@@ -335,7 +335,7 @@ void tnShowItemOptions(HostItem* itm)
 
     Fl_Group::current(nullptr);
     const std::string title = "Editing '" + itm->name + "'";
-    auto* window = new TNChildWindow(app->hostList->w() + 50, app->mainWin->h() / 2 - 302, 545, 605,
+    auto* window = new TNChildWindow(app->hostList->w() + 50, app->h() / 2 - 302, 545, 605,
                                      tnDisplayText(title).c_str(), tnItemOptionsClosed);
     app->itmBeingEdited = itm;
 

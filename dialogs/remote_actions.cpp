@@ -5,7 +5,7 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Window.H>
 
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "gui/child_window.h"
 #include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
@@ -37,7 +37,7 @@ void tnShowF8Window()
         return;
     Fl_Group::current(nullptr);
     // Closed by any way (a button, Escape, the window manager), it is destroyed.
-    new TNChildWindow(app->mainWin->w() / 2 - 115, app->mainWin->h() / 2 - 167, 230, 335, "Remote host actions",
+    new TNChildWindow(app->w() / 2 - 115, app->h() / 2 - 167, 230, 335, "Remote host actions",
                       tnForgetF8Widgets);
     Fl_Window* window = app->childWindow;
 

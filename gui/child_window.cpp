@@ -2,7 +2,7 @@
 
 #include <FL/Fl.H>
 
-#include "viewer/app.h"
+#include "gui/main_window.h"
 
 namespace {
 

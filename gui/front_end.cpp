@@ -10,7 +10,7 @@
 #include "connection/front_end.h"
 #include "connection/ssh_host_keys.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "gui/host_key_window.h"
 #include "gui/host_list.h"
 #include "gui/modal.h"
@@ -85,8 +85,8 @@ public:
     }
 
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }
-    void showConnection(VncObject* vnc) override { tnShowConnection(vnc); }
-    void hideShownConnection() override { tnHideShownConnection(); }
+    void showConnection(VncObject* vnc) override { tnShowConnection(*app->vncViewer, vnc); }
+    void hideShownConnection() override { tnHideShownConnection(*app->vncViewer); }
 
     void connectionEnding(VncObject* vnc) override
     {
@@ -94,8 +94,8 @@ public:
         if (!viewer || !viewer->vnc || viewer->vnc->itm != vnc->itm)
             return;
         if (viewer->isFullScreen)
-            VncViewer::unsetFullScreen();
-        tnHideShownConnection();
+            app->setFullScreen(false);
+        tnHideShownConnection(*app->vncViewer);
     }
 
     void connectionReleased(const VncObject* vnc) override
@@ -106,17 +106,17 @@ public:
 
     void frameUpdated(VncObject* vnc) override
     {
-        tnViewerPictureChanged(vnc);
+        tnViewerPictureChanged(*app->vncViewer, vnc);
     }
 
     // The viewer notices the new size when it draws next and lays the picture out again.
     void desktopResized(VncObject* vnc) override { frameUpdated(vnc); }
 
-    void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) override { tnTakeCursorShape(vnc, shape); }
+    void cursorShapeChanged(VncObject* vnc, const TNCursorShape& shape) override { tnTakeCursorShape(*app->vncViewer, vnc, shape); }
 
     void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) override
     {
-        tnReceiveCutText(vnc, text, length, utf8);
+        tnReceiveCutText(*app->vncViewer, vnc, text, length, utf8);
     }
 
     void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question) override

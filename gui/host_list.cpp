@@ -16,7 +16,7 @@
 #include "config/host_list_model.h"
 #include "config/keyring.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/options.h"
 #include "core/display_text.h"
 #include "gui/modal.h"
@@ -142,15 +142,15 @@ void tnHandleLeftClick(HostItem* itm)
     if (Fl::event_clicks()) {
         if (app->childWindowVisible || tnIsConnectedOrConnecting(itm) || itm->isListener)
             return;
-        tnHideShownConnection();
+        tnHideShownConnection(*app->vncViewer);
         VncObject::createVNCObject(itm);
         return;
     }
     if (app->childWindowVisible)
         return;
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     if (tnIsConnected(itm) && tnVncOf(itm))
-        tnShowConnection(tnVncOf(itm));
+        tnShowConnection(*app->vncViewer, tnVncOf(itm));
 }
 
 void tnHandleRightClick(HostItem* itm)
@@ -160,9 +160,9 @@ void tnHandleRightClick(HostItem* itm)
     static bool hostListMenuOpen = false;
     if (app->childWindowVisible)
         return;
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     if (tnVncOf(itm) && itm->isListener && tnIsConnected(itm))
-        tnShowConnection(tnVncOf(itm));
+        tnShowConnection(*app->vncViewer, tnVncOf(itm));
 
     if (tnIsConnectedOrConnecting(itm) && !itm->isListener) {
         tnDisconnect(itm);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/options.h"
 #include "gui/modal.h"
 #include "viewer/x_clipboard.h"

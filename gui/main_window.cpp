@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
 #include "core/log.h"
 #include "core/options.h"
 #include "gui/config_io.h"
@@ -87,108 +86,106 @@ void tnLayOutQuickInfoPanel(const TNRect& place)
     }
 }
 
-// Lays itself out again whenever its size changes. The toolkit's own rule for groups, which
-// runs first, would scale every y and height of the left column with the window's height
-// (squashing the button strip) and leave the viewer at its old size.
-class TNMainWindow : public Fl_Double_Window {
-public:
-    using Fl_Double_Window::Fl_Double_Window;
-
-    void resize(int x, int y, int w, int h) override
-    {
-        const bool sizeChanges = w != this->w() || h != this->h();
-        Fl_Double_Window::resize(x, y, w, h);
-        if (sizeChanges)
-            tnLayOutMainWindow();
-    }
-};
-
 } // namespace
+
+TNMainWindow* app = nullptr;
 
 void tnCreateGUI()
 {
+    if (app)
+        return;
+    // A window made while another group is open would become that group's child.
     Fl_Group::current(nullptr);
-    app->mainWin = new TNMainWindow(1024, 768, "Tandrel");
-    app->mainWin->size_range(800, 600, 32767, 32767);
-    app->mainWin->xclass("tandrelfltk");
-    app->mainWin->callback(tnHandleMainWindowEvents);
-    app->mainWin->begin();
+    new TNMainWindow();
+}
 
-    app->hostList = new Fl_Hold_Browser(0, 0, 163, 548);
-    app->hostList->box(FL_THIN_DOWN_BOX);
-    app->hostList->clear_visible_focus();
-    app->hostList->callback(tnHandleHostListEvents);
+TNMainWindow::TNMainWindow() : Fl_Double_Window(1024, 768, "Tandrel")
+{
+    // The panel's parts reach the window through the pointer while it is being built.
+    app = this;
+    size_range(800, 600, 32767, 32767);
+    xclass("tandrelfltk");
+    callback(tnHandleMainWindowEvents);
+    begin();
+
+    hostList = new Fl_Hold_Browser(0, 0, 163, 548);
+    hostList->box(FL_THIN_DOWN_BOX);
+    hostList->clear_visible_focus();
+    hostList->callback(tnHandleHostListEvents);
 
     const int size = appOptions.appFontSize;
-    app->quickInfoPack = new Fl_Pack(0, 551, 163, 197);
-    app->quickInfoPack->type(Fl_Pack::VERTICAL);
+    quickInfoPack = new Fl_Pack(0, 551, 163, 197);
+    quickInfoPack->type(Fl_Pack::VERTICAL);
 
-    app->quickInfoName = new Fl_Box(0, 0, 163, 18);
-    app->quickInfoName->labelfont(FL_HELVETICA);
-    app->quickInfoName->labelsize(size + 2);
-    app->quickInfoName->labelcolor(tnPanelTextColor);
-    app->quickInfoName->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+    quickInfoName = new Fl_Box(0, 0, 163, 18);
+    quickInfoName->labelfont(FL_HELVETICA);
+    quickInfoName->labelsize(size + 2);
+    quickInfoName->labelcolor(tnPanelTextColor);
+    quickInfoName->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
 
-    app->quickInfoLastConnectedLabel = new Fl_Box(0, 0, 163, 18);
-    app->quickInfoLastConnectedLabel->labelsize(size + 1);
-    app->quickInfoLastConnectedLabel->labelcolor(tnPanelTextColor);
-    app->quickInfoLastConnectedLabel->align(FL_ALIGN_BOTTOM_LEFT | FL_ALIGN_INSIDE);
+    quickInfoLastConnectedLabel = new Fl_Box(0, 0, 163, 18);
+    quickInfoLastConnectedLabel->labelsize(size + 1);
+    quickInfoLastConnectedLabel->labelcolor(tnPanelTextColor);
+    quickInfoLastConnectedLabel->align(FL_ALIGN_BOTTOM_LEFT | FL_ALIGN_INSIDE);
 
-    app->quickInfoLastConnected = new Fl_Box(0, 0, 163, 18);
-    app->quickInfoLastConnected->labelsize(size + 1);
-    app->quickInfoLastConnected->labelcolor(tnPanelTextColor);
-    app->quickInfoLastConnected->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+    quickInfoLastConnected = new Fl_Box(0, 0, 163, 18);
+    quickInfoLastConnected->labelsize(size + 1);
+    quickInfoLastConnected->labelcolor(tnPanelTextColor);
+    quickInfoLastConnected->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
 
-    app->quickInfoSecurity = new Fl_Box(0, 0, 163, 2 * (size + 1) + 8);
-    app->quickInfoSecurity->labelsize(size + 1);
-    app->quickInfoSecurity->labelcolor(tnPanelTextColor);
-    app->quickInfoSecurity->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
+    quickInfoSecurity = new Fl_Box(0, 0, 163, 2 * (size + 1) + 8);
+    quickInfoSecurity->labelsize(size + 1);
+    quickInfoSecurity->labelcolor(tnPanelTextColor);
+    quickInfoSecurity->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
 
-    app->quickInfoLastError = new Fl_Multiline_Output(0, 0, 163, 45);
-    app->quickInfoLastError->textsize(size + 1);
-    app->quickInfoLastError->textcolor(FL_DARK_RED);
-    app->quickInfoLastError->box(FL_THIN_DOWN_BOX);
-    app->quickInfoLastError->wrap(1);
-    app->quickInfoLastError->clear_visible_focus();
+    quickInfoLastError = new Fl_Multiline_Output(0, 0, 163, 45);
+    quickInfoLastError->textsize(size + 1);
+    quickInfoLastError->textcolor(FL_DARK_RED);
+    quickInfoLastError->box(FL_THIN_DOWN_BOX);
+    quickInfoLastError->wrap(1);
+    quickInfoLastError->clear_visible_focus();
 
-    app->quickNoteBox = new TNQuickNoteBox(0, 0, 163, 190);
-    app->quickNoteBox->textfont(FL_HELVETICA_ITALIC);
-    app->quickNoteBox->textsize(size + 2);
-    app->quickNoteBox->textcolor(tnPanelTextColor);
-    app->quickNoteBox->box(FL_THIN_DOWN_BOX);
-    app->quickNoteBox->wrap(1);
-    app->quickNoteBox->clear_visible_focus();
-    app->quickInfoPack->end();
+    quickNoteBox = new TNQuickNoteBox(0, 0, 163, 190);
+    quickNoteBox->textfont(FL_HELVETICA_ITALIC);
+    quickNoteBox->textsize(size + 2);
+    quickNoteBox->textcolor(tnPanelTextColor);
+    quickNoteBox->box(FL_THIN_DOWN_BOX);
+    quickNoteBox->wrap(1);
+    quickNoteBox->clear_visible_focus();
+    quickInfoPack->end();
 
     // Also makes the note editor, the window's next child, drawn over the note box.
     tnQuickInfoSetToEmpty();
 
-    app->mainWin->begin();
-    app->buttonPack = new Fl_Pack(0, 747, 170, 20);
-    app->buttonPack->type(Fl_Pack::HORIZONTAL);
-    app->btnAdd = tnCreateListButton();
-    app->btnDelete = tnCreateListButton();
-    app->btnUp = tnCreateListButton();
-    app->btnDown = tnCreateListButton();
-    app->btnScan = tnCreateListButton();
-    app->btnListen = tnCreateListButton();
-    app->btnHelp = tnCreateListButton();
-    app->btnOptions = tnCreateListButton();
-    app->buttonPack->end();
+    begin();
+    buttonPack = new Fl_Pack(0, 747, 170, 20);
+    buttonPack->type(Fl_Pack::HORIZONTAL);
+    btnAdd = tnCreateListButton();
+    btnDelete = tnCreateListButton();
+    btnUp = tnCreateListButton();
+    btnDown = tnCreateListButton();
+    btnScan = tnCreateListButton();
+    btnListen = tnCreateListButton();
+    btnHelp = tnCreateListButton();
+    btnOptions = tnCreateListButton();
+    buttonPack->end();
 
     // Small updates are drawn straight to the screen: a double-buffered window would copy
     // its back buffer for each of them. The layout gives it its place and size.
-    app->viewerWindow = new Fl_Window(0, 0, 1, 1);
-    app->scroller = new Fl_Scroll(0, 0, 1, 1);
-    app->vncViewer = new VncViewer(0, 0, 0, 0);
-    app->scroller->box(FL_FLAT_BOX);
-    app->scroller->type(0);
-    app->scroller->end();
-    app->viewerWindow->end();
-    app->viewerWindow->resizable(app->scroller);
+    viewerWindow = new Fl_Window(0, 0, 1, 1);
+    scroller = new Fl_Scroll(0, 0, 1, 1);
+    vncViewer = new VncViewer(0, 0, 0, 0);
+    scroller->box(FL_FLAT_BOX);
+    scroller->type(0);
+    scroller->end();
+    viewerWindow->end();
+    viewerWindow->resizable(scroller);
 
-    app->mainWin->end();
-    app->mainWin->resizable(app->viewerWindow);
+    vncViewer->onUserInput = [this] { isScanning = false; };
+    vncViewer->onToggleFullScreen = [this] { setFullScreen(!vncViewer->isFullScreen); };
+
+    end();
+    resizable(viewerWindow);
 }
 
 namespace {
@@ -249,28 +246,52 @@ void tnCreateAppIcons(bool keepLineIcons)
     }
 }
 
-void tnLayOutMainWindow()
+void TNMainWindow::resize(int x, int y, int w, int h)
 {
-    Fl_Double_Window* win = app->mainWin;
+    // The toolkit's own rule for groups, which runs first, would scale every y and height
+    // of the left column with the window's height (squashing the button strip) and leave
+    // the viewer at its old size.
+    const bool sizeChanges = w != this->w() || h != this->h();
+    Fl_Double_Window::resize(x, y, w, h);
+    if (sizeChanges)
+        layOut();
+}
+
+void TNMainWindow::layOut()
+{
     // Also called while the window is being built, before its parts exist.
-    if (!win || !app->hostList || !app->quickInfoPack || !app->buttonPack || !app->viewerWindow || !app->scroller ||
-        !app->vncViewer)
+    if (!hostList || !quickInfoPack || !buttonPack || !viewerWindow || !scroller || !vncViewer)
         return;
-    const TNWindowLayout layout =
-        tnMainWindowLayout(win->w(), win->h(), appOptions.hostListWidth, app->vncViewer->isFullScreen);
+    const TNWindowLayout layout = tnMainWindowLayout(w(), h(), appOptions.hostListWidth, vncViewer->isFullScreen);
     const TNRect& list = layout.hostList;
-    app->hostList->resize(list.x, list.y, list.w, list.h);
+    hostList->resize(list.x, list.y, list.w, list.h);
     tnLayOutQuickInfoPanel(layout.quickInfo);
-    Fl_Pack* strip = app->buttonPack;
+    Fl_Pack* strip = buttonPack;
     strip->resize(layout.buttons.x, layout.buttons.y, strip->w(), layout.buttons.h);
     for (int i = 0; i < strip->children(); i++) {
         Fl_Widget* button = strip->child(i);
         button->resize(button->x(), strip->y(), button->w(), strip->h());
     }
     const TNRect& area = layout.viewerArea;
-    tnPlaceViewerArea(area.x, area.y, area.w, area.h);
-    tnLayOutViewer();
-    win->redraw();
+    tnPlaceViewerArea(*vncViewer, area.x, area.y, area.w, area.h);
+    tnLayOutViewer(*vncViewer);
+    redraw();
+}
+
+void TNMainWindow::setFullScreen(bool fullScreen)
+{
+    // Leaving is also asked for before the shown connection ends; outside full screen there
+    // is nothing to undo, and laying out a connection that is going away would only ask it
+    // for an update.
+    if (!vncViewer || fullScreen == vncViewer->isFullScreen)
+        return;
+    vncViewer->isFullScreen = fullScreen;
+    layOut();
+    if (vncViewer->vnc)
+        tnShowConnection(*vncViewer, vncViewer->vnc);
+    vncViewer->set_visible_focus();
+    Fl::redraw();
+    Fl::check();
 }
 
 void tnPositionWidgets()
@@ -282,15 +303,15 @@ void tnPositionWidgets()
     const int rightEdge = app->buttonPack->x() + app->buttonPack->w();
     if (appOptions.hostListWidth < rightEdge - 25)
         appOptions.hostListWidth = rightEdge;
-    tnLayOutMainWindow();
+    app->layOut();
     Fl::redraw();
     Fl::check();
 }
 
 void tnRestoreWindowSizePosition(void*)
 {
-    app->mainWin->resize(appOptions.savedX, appOptions.savedY, appOptions.savedW, appOptions.savedH);
-    app->mainWin->redraw();
+    app->resize(appOptions.savedX, appOptions.savedY, appOptions.savedW, appOptions.savedH);
+    app->redraw();
 }
 
 void tnPrepareShutDown()
@@ -301,10 +322,10 @@ void tnPrepareShutDown()
     // and shut-down does not wait for it past this.
     tnWaitForWorkers(2.0);
     tnLogToFile("--- Program shutting down ---");
-    appOptions.savedX = app->mainWin->x();
-    appOptions.savedY = app->mainWin->y();
-    appOptions.savedW = app->mainWin->w();
-    appOptions.savedH = app->mainWin->h();
+    appOptions.savedX = app->x();
+    appOptions.savedY = app->y();
+    appOptions.savedW = app->w();
+    appOptions.savedH = app->h();
     tnConfigWrite();
 }
 
@@ -331,7 +352,7 @@ int tnDispatchEvent(int event, Fl_Window* window)
     // A drop would be read through the toolkit's own paste, which large text crashes.
     if (event == FL_DND_ENTER || event == FL_DND_DRAG || event == FL_DND_RELEASE)
         return 0;
-    if (event == FL_CLOSE && window && window == app->mainWin && Fl::modal() && Fl::modal() != window) {
+    if (event == FL_CLOSE && window && window == app && Fl::modal() && Fl::modal() != window) {
         if (app->childWindow)
             app->childWindow->hide();
         // The toolkit sets the event number only in its own handling, which this skips.

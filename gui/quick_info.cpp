@@ -8,7 +8,7 @@
 #include "config/config.h"
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/display_text.h"
 #include "viewer/fltk_compat.h"
 #include "core/options.h"
@@ -206,7 +206,7 @@ void tnCreateQuickNoteEditWidgets()
     app->quickNoteInput->box(FL_THIN_DOWN_BOX);
     app->quickNotePack->end();
     tnHideQuickNoteEditWidgets();
-    app->mainWin->add(app->quickNotePack);
+    app->add(app->quickNotePack);
     Fl_Group::current(previous);
     tnQuickInfoSetToEmpty();
 }

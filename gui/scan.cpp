@@ -8,7 +8,7 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "gui/modal.h"
 #include "core/options.h"
 #include "gui/host_list.h"
@@ -26,7 +26,7 @@ void tnShowScanState(bool scanning)
     // nothing else shows it.
     static Fl_Pixmap* const imageOff = new Fl_Pixmap(pmListScan);
     static Fl_Pixmap* const imageOn = new Fl_Pixmap(pmListScanScanning);
-    app->mainWin->label(scanning ? "Tandrel [Scanning]" : "Tandrel");
+    app->label(scanning ? "Tandrel [Scanning]" : "Tandrel");
     Fl_Image* previous = app->btnScan->image();
     app->btnScan->image(scanning ? imageOn : imageOff);
     if (previous != imageOn && previous != imageOff)
@@ -53,10 +53,10 @@ void tnStopScan()
 void tnShowScannedHost(int line, HostItem* itm)
 {
     tnDeselectAllItems();
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     tnSelectHostLine(line);
     // Asks the server for a full update: the connection was not read while hidden.
-    tnShowConnection(tnVncOf(itm));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     tnQuickInfoSetLabelAndText(itm);
     tnNudgeRemotePointer(tnVncOf(itm));
 }

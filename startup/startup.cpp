@@ -12,7 +12,7 @@
 
 #include "connection/front_end.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/environment.h"
 #include "gui/modal.h"
 #include "core/options.h"
@@ -32,12 +32,8 @@
 #include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
 
-AppState* app = nullptr;
-
 void tnSetUpState()
 {
-    if (!app)
-        app = new AppState();
     const std::string login = tnLoginNameFromEnvironment();
     if (login.empty()) {
         fputs("Tandrel - FLTK: CRITICAL - Could not get user's login name from environment\n\nExiting\n", stdout);
@@ -83,8 +79,8 @@ void tnStartUp(int argc, char** argv)
     appOptions.menuFontSize = appOptions.listFontSize;
     tnCreateAppIcons(false);
     tnPositionWidgets();
-    app->mainWin->end();
-    app->mainWin->show(argc, argv);
+    app->end();
+    app->show(argc, argv);
     // Fl::focus() refuses widgets without visible focus, which the host list is.
     app->hostList->set_visible_focus();
     Fl::focus(app->hostList);
@@ -95,9 +91,9 @@ void tnStartUp(int argc, char** argv)
     // started from here (a custom command, an ssh client) inherits them.
     tnMarkDescriptorsCloseOnExec();
     tnStartConnectionWatcher();
-    Fl::add_clipboard_notify(tnHandleLocalClipboard);
+    Fl::add_clipboard_notify(tnHandleLocalClipboard, app->vncViewer);
     Fl::event_dispatch(tnDispatchEvent);
-    tnResizeScroller();
+    app->layOut();
     Fl::redraw();
     Fl::wait();
     Fl::add_timeout(0.7, tnRestoreWindowSizePosition);

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
 #include "core/log.h"
 #include "viewer/vnc_viewer.h"
 #include "viewer/x_clipboard.h"
@@ -63,34 +62,36 @@ void tnRequestClipboardFor(VncViewer* viewer)
 {
     const VncObject* requestedFor = viewer->vnc;
     const uint64_t request = ++latestRequest;
-    tnReadClipboardAsync(true, [requestedFor, request](TNClipboardText text) {
-        if (request != latestRequest || !app->vncViewer || app->vncViewer->vnc != requestedFor)
+    tnReadClipboardAsync(true, [life = viewer->lifetime(), requestedFor, request](TNClipboardText text) {
+        const std::shared_ptr<VncViewer*> alive = life.lock();
+        if (!alive || request != latestRequest || (*alive)->vnc != requestedFor)
             return;
+        VncViewer* viewer = *alive;
         if (text.result == TNClipboardText::Result::TooLarge)
             tnReportOversizeClipboard(text.size);
         else if (text.result == TNClipboardText::Result::Text)
-            tnSendCutText(app->vncViewer->vnc, text.text);
+            tnSendCutText(viewer->vnc, text.text);
     });
 }
 
 } // namespace
 
-void tnHandleLocalClipboard(int source, void*)
+void tnHandleLocalClipboard(int source, void* data)
 {
     // 1 is the clipboard; 0, the primary selection, is not shared.
     if (source != 1)
         return;
     localClipboardChanges++;
-    VncViewer* viewer = app->vncViewer;
-    if (!viewer || !viewer->vnc || app->clipboardBusy)
+    auto* viewer = static_cast<VncViewer*>(data);
+    if (!viewer || !viewer->vnc || viewer->clipboardBusy)
         return;
     tnRequestClipboardFor(viewer);
 }
 
-void tnOfferClipboardToShownHost()
+void tnOfferClipboardToShownHost(VncViewer& shownBy)
 {
-    VncViewer* viewer = app->vncViewer;
-    if (!viewer || !viewer->vnc || app->clipboardBusy)
+    VncViewer* viewer = &shownBy;
+    if (!viewer->vnc || viewer->clipboardBusy)
         return;
     // The text goes out only if the host does not have it yet.
     tnRequestClipboardFor(viewer);
@@ -102,21 +103,20 @@ void tnHandlePastedText(VncObject* vnc, const char* text, int length)
         tnSendCutText(vnc, std::string(text, static_cast<size_t>(length)));
 }
 
-void tnReceiveCutText(VncObject* vnc, const char* text, int len, bool utf8)
+void tnReceiveCutText(VncViewer& viewer, VncObject* vnc, const char* text, int len, bool utf8)
 {
     if (!vnc || !vnc->vncClient || len <= 0 || !text)
         return;
     // The host has this text now, whether or not it is taken here.
     vnc->lastCutText.assign(text, static_cast<size_t>(len));
-    VncViewer* viewer = app->vncViewer;
     // Only the shown connection's clipboard is taken.
-    if (!viewer || viewer->vnc != vnc)
+    if (viewer.vnc != vnc)
         return;
     const std::string local = utf8 ? tnValidUtf8(vnc->lastCutText) : tnLatin1ToUtf8(vnc->lastCutText);
-    app->clipboardBusy = true;
+    viewer.clipboardBusy = true;
     Fl::copy(local.data(), static_cast<int>(local.size()), 1, Fl::clipboard_plain_text);
     vnc->requestFullUpdate();
-    app->clipboardBusy = false;
-    viewer->redraw();
+    viewer.clipboardBusy = false;
+    viewer.redraw();
     Fl::awake();
 }

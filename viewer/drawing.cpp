@@ -12,7 +12,6 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
 #include "viewer/layout.h"
 #include "viewer/scaling.h"
 #include "viewer/viewer_internal.h"
@@ -23,27 +22,12 @@ namespace {
 
 constexpr int tnBytesPerPixel = 4;
 
-// Changed rectangles of the shown picture (remote coordinates) not drawn yet: at most
-// tnMaxPictureDamage of them, then their bounding box; or the whole picture.
-struct TNViewerDamage {
-    const VncObject* of = nullptr;
-    std::vector<TNRect> rects;
-    bool everything = false;
-
-    void add(const TNRect& r) { tnAddDamage(rects, r, tnMaxPictureDamage); }
-};
-
-TNViewerDamage pending;
-// The shown connection's scaled picture (scaled layout only), and whose it is.
-TNScaledPicture scaledPicture;
-const VncObject* scaledOf = nullptr;
-
 // Lays the shown connection out again after its desktop size changed.
-void relayoutShown(void*)
+void relayoutShown(void* data)
 {
-    VncViewer* viewer = app->vncViewer;
-    if (viewer && viewer->vnc)
-        tnShowConnection(viewer->vnc);
+    auto* viewer = static_cast<VncViewer*>(data);
+    if (viewer->vnc)
+        tnShowConnection(*viewer, viewer->vnc);
 }
 
 // Window position of the picture's top-left pixel in the scroll layout.
@@ -70,7 +54,7 @@ void damageShown(VncViewer* viewer, const VncObject* vnc, TNLayout layout, const
 {
     int originX = viewer->x(), originY = viewer->y();
     if (layout == TNLayout::Scroll)
-        scrolledOrigin(app->scroller, &originX, &originY);
+        scrolledOrigin(viewer->scroller(), &originX, &originY);
     const TNRect shown = layout == TNLayout::Scroll
                              ? changed
                              : tnScaledRectOf(changed, vnc->remoteWidth, vnc->remoteHeight, viewer->w(), viewer->h());
@@ -80,17 +64,18 @@ void damageShown(VncViewer* viewer, const VncObject* vnc, TNLayout layout, const
 }
 
 // Marks what is still to be drawn of the shown picture (after a draw that could not).
-void damagePending(void*)
+void damagePending(void* data)
 {
-    VncViewer* viewer = app ? app->vncViewer : nullptr;
-    const VncObject* vnc = viewer ? viewer->vnc : nullptr;
-    if (!vnc || pending.of != vnc || !vnc->itm || !app->scroller)
+    auto* viewer = static_cast<VncViewer*>(data);
+    const VncObject* vnc = viewer->vnc;
+    TNViewerDamage& pending = viewer->pending;
+    if (!vnc || pending.of != vnc || !vnc->itm || !viewer->scroller())
         return;
     if (pending.everything) {
         viewer->redraw();
         return;
     }
-    const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(vnc));
+    const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(*viewer, vnc));
     if (layout == TNLayout::Empty)
         return;
     for (const TNRect& r : pending.rects)
@@ -99,16 +84,22 @@ void damagePending(void*)
 
 } // namespace
 
-void tnViewerPictureChanged(VncObject* vnc)
+void TNViewerDamage::add(const TNRect& r)
 {
+    tnAddDamage(rects, r, tnMaxPictureDamage);
+}
+
+void tnViewerPictureChanged(VncViewer& viewerRef, VncObject* vnc)
+{
+    VncViewer* viewer = &viewerRef;
+    TNViewerDamage& pending = viewer->pending;
     TNPictureDamage taken;
     {
         std::lock_guard<std::mutex> hold(vnc->pictureLock);
         std::swap(taken, vnc->pictureDamage);
     }
-    VncViewer* viewer = app ? app->vncViewer : nullptr;
     // A hidden picture is drawn whole when it is shown.
-    if (!viewer || viewer->vnc != vnc || !vnc->itm || !app->scroller)
+    if (viewer->vnc != vnc || !vnc->itm || !viewer->scroller())
         return;
     if (pending.of != vnc) {
         pending = {};
@@ -120,7 +111,7 @@ void tnViewerPictureChanged(VncObject* vnc)
         viewer->redraw();
         return;
     }
-    const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(vnc));
+    const TNLayout layout = tnChooseLayout(vnc->itm->scaling, tnFitsViewer(*viewer, vnc));
     if (layout == TNLayout::Empty)
         return;
     for (const TNRect& changed : taken.rects) {
@@ -129,17 +120,22 @@ void tnViewerPictureChanged(VncObject* vnc)
     }
 }
 
-void tnViewerForgetPicture()
+void tnViewerForgetPicture(VncViewer& viewer)
 {
-    pending = {};
-    scaledOf = nullptr;
-    VncViewer* viewer = app ? app->vncViewer : nullptr;
-    if (viewer && viewer->vnc) {
-        pending.of = viewer->vnc;
-        pending.everything = true;
+    viewer.pending = {};
+    viewer.scaledOf = nullptr;
+    if (viewer.vnc) {
+        viewer.pending.of = viewer.vnc;
+        viewer.pending.everything = true;
     } else {
-        scaledPicture.clear();
+        viewer.scaledPicture.clear();
     }
+}
+
+void tnCancelDrawingTimers(VncViewer& viewer)
+{
+    Fl::remove_timeout(relayoutShown, &viewer);
+    Fl::remove_timeout(damagePending, &viewer);
 }
 
 void VncViewer::draw()
@@ -147,13 +143,13 @@ void VncViewer::draw()
     VncObject* shown = vnc;
     if (!shown || !shown->itm || !shown->vncClient)
         return;
-    Fl_Scroll* scroller = app->scroller;
+    Fl_Scroll* scroller = this->scroller();
     if (!scroller || scroller->w() <= 0 || scroller->h() <= 0)
         return;
-    if (tnViewerLayoutIsStale(shown)) {
+    if (tnViewerLayoutIsStale(*this, shown)) {
         // Not from inside draw: the layout resizes widgets and asks for a redraw.
-        Fl::remove_timeout(relayoutShown);
-        Fl::add_timeout(0.0, relayoutShown);
+        Fl::remove_timeout(relayoutShown, this);
+        Fl::add_timeout(0.0, relayoutShown, this);
     }
     // Declared before the lock, so it runs after the lock is given back: the reader never
     // waits for the X server's round trip.
@@ -179,11 +175,11 @@ void VncViewer::draw()
     if ((scroller->damage() & FL_DAMAGE_SCROLL) && !(scroller->damage() & FL_DAMAGE_ALL) &&
         changed.of == shown && (changed.everything || !changed.rects.empty())) {
         pending = changed;
-        Fl::remove_timeout(damagePending);
-        Fl::add_timeout(0.0, damagePending);
+        Fl::remove_timeout(damagePending, this);
+        Fl::add_timeout(0.0, damagePending, this);
     }
 
-    switch (tnChooseLayout(shown->itm->scaling, tnFitsViewer(shown))) {
+    switch (tnChooseLayout(shown->itm->scaling, tnFitsViewer(*this, shown))) {
     case TNLayout::Scroll: {
         memoryOf(shown).scrollX = scroller->xposition();
         memoryOf(shown).scrollY = scroller->yposition();

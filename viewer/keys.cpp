@@ -9,25 +9,18 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
 #include "viewer/remote_input.h"
 #include "viewer/remote_keys.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
 
-// The symbol each key sent on its press, by the X key code of the event. X11 gives key
+// A key release sends the symbol its press sent, by the X key code of the event. X11 gives key
 // releases stale event text (the text of a later press, a paste, or Ctrl+c's 0x03 after
 // Ctrl is up), so a release sends what its press sent instead of deriving it again. The
 // key code, not the toolkit's key symbol, pairs them: tools that type by binding a
 // character to a spare key code (xdotool, auto-type) undo the binding before the release
 // is read, and the release then has another symbol or none.
-struct HeldKey {
-    VncObject* vnc;
-    uint32_t symbol;
-};
-std::map<unsigned, HeldKey> heldKeys;
-
 // Identifies the physical key of the current key event: its X key code, or (for events
 // not read from X) the toolkit's key symbol above the range of key codes.
 unsigned keyIdentity(int keyCode)
@@ -75,7 +68,6 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
     if (!itm || !target)
         return;
     const int key = Fl::event_key();
-    VncViewer* viewer = app->vncViewer;
 
     if (static_cast<uint32_t>(key) == tnKeyF8) {
         // Never sent: its release opens the remote-actions window.
@@ -84,21 +76,17 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
         return;
     }
     if (static_cast<uint32_t>(key) == tnKeyF11) {
-        if (!down && viewer) {
-            if (viewer->isFullScreen)
-                VncViewer::unsetFullScreen();
-            else if (viewer->vnc)
-                VncViewer::setFullScreen();
-        }
+        if (!down && (isFullScreen || vnc) && onToggleFullScreen)
+            onToggleFullScreen();
         return;
     }
     if (static_cast<uint32_t>(key) == tnKeyF12) {
-        if (!down && viewer && viewer->vnc) {
+        if (!down && vnc) {
             // The whole stroke or macro goes out when the local key comes up.
             if (!itm->f12Macro.empty())
-                tnSendKeyStrokesToHost(itm->f12Macro, viewer->vnc);
+                tnSendKeyStrokesToHost(itm->f12Macro, vnc);
             else
-                sendStroke(viewer->vnc, tnKeyF12);
+                sendStroke(vnc, tnKeyF12);
         }
         return;
     }
@@ -112,7 +100,7 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
             symbol = symbolFromText(text, length, key);
         if (symbol == 0)
             return;
-        heldKeys[keyIdentity(key)] = HeldKey{target, symbol};
+        heldKeys[keyIdentity(key)] = TNHeldKey{target, symbol};
         target->sendKey(symbol, true);
         return;
     }
@@ -121,21 +109,21 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
     auto held = heldKeys.find(keyIdentity(key));
     if (held == heldKeys.end())
         return;
-    const HeldKey pressed = held->second;
+    const TNHeldKey pressed = held->second;
     heldKeys.erase(held);
     if (pressed.vnc == target)
         target->sendKey(pressed.symbol, false);
 }
 
-void tnReleaseHeldKeys()
+void tnReleaseHeldKeys(VncViewer& viewer)
 {
     // Only the shown connection's client is known to be alive here.
-    VncObject* shown = app && app->vncViewer ? app->vncViewer->vnc : nullptr;
-    for (const auto& entry : heldKeys) {
+    VncObject* shown = viewer.vnc;
+    for (const auto& entry : viewer.heldKeys) {
         if (shown && entry.second.vnc == shown)
             shown->sendKey(entry.second.symbol, false);
     }
-    heldKeys.clear();
+    viewer.heldKeys.clear();
 }
 
 void tnSendKeyStrokesToHost(const std::string& keys, VncObject* vnc)

@@ -6,10 +6,9 @@
 #include "viewer/viewer_internal.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Double_Window.H>
-#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input_.H>
 #include <FL/Fl_Scroll.H>
+#include <FL/Fl_Window.H>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,16 +16,11 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
 #include "core/options.h"
 #include "viewer/fltk_compat.h"
 #include "core/log.h"
 
 namespace {
-
-// RFB pointer-button mask, shared by all connections: 1 left, 2 middle, 4 right; 8 and 16
-// are the wheel's buttons 4 and 5, set only for the length of one press/release pair.
-int buttonMask = 0;
 
 constexpr int tnMaskLeft = 1;
 constexpr int tnMaskMiddle = 2;
@@ -50,14 +44,11 @@ int tnRemoteButtonBit(int button)
     }
 }
 
-// Any non-null argument tells tnHandleThreadCursorChange to restore the default cursor.
-char restoreDefaultCursor = 1;
-
 // Remote pointer position of the current event, kept inside the remote screen (a drag
 // may leave the viewer).
 void remotePointer(const VncViewer* viewer, const VncObject* vnc, TNLayout layout, int* remoteX, int* remoteY)
 {
-    const Fl_Scroll* scroller = app->scroller;
+    const Fl_Scroll* scroller = viewer->scroller();
     *remoteX = 0;
     *remoteY = 0;
     if (layout == TNLayout::Scroll) {
@@ -78,6 +69,23 @@ void remotePointer(const VncViewer* viewer, const VncObject* vnc, TNLayout layou
 
 VncViewer::VncViewer(int x, int y, int w, int h, const char* label) : Fl_Box(x, y, w, h, label) {}
 
+VncViewer::~VncViewer()
+{
+    tnCancelCursorChange(*this);
+    tnCancelDrawingTimers(*this);
+}
+
+Fl_Scroll* VncViewer::scroller() const
+{
+    return dynamic_cast<Fl_Scroll*>(parent());
+}
+
+Fl_Window* VncViewer::area() const
+{
+    const Fl_Scroll* scroll = scroller();
+    return scroll ? scroll->window() : nullptr;
+}
+
 void VncViewer::takeFocusFromPointer()
 {
     // Keys must come to the viewer as FL_KEYDOWN/FL_KEYUP pairs, which needs the focus.
@@ -93,7 +101,7 @@ int VncViewer::handle(int event)
         return 0;
     rfbClient* client = shown->vncClient;
     HostItem* itm = shown->itm;
-    const TNLayout layout = tnChooseLayout(itm->scaling, tnFitsViewer(shown));
+    const TNLayout layout = tnChooseLayout(itm->scaling, tnFitsViewer(*this, shown));
     int remoteX = 0, remoteY = 0;
     remotePointer(this, shown, layout, &remoteX, &remoteY);
 
@@ -103,12 +111,13 @@ int VncViewer::handle(int event)
         if (event == FL_PUSH) {
             take_focus();
             // The user turns to this host: it gets the local clipboard if it lacks it.
-            tnOfferClipboardToShownHost();
+            tnOfferClipboardToShownHost(*this);
         }
         const int bit = tnRemoteButtonBit(Fl::event_button());
         if (!bit)
             return Fl_Box::handle(event); // the middle button stays local unless the options send it
-        app->isScanning = false;
+        if (onUserInput)
+            onUserInput();
         if (event == FL_PUSH) {
             buttonMask |= bit;
             shown->sendPointer(remoteX, remoteY, buttonMask);
@@ -120,7 +129,8 @@ int VncViewer::handle(int event)
         return 1;
     }
     case FL_DRAG:
-        app->isScanning = false;
+        if (onUserInput)
+            onUserInput();
         buttonMask |= tnRemoteButtonBit(Fl::event_button());
         // The reader sends motion at its own pace; the server's updates follow by themselves.
         shown->sendPointer(remoteX, remoteY, buttonMask);
@@ -145,10 +155,10 @@ int VncViewer::handle(int event)
     case FL_ENTER:
         takeFocusFromPointer();
         if (memoryOf(shown).cursor && itm->showRemoteCursor)
-            Fl::awake(tnHandleThreadCursorChange, nullptr);
+            tnQueueCursorChange(*this, false);
         return 1;
     case FL_LEAVE:
-        Fl::awake(tnHandleThreadCursorChange, &restoreDefaultCursor);
+        tnQueueCursorChange(*this, true);
         return 1;
     case FL_FOCUS:
         // Not by keyboard navigation (Tab out of a text field): the focus comes only from
@@ -158,7 +168,7 @@ int VncViewer::handle(int event)
         return 1;
     case FL_UNFOCUS:
         // Keys still held would never see their release on the host.
-        tnReleaseHeldKeys();
+        tnReleaseHeldKeys(*this);
         return 1;
     case FL_SHORTCUT:
         // A key that some other widget (a text field, the host list) has not used; the
@@ -169,7 +179,8 @@ int VncViewer::handle(int event)
         if (Fl::focus() != this)
             return 0;
         sendCorrectedKeyEvent(Fl::event_text(), Fl::event_length(), itm, client, event == FL_KEYDOWN);
-        app->isScanning = false;
+        if (onUserInput)
+            onUserInput();
         return 1;
     case FL_PASTE:
         tnHandlePastedText(shown, Fl::event_text(), Fl::event_length());
@@ -179,73 +190,10 @@ int VncViewer::handle(int event)
     }
 }
 
-namespace {
-
-// Moves the host list (it keeps its height) and the viewer area to where the main window's
-// layout puts them in or out of full screen.
-void placeForFullScreen(bool fullScreen)
+void tnPlaceViewerArea(VncViewer& viewer, int x, int y, int w, int h)
 {
-    const TNWindowLayout layout =
-        tnMainWindowLayout(app->mainWin->w(), app->mainWin->h(), appOptions.hostListWidth, fullScreen);
-    Fl_Hold_Browser* list = app->hostList;
-    list->resize(layout.hostList.x, list->y(), layout.hostList.w, list->h());
-    list->redraw();
-    const TNRect& area = layout.viewerArea;
-    tnPlaceViewerArea(area.x, area.y, area.w, area.h);
-    app->scroller->redraw();
-}
-
-} // namespace
-
-void VncViewer::setFullScreen()
-{
-    VncViewer* viewer = app->vncViewer;
-    if (!viewer || !app->mainWin || !app->hostList || !app->scroller)
-        return;
-    viewer->isFullScreen = true;
-    placeForFullScreen(true);
-    viewer->size(app->scroller->w(), app->scroller->h());
-    if (viewer->vnc)
-        tnShowConnection(viewer->vnc);
-    viewer->set_visible_focus();
-    Fl::redraw();
-    Fl::check();
-}
-
-void VncViewer::unsetFullScreen()
-{
-    VncViewer* viewer = app->vncViewer;
-    // Also called before the shown connection ends; outside full screen there is nothing
-    // to undo, and laying out a connection that is going away would only ask it for an update.
-    if (!viewer || !viewer->isFullScreen || !app->mainWin || !app->hostList || !app->scroller)
-        return;
-    viewer->isFullScreen = false;
-    placeForFullScreen(false);
-    tnResizeScroller();
-    if (viewer->vnc)
-        tnShowConnection(viewer->vnc);
-    viewer->set_visible_focus();
-    Fl::redraw();
-    Fl::check();
-}
-
-void tnResizeScroller()
-{
-    tnDebugLog("tnResizeScroller");
-    Fl_Window* area = app->viewerWindow;
-    if (!area || !app->scroller || !app->hostList || !app->mainWin)
-        return;
-    // Beside the host list as it is now (pushed out of sight in full screen).
-    const bool fullScreen = app->vncViewer && app->vncViewer->isFullScreen;
-    const TNRect place =
-        tnMainWindowLayout(app->mainWin->w(), app->mainWin->h(), app->hostList->w(), fullScreen).viewerArea;
-    tnPlaceViewerArea(place.x, area->y(), place.w, place.h);
-}
-
-void tnPlaceViewerArea(int x, int y, int w, int h)
-{
-    Fl_Window* area = app->viewerWindow;
-    Fl_Scroll* scroller = app->scroller;
+    Fl_Window* area = viewer.area();
+    Fl_Scroll* scroller = viewer.scroller();
     if (!area || !scroller)
         return;
     // An X window cannot be empty.

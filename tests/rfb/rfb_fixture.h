@@ -24,7 +24,7 @@
 #include "config/host_item.h"
 #include "config/host_list_model.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/log.h"
 #include "gui/modal.h"
 #include "core/options.h"

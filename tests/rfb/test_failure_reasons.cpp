@@ -218,7 +218,7 @@ TEST_F(FailureReasons, ShownConnectionEndsWithTheReasonWhenTheServerBreaksIt)
             EXPECT_EQ(client->width, 0);
             EXPECT_EQ(client->height, 0);
         }
-        app->mainWin->redraw();
+        app->redraw();
         Fl::flush();
     }
     const long grown = tnResidentKiB() - residentBefore;

@@ -83,7 +83,7 @@ protected:
 
 TEST_F(RemoteActions, F8OpensOneModalWindowWithTheSevenButtons)
 {
-    app->mainWin->resize(0, 0, 1024, 768);
+    app->resize(0, 0, 1024, 768);
     ASSERT_TRUE(xdotool("key F8"));
     ASSERT_TRUE(waitFor([] { return f8Windows().size() == 1; }, 2.0));
     Fl_Window* window = f8Windows()[0];
@@ -179,7 +179,7 @@ TEST_F(RemoteActions, EveryActionButtonSendsItsActionToTheShownHostAndCloses)
     EXPECT_TRUE(waitFor([this] { return framePixelIs(itm, 63, 47, patternAt(63, 47)); }));
 
     // No host shown: a button closes the window and sends nothing.
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     Fl_Window* window = open();
     ASSERT_NE(window, nullptr);
     server->clearRecords();

@@ -137,7 +137,7 @@ TEST_F(ReverseConnectionOnPort5500, HugeDesktopNameIsDrawnCappedAndKeptWhole)
     const int line = lineOf(listener);
     EXPECT_EQ(std::string(app->hostList->text(line)), prefix + firstChars(cut) + ellipsis);
     // Drawn for real: a request too large for the X server would end this process here.
-    app->mainWin->redraw();
+    app->redraw();
     tnTestPump(0.2);
     Fl::flush();
     XSync(fl_display, False);

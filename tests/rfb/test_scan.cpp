@@ -41,7 +41,7 @@ protected:
                strcmp(image->data()[image->count() - 1], xpm[image->count() - 1]) == 0;
     }
 
-    static std::string title() { return app->mainWin->label() ? app->mainWin->label() : ""; }
+    static std::string title() { return app->label() ? app->label() : ""; }
 
     void expectScanning()
     {
@@ -105,7 +105,7 @@ TEST_F(Scan, ShowsConnectedLinesInListOrderSkippingSeparatorsAndOthers)
     ASSERT_EQ(tnStateOf(connecting), TNConnectionState::Connecting);
     auto [fifth, fifthServer] = connectedHost("fifth");
     ASSERT_EQ(tnItemNumFromItm(fifth), 5);
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     clearAll();
 
     tnSelectHostLine(3);

@@ -28,9 +28,9 @@ TEST_F(ViewerTest, ScrollLayoutMapsClicksThroughTheScrollOffset)
     EXPECT_TRUE(waitFor([server] { return server->updateRequests() > 0; }));
 
     // Shown again later, the connection comes back at the place it was left.
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     EXPECT_EQ(scroller->xposition(), 0);
-    tnShowConnection(tnVncOf(itm));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     EXPECT_EQ(scroller->xposition(), 100);
     EXPECT_EQ(scroller->yposition(), 50);
 }
@@ -113,7 +113,7 @@ TEST_F(ViewerTest, EmptyViewerTakesNoEvents)
 {
     TNTestServer* server = startServer();
     showHost(server, 'f');
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     EXPECT_EQ(app->vncViewer->vnc, nullptr);
     EXPECT_EQ(app->vncViewer->w(), 0);
     EXPECT_EQ(app->scroller->type(), 0);
@@ -154,7 +154,7 @@ TEST_F(ViewerTest, ScreenShowsTheServerPatternOneToOneAndScaled)
         SCOPED_TRACE(fast ? "nearest" : "bilinear");
         itm->scaling = 'z';
         itm->scalingFast = fast;
-        tnShowConnection(tnVncOf(itm));
+        tnShowConnection(*app->vncViewer, tnVncOf(itm));
         VncViewer* viewer = app->vncViewer;
         ASSERT_EQ(viewer->w(), 827);
         ASSERT_EQ(viewer->h(), 620);
@@ -190,7 +190,7 @@ TEST_F(ViewerTest, DesktopResizeIsDrawnAndLaidOutWithTheNewSize)
 
     // Scrolled 1:1, the viewer (and with it the scroll range) takes the new size too.
     itm->scaling = 's';
-    tnShowConnection(tnVncOf(itm));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     server->resize(1200, 900);
     EXPECT_TRUE(waitFor([viewer] { return viewer->w() == 1200 && viewer->h() == 900; }, 3))
         << viewer->w() << "x" << viewer->h();
@@ -199,7 +199,7 @@ TEST_F(ViewerTest, DesktopResizeIsDrawnAndLaidOutWithTheNewSize)
 // Resizes the main window as the window manager does, and lets it lay itself out.
 void resizeWindow(int w, int h)
 {
-    app->mainWin->resize(0, 0, w, h);
+    app->resize(0, 0, w, h);
     Fl::check();
 }
 
@@ -241,7 +241,7 @@ TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
     EXPECT_EQ(server->fullUpdateRequests(), fullUpdates);
     // Shrunk to 800 x 600 the whole picture is in the 627-pixel-wide area.
     EXPECT_EQ(viewer->w(), 627);
-    EXPECT_LE(viewer->x() + viewer->w(), app->mainWin->w());
+    EXPECT_LE(viewer->x() + viewer->w(), app->w());
     EXPECT_TRUE(farCornerShown());
 
     // Grown until the screen fits: drawn 1:1 without scrollbars.
@@ -261,8 +261,8 @@ TEST_F(ViewerTest, PictureFollowsTheWindowWithoutAFullUpdatePerStep)
     resizeWindow(1280, 1000);
     wholeAtOrigin();
     // Shown again later, it comes back where the window left it.
-    tnHideShownConnection();
-    tnShowConnection(tnVncOf(itm));
+    tnHideShownConnection(*app->vncViewer);
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     EXPECT_EQ(scroller->xposition(), 0);
     tnTestPump(0.3);
     EXPECT_EQ(server->fullUpdateRequests(), fullUpdates + 1);
@@ -274,7 +274,7 @@ TEST_F(ViewerTest, FullScreenFillsTheWindowAtEverySizeAndReturnsBesideTheList)
     showHost(server, 'f');
     VncViewer* viewer = app->vncViewer;
     Fl_Scroll* scroller = app->scroller;
-    VncViewer::setFullScreen();
+    app->setFullScreen(true);
     ASSERT_TRUE(viewer->isFullScreen);
     // At once, before any change of the window's size.
     EXPECT_EQ(app->hostList->w(), 0);
@@ -296,7 +296,7 @@ TEST_F(ViewerTest, FullScreenFillsTheWindowAtEverySizeAndReturnsBesideTheList)
     EXPECT_EQ(app->buttonPack->y(), 750 - 21);
 
     resizeWindow(900, 650);
-    VncViewer::unsetFullScreen();
+    app->setFullScreen(false);
     EXPECT_EQ(app->hostList->x(), 0);
     EXPECT_EQ(app->hostList->h(), 650 - 220);
     EXPECT_EQ(app->viewerWindow->x(), 173);

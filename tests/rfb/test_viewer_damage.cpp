@@ -55,7 +55,7 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
     VncViewer* viewer = app->vncViewer;
     itm->scalingFast = c.fast;
     if (c.windowW > 0) {
-        app->mainWin->resize(0, 0, c.windowW, c.windowH);
+        app->resize(0, 0, c.windowW, c.windowH);
         Fl::check();
     }
     if (c.desktopW > 0) {
@@ -68,7 +68,7 @@ TEST_P(ViewerDamage, SmallUpdatesLeaveNoStalePixels)
     // Laid out for the case (the options window does this after a change of scaling).
     const int fullRequests = server->fullUpdateRequests();
     const int requests = server->updateRequests();
-    tnShowConnection(tnVncOf(itm));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     const int remoteW = tnVncOf(itm)->remoteWidth, remoteH = tnVncOf(itm)->remoteHeight;
     const TNSize expected = c.scaling == 's' ? TNSize{remoteW, remoteH}
                                              : tnScaledViewerSize(remoteW, remoteH, app->scroller->w(), app->scroller->h());

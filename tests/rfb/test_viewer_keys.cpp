@@ -106,7 +106,7 @@ TEST_F(ViewerKeys, KeysTypedIntoTheQuickNoteNeverReachTheHost)
     // a note is typed with Shift, Ctrl, Alt, Tab and Escape among the keys.
     ASSERT_TRUE(xdotool("sleep 0.1"));
     tnSelectHostLine(lineOf(itm));
-    tnTestClick(app->mainWin, app->quickNoteBox);
+    tnTestClick(app, app->quickNoteBox);
     ASSERT_TRUE(app->quickNotePack->visible());
     ASSERT_EQ(Fl::focus(), app->quickNoteInput);
     ASSERT_TRUE(xdotool("type --delay 20 'Hello Admin'"));
@@ -117,7 +117,7 @@ TEST_F(ViewerKeys, KeysTypedIntoTheQuickNoteNeverReachTheHost)
     EXPECT_FALSE(app->quickNotePack->visible()) << "Escape closes the editor";
 
     // Again, stored with Enter this time: the note is in the host record and the file.
-    tnTestClick(app->mainWin, app->quickNoteBox);
+    tnTestClick(app, app->quickNoteBox);
     ASSERT_EQ(Fl::focus(), app->quickNoteInput);
     ASSERT_TRUE(xdotool("type --delay 20 'Hello Admin'"));
     ASSERT_TRUE(xdotool("key Return"));
@@ -311,11 +311,11 @@ TEST_F(ViewerClipboard, LocalCopyReachesOnlyTheShownHost)
     EXPECT_TRUE(serverGotCutText("local text", 5));
 
     // Copied while nothing is shown: not sent, not even when the host is shown later.
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     server->clearRecords();
     copyElsewhere("while hidden");
     tnTestPump(0.5);
-    tnShowConnection(tnVncOf(itm));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     tnTestPump(0.5);
     EXPECT_TRUE(server->cutTexts().empty());
 }
@@ -325,10 +325,10 @@ TEST_F(ViewerClipboard, ClickingIntoTheViewerSendsAClipboardTheHostLacks)
     const int x = app->vncViewer->x() + 5;
     const int y = app->vncViewer->y() + 5;
     // Copied while no host is shown; showing the host (selection, scan) sends nothing.
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     copyElsewhere("copied before", 2);
     tnTestPump(0.5);
-    tnShowConnection(tnVncOf(itm));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     tnTestPump(0.5);
     EXPECT_TRUE(server->cutTexts().empty());
 
@@ -351,13 +351,13 @@ TEST_F(ViewerClipboard, ClickingIntoTheViewerSendsAClipboardTheHostLacks)
     TNTestServer* other = startServer();
     HostItem* otherItm = addHost("other", other->port());
     ASSERT_TRUE(connectAndWait(otherItm));
-    tnHideShownConnection();
+    tnHideShownConnection(*app->vncViewer);
     copyElsewhere("asked for the first");
     tnTestPump(0.5);
-    tnShowConnection(tnVncOf(itm));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     click(x, y, 1);
-    tnHideShownConnection();
-    tnShowConnection(tnVncOf(otherItm));
+    tnHideShownConnection(*app->vncViewer);
+    tnShowConnection(*app->vncViewer, tnVncOf(otherItm));
     tnTestPump(1.0);
     EXPECT_TRUE(server->cutTexts().empty());
     EXPECT_TRUE(other->cutTexts().empty());
@@ -390,7 +390,7 @@ TEST_F(ViewerClipboard, ServerWithoutTheExtensionGetsLatin1)
     ASSERT_TRUE(peer.listen());
     HostItem* latin = addHost("latin1", peer.port());
     ASSERT_TRUE(connectAndWait(latin));
-    tnShowConnection(tnVncOf(latin));
+    tnShowConnection(*app->vncViewer, tnVncOf(latin));
     ASSERT_TRUE(waitFor([&] { return peer.waitForMessage(3, 1, std::chrono::milliseconds(0)); }, 5));
     bool announced = false;
     for (const TNClientMessage& m : peer.clientMessages())

@@ -35,9 +35,9 @@ protected:
     {
         TNConnectionTest::SetUp();
         Fl::remove_timeout(tnRestoreWindowSizePosition);
-        app->mainWin->resize(0, 0, kWinW, kWinH);
-        tnResizeScroller();
-        ASSERT_TRUE(waitFor([] { return app->mainWin->shown() && !app->mainWin->damage(); }, 3));
+        app->resize(0, 0, kWinW, kWinH);
+        app->layOut();
+        ASSERT_TRUE(waitFor([] { return app->shown() && !app->damage(); }, 3));
     }
 
     // Connects a host to `server` with the scaling letter and shows it; waits for its first
@@ -51,8 +51,8 @@ protected:
         EXPECT_TRUE(connectAndWait(itm));
         // The picture is black until the connection is shown and asks for a full update:
         // the wait below sees this server's frame.
-        tnHideShownConnection();
-        tnShowConnection(tnVncOf(itm));
+        tnHideShownConnection(*app->vncViewer);
+        tnShowConnection(*app->vncViewer, tnVncOf(itm));
         EXPECT_EQ(app->vncViewer->vnc, tnVncOf(itm));
         const int lastX = tnVncOf(itm)->remoteWidth - 1, lastY = tnVncOf(itm)->remoteHeight - 1;
         EXPECT_TRUE(waitFor([=] {

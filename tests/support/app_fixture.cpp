@@ -12,7 +12,7 @@
 #include <sstream>
 #include <vector>
 
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "connection/vnc_object.h"
 #include "gui/modal.h"
 #include "core/options.h"
@@ -38,15 +38,15 @@ void tnTestRemoveDir(const std::string& dir)
 
 void tnTestFreshApp(const std::string& configDir)
 {
-    if (app && app->mainWin)
-        app->mainWin->hide();
+    if (app)
+        app->hide();
     tnStopConnectionWatcher();
     Fl::remove_timeout(tnRestoreWindowSizePosition);
-    // Earlier states stay reachable: their widgets may still be referenced by the toolkit.
-    static std::vector<AppState*>& earlierStates = *new std::vector<AppState*>();
+    // Earlier windows stay reachable: their widgets may still be referenced by the toolkit.
+    static std::vector<TNMainWindow*>& earlierWindows = *new std::vector<TNMainWindow*>();
     if (app)
-        earlierStates.push_back(app);
-    app = new AppState();
+        earlierWindows.push_back(app);
+    app = nullptr;
     appOptions = AppOptions();
     appOptions.configPath = configDir;
     if (appOptions.configPath.empty() || appOptions.configPath.back() != '/')
@@ -54,6 +54,8 @@ void tnTestFreshApp(const std::string& configDir)
     appOptions.configPathAndFile = appOptions.configPath + "tandrel-fltk.conf";
     engine = TNEngineState();
     tnModalHooks() = TNModalHooks();
+    // A fresh main window, built (not shown) with the fresh options.
+    tnCreateGUI();
 }
 
 void tnTestStartApp(const std::string& configDir, const std::string* configText)

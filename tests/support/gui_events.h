@@ -13,7 +13,7 @@
 #include <string>
 
 #include "app_fixture.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "gui/host_list.h"
 
 // Event fields of a mouse button event at (x, y) in window coordinates.

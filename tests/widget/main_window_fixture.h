@@ -14,7 +14,7 @@
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/options.h"
 #include "gui/modal.h"
 #include "gui/config_io.h"
@@ -112,7 +112,7 @@ protected:
         // A child window left open is modal and would swallow the next test's events.
         std::vector<Fl_Window*> others;
         for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
-            if (window != app->mainWin && !window->window())
+            if (window != app && !window->window())
                 others.push_back(window);
         }
         for (Fl_Window* window : others)

@@ -53,7 +53,7 @@ TEST_F(AboutTest, HelpButtonOpensOneWindowAtATime)
     tnTestPressKey(about, FL_Escape, "\x1b");
     EXPECT_TRUE(tnShownWindows(aboutTitle).empty());
     EXPECT_FALSE(app->childWindowVisible);
-    EXPECT_TRUE(app->mainWin->shown());
+    EXPECT_TRUE(app->shown());
 
     tnHandleHostListButtons(app->btnHelp, nullptr);
     open = tnShownWindows(aboutTitle);

@@ -101,7 +101,7 @@ TEST_F(ConfigFaultsTest, AFailedSaveIsToldOnceUntilASaveSucceedsAndAgainAtShutDo
     bool windowShown = false;
     tnModalHooks().message = [&](const std::string& title, const std::string& text) {
         boxes.push_back(title + ": " + text);
-        windowShown = app->mainWin->shown();
+        windowShown = app->shown();
     };
     saveOnAFullDisk(tnPrepareShutDown);
     ASSERT_EQ(boxes.size(), 3u);

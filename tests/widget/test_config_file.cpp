@@ -8,7 +8,7 @@
 
 #include "config/config.h"
 #include "config/host_item.h"
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "gui/modal.h"
 #include "core/options.h"
 #include "core/version.h"
@@ -71,14 +71,10 @@ protected:
         dir = tnTestMakeTempDir();
         ASSERT_FALSE(dir.empty());
         tnTestFreshApp(dir);
-        app->hostList = new Fl_Hold_Browser(0, 0, 170, 400);
     }
     void TearDown() override
     {
-        // The program never frees the list widget; the test does, so leak checks stay quiet.
         tnClearHostList();
-        delete app->hostList;
-        app->hostList = nullptr;
         tnTestRemoveDir(dir);
     }
 
@@ -120,9 +116,7 @@ TEST_F(ConfigFile, ReadingFillsTheListAndLogsTheStart)
 
 TEST_F(ConfigFile, MissingFileCreatesTheDirectoryAndKeepsDefaults)
 {
-    Fl_Hold_Browser* list = app->hostList;
     tnTestFreshApp(dir + ".tandrel/");
-    app->hostList = list;
     tnAddSeparatorLine("stale line");
     appOptions.logToFile = true;
 

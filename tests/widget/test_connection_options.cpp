@@ -464,7 +464,7 @@ TEST_F(ItemOptionsTest, ChildWindowsOneAtATimeDestroyedHoweverClosed)
             EXPECT_EQ(app->childWindow, window);
             int shown = 0;
             for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
-                shown += w != app->mainWin && !w->window(); // top-level windows only
+                shown += w != app && !w->window(); // top-level windows only
             EXPECT_EQ(shown, 1);
 
             Fl_Widget_Tracker tracker(window);

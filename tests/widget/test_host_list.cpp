@@ -315,7 +315,7 @@ TEST_F(HostNamesTest, LongAndCodeLikeNamesAreDrawnAsTheyAreAndStoredWhole)
         asked.push_back(title + ": " + text);
         return 0;
     };
-    app->mainWin->redraw();
+    app->redraw();
     tnTestPump(0.3);
     // Drawing a line of 300,000 characters sent an X request too large for the server,
     // which ended the program.
@@ -323,7 +323,7 @@ TEST_F(HostNamesTest, LongAndCodeLikeNamesAreDrawnAsTheyAreAndStoredWhole)
     EXPECT_EQ(tnItemFromLine(3)->name, longName);
 
     tnClickHostLine(3, 1);
-    app->mainWin->redraw();
+    app->redraw();
     tnTestPump(0.2);
     EXPECT_EQ(app->quickInfoName->label(), capped);
     tnClickHostLine(1, 1);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "viewer/app.h"
+#include "gui/main_window.h"
 #include "core/options.h"
 #include "gui/modal.h"
 #include "gui/inputs.h"

@@ -40,10 +40,10 @@ using MainWindowTest = TNMainWindowTest;
 TEST_F(MainWindowTest, FirstStartShowsOneBlankHostInNarrowList)
 {
     startWithoutConfig();
-    EXPECT_STREQ(app->mainWin->label(), "Tandrel");
-    EXPECT_STREQ(app->mainWin->xclass(), "tandrelfltk");
-    EXPECT_EQ(app->mainWin->w(), 1024);
-    EXPECT_EQ(app->mainWin->h(), 768);
+    EXPECT_STREQ(app->label(), "Tandrel");
+    EXPECT_STREQ(app->xclass(), "tandrelfltk");
+    EXPECT_EQ(app->w(), 1024);
+    EXPECT_EQ(app->h(), 768);
 
     ASSERT_EQ(app->hostList->size(), 1);
     EXPECT_STREQ(app->hostList->text(1), "(new connection)");
@@ -59,12 +59,12 @@ TEST_F(MainWindowTest, FirstStartShowsOneBlankHostInNarrowList)
     EXPECT_EQ(app->hostList->icon(1), app->iconDisconnected);
 
     // Drawing order: the note editor lies over the quick-info panel.
-    ASSERT_EQ(app->mainWin->children(), 5);
-    EXPECT_EQ(app->mainWin->child(0), app->hostList);
-    EXPECT_EQ(app->mainWin->child(1), app->quickInfoPack);
-    EXPECT_EQ(app->mainWin->child(2), static_cast<Fl_Widget*>(app->quickNotePack));
-    EXPECT_EQ(app->mainWin->child(3), app->buttonPack);
-    EXPECT_EQ(app->mainWin->child(4), app->viewerWindow);
+    ASSERT_EQ(app->children(), 5);
+    EXPECT_EQ(app->child(0), app->hostList);
+    EXPECT_EQ(app->child(1), app->quickInfoPack);
+    EXPECT_EQ(app->child(2), static_cast<Fl_Widget*>(app->quickNotePack));
+    EXPECT_EQ(app->child(3), app->buttonPack);
+    EXPECT_EQ(app->child(4), app->viewerWindow);
     EXPECT_EQ(app->viewerWindow->child(0), app->scroller);
     EXPECT_FALSE(app->quickNotePack->visible());
     EXPECT_STREQ(app->quickInfoName->label(), "-");
@@ -165,7 +165,7 @@ TEST_F(MainWindowTest, ButtonStripAndPanelKeepTheirSizeAndTheHostListTakesTheCha
     Fl::remove_timeout(tnRestoreWindowSizePosition);
     // An open note editor moves with the note box.
     tnSelectHostLineByKey(1);
-    tnTestClick(app->mainWin, app->quickNoteBox);
+    tnTestClick(app, app->quickNoteBox);
     ASSERT_TRUE(app->quickNotePack->visible());
     const int noteHeight = app->quickNoteBox->h();
     EXPECT_GT(noteHeight, 30);
@@ -174,9 +174,9 @@ TEST_F(MainWindowTest, ButtonStripAndPanelKeepTheirSizeAndTheHostListTakesTheCha
     };
     for (const Size size : {Size{1024, 768}, Size{800, 600}, Size{1600, 1200}, Size{900, 650}, Size{1024, 768}}) {
         SCOPED_TRACE(std::to_string(size.w) + "x" + std::to_string(size.h));
-        app->mainWin->resize(app->mainWin->x(), app->mainWin->y(), size.w, size.h);
+        app->resize(app->x(), app->y(), size.w, size.h);
         tnTestPump(0.1);
-        ASSERT_EQ(app->mainWin->h(), size.h);
+        ASSERT_EQ(app->h(), size.h);
         // The strip: 20 pixels high, one pixel above the window's bottom, buttons whole.
         EXPECT_EQ(app->buttonPack->y(), size.h - 21);
         EXPECT_EQ(app->buttonPack->h(), 20);
@@ -202,7 +202,7 @@ TEST_F(MainWindowTest, ButtonStripAndPanelKeepTheirSizeAndTheHostListTakesTheCha
     // The saved geometry (800 x 600) is applied the same way.
     tnRestoreWindowSizePosition(nullptr);
     tnTestPump(0.1);
-    ASSERT_EQ(app->mainWin->h(), 600);
+    ASSERT_EQ(app->h(), 600);
     EXPECT_EQ(app->buttonPack->child(0)->h(), 20);
     EXPECT_EQ(app->hostList->h(), 600 - 220);
 }
@@ -244,7 +244,7 @@ TEST_F(MainWindowTest, ShutDownStoresTheWindowGeometryOfTheMomentInTheFile)
 {
     startWith("logtofile=true\n" + tnHostBlock("alpha"));
     tnRestoreWindowSizePosition(nullptr);
-    app->mainWin->resize(30, 40, 900, 650);
+    app->resize(30, 40, 900, 650);
     tnTestPump(0.1);
     tnPrepareShutDown();
     EXPECT_TRUE(engine.isShuttingDown);

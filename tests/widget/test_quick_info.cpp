@@ -24,7 +24,7 @@ protected:
 
     bool editorOpen() const { return app->quickNotePack->visible(); }
 
-    void clickNoteBox() { tnTestClick(app->mainWin, app->quickNoteBox); }
+    void clickNoteBox() { tnTestClick(app, app->quickNoteBox); }
 
     HostItem* alpha = nullptr;
 };
@@ -99,14 +99,14 @@ TEST_F(QuickInfoTest, EnterStoresTheFirst256BytesAndRewritesTheFile)
     EXPECT_TRUE(Fl::has_timeout(tnBlinkCursor, app->quickNoteInput));
 
     // Typing reaches the editor, at the start of the note.
-    tnTestType(app->mainWin, "Re: ");
+    tnTestType(app, "Re: ");
     EXPECT_STREQ(app->quickNoteInput->value(), "Re: Call Bob");
 
     std::string typed;
     for (int i = 0; i < 300; i++)
         typed += static_cast<char>('a' + i % 26);
     app->quickNoteInput->value(typed.c_str());
-    tnTestPressKey(app->mainWin, FL_Enter, "\r");
+    tnTestPressKey(app, FL_Enter, "\r");
 
     const std::string stored = typed.substr(0, 256);
     EXPECT_EQ(alpha->quickNote, stored);
@@ -126,13 +126,13 @@ TEST_F(QuickInfoTest, EscapeDropsTheEditAndKeepsTheWindowOpen)
 {
     tnSelectHostLineByKey(1);
     clickNoteBox();
-    tnTestType(app->mainWin, "scratch");
-    tnTestPressKey(app->mainWin, FL_Escape, "\x1b");
+    tnTestType(app, "scratch");
+    tnTestPressKey(app, FL_Escape, "\x1b");
     EXPECT_FALSE(editorOpen());
     EXPECT_EQ(alpha->quickNote, "Call Bob");
     EXPECT_STREQ(app->quickNoteBox->value(), "Call Bob");
     EXPECT_EQ(tnTestReadFile(appOptions.configPathAndFile), configText);
-    EXPECT_TRUE(app->mainWin->shown());
+    EXPECT_TRUE(app->shown());
 
     clickNoteBox();
     EXPECT_STREQ(app->quickNoteInput->value(), "Call Bob");
@@ -149,7 +149,7 @@ TEST_F(QuickInfoTest, LeavingTheEditorForAnotherLineKeepsTheTypedNote)
         tnSelectHostLineByKey(1);
         clickNoteBox();
         ASSERT_TRUE(editorOpen());
-        tnTestType(app->mainWin, line ? "Re: " : "Fw: ");
+        tnTestType(app, line ? "Re: " : "Fw: ");
         tnClickHostLine(line, 1);
         EXPECT_FALSE(editorOpen());
         EXPECT_EQ(beta->quickNote, "");
@@ -187,9 +187,9 @@ TEST_F(QuickInfoTest, EnterAfterTheSelectionWentKeepsTheEditorOpen)
 {
     tnSelectHostLineByKey(1);
     clickNoteBox();
-    tnTestType(app->mainWin, "x");
+    tnTestType(app, "x");
     tnSelectHostLine(0);
-    tnTestPressKey(app->mainWin, FL_Enter, "\r");
+    tnTestPressKey(app, FL_Enter, "\r");
     EXPECT_TRUE(editorOpen());
     EXPECT_EQ(alpha->quickNote, "Call Bob");
     EXPECT_EQ(tnTestReadFile(appOptions.configPathAndFile), configText);
@@ -226,7 +226,7 @@ TEST_F(QuickInfoTest, RightClickInTheEditorOpensTheEditMenu)
     tnAnswerMenus(seen, "");
     tnSelectHostLineByKey(1);
     clickNoteBox();
-    tnTestClick(app->mainWin, app->quickNoteInput, 3);
+    tnTestClick(app, app->quickNoteInput, 3);
     EXPECT_EQ(seen.shown, 1);
     EXPECT_EQ(seen.labels, (std::vector<std::string>{"Undo", "Cut", "Copy", "Paste"}));
     EXPECT_TRUE(editorOpen());
