@@ -185,6 +185,14 @@ TEST_F(ViewerTest, UpdateOfManyRectanglesReachesThePictureAndTheScreenWhole)
 {
     TNTestServer* server = startServerOfSize(640, 400);
     HostItem* itm = showHost(server, 's');
+    // The whole picture in first, and the client waiting for the next update (a request
+    // beside the full one): squares sent within the whole picture may come lossy (JPEG).
+    const int fullRequests = server->fullUpdateRequests();
+    const int requests = server->updateRequests();
+    itm->vnc->setObjectVisible();
+    ASSERT_TRUE(waitFor([&] {
+        return server->fullUpdateRequests() > fullRequests && server->updateRequests() >= requests + 2;
+    }));
     // 100 separate 2 x 2 squares, filled at once: one update, which carries them top to
     // bottom. The first and the 65th are at the left, the 63 between them at the right.
     std::vector<TNTestFill> squares;
