@@ -1,0 +1,148 @@
+#include "support/client_mode.h"
+
+#include <unistd.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Pixmap.H>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "config/host_item.h"
+#include "connection/vnc_object.h"
+#include "core/app.h"
+#include "gui/main_window.h"
+#include "startup/startup.h"
+#include "support/cpu_meter.h"
+#include "support/screens.h"
+#include "viewer/vnc_viewer.h"
+
+namespace {
+
+const char* const tnLayoutNames[] = {"full", "scaled", "cycle", "hidden"};
+
+std::vector<HostItem*> benchHosts;
+
+bool tnPumpUntil(bool (*done)(), double seconds)
+{
+    const auto start = std::chrono::steady_clock::now();
+    while (!done()) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(seconds))
+            return false;
+        Fl::wait(0.05);
+    }
+    return true;
+}
+
+bool tnAllConnected()
+{
+    for (HostItem* itm : benchHosts) {
+        if (!itm->isConnected || itm->icon != app->iconConnected)
+            return false;
+    }
+    return true;
+}
+
+// A fresh frame buffer is zero; the servers' pixel (1, 1) is not.
+HostItem* shownHost = nullptr;
+bool tnShownPictureArrived()
+{
+    VncObject* vnc = shownHost->vnc;
+    std::lock_guard<std::mutex> hold(vnc->pictureLock);
+    if (vnc->picture.pixels.size() < size_t(tnBenchWidth + 2) * 4)
+        return false;
+    const uint8_t* p = vnc->picture.pixels.data() + (tnBenchWidth + 1) * 4;
+    return p[0] != 0 || p[1] != 0 || p[2] != 0;
+}
+
+void tnEndLoop(void*)
+{
+    engine.isShuttingDown = true;
+}
+
+int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
+{
+    static char name[] = "tandrel";
+    static char* argv[] = {name, nullptr};
+    tnSetUpState();
+    tnStartUp(1, argv);
+    Fl::remove_timeout(tnRestoreWindowSizePosition);
+    const long startRss = tnResidentKilobytesOfSelf();
+    for (int n = 0; n < hosts; ++n) {
+        auto* itm = new HostItem();
+        itm->name = "bench " + std::to_string(n + 1);
+        itm->hostAddress = "127.0.0.1";
+        itm->vncPort = std::to_string(port);
+        itm->scaling = layout == TNClientLayout::Scaled ? 'z' : 's';
+        app->hostList->add(itm->name.c_str(), itm);
+        app->hostList->icon(app->hostList->size(), app->iconDisconnected);
+        benchHosts.push_back(itm);
+        VncObject::createVNCObject(itm);
+    }
+    if (!tnPumpUntil(tnAllConnected, 30 + hosts / 2)) {
+        printf("FAILED not all hosts connected\n");
+        fflush(stdout);
+        return 1;
+    }
+    switch (layout) {
+    case TNClientLayout::Full:
+        app->mainWin->resize(0, 0, tnBenchWidth, tnBenchHeight);
+        benchHosts[0]->vnc->setObjectVisible();
+        VncViewer::setFullScreen();
+        break;
+    case TNClientLayout::Scaled:
+        // A viewer area of 1000 x 562 beside the host list.
+        app->mainWin->resize(0, 0, app->hostList->x() + app->hostList->w() + 3 + 1000, 562);
+        tnResizeScroller();
+        benchHosts[0]->vnc->setObjectVisible();
+        break;
+    case TNClientLayout::Cycle:
+    case TNClientLayout::Hidden:
+        VncObject::hideMainViewer();
+        break;
+    }
+    Fl::check();
+    const long connectedRss = tnResidentKilobytesOfSelf();
+    long shownRss = connectedRss;
+    if (layout == TNClientLayout::Cycle) {
+        for (HostItem* itm : benchHosts) {
+            VncObject::hideMainViewer();
+            itm->vnc->setObjectVisible();
+            shownHost = itm;
+            tnPumpUntil(tnShownPictureArrived, 5);
+        }
+        VncObject::hideMainViewer();
+        Fl::check();
+        shownRss = tnResidentKilobytesOfSelf();
+    }
+    printf("READY %ld %ld %ld\n", startRss, connectedRss, shownRss);
+    fflush(stdout);
+    Fl::add_timeout(maxSeconds, tnEndLoop);
+    VncObject::masterMessageLoop();
+    _exit(0);
+}
+
+} // namespace
+
+std::vector<std::string> tnBenchClientCommand(const std::string& self, int port, int hosts, TNClientLayout layout,
+                                              double maxSeconds)
+{
+    return {self, "--client", std::to_string(port), std::to_string(hosts),
+            tnLayoutNames[static_cast<int>(layout)], std::to_string(maxSeconds)};
+}
+
+int tnRunBenchClientIfAsked(int argc, char** argv)
+{
+    if (argc != 6 || std::string(argv[1]) != "--client")
+        return -1;
+    for (int n = 0; n < 4; ++n) {
+        if (std::string(argv[4]) == tnLayoutNames[n])
+            return tnRunClient(atoi(argv[2]), atoi(argv[3]), static_cast<TNClientLayout>(n), atof(argv[5]));
+    }
+    fprintf(stderr, "unknown layout %s\n", argv[4]);
+    return 2;
+}
