@@ -221,52 +221,50 @@ double tnFigureOf(const TNThroughput& t, TNFigure figure)
     return -1;
 }
 
-// A ratio of two cases' medians for each encoding: "<encoding>, <ours>" / "<encoding>, <other>".
-struct TNRatioRow {
+// Targets of one figure for Raw and Tight ("" for none); a figure whose targets are null is
+// not shown.
+struct TNTargets {
+    const char* raw;
+    const char* tight;
+};
+constexpr TNTargets tnNotShown = {nullptr, nullptr};
+constexpr TNTargets tnShown = {"", ""};
+
+// Two cases compared for each encoding, "<encoding>, <ours>" against "<encoding>, <other>":
+// the ratios of their medians (ours / other) for CPU per update, update rate and the X
+// server's CPU per update.
+struct TNComparison {
     const char* label;
-    const char* ours;  // the case name after "<encoding>, "
+    const char* ours;
     const char* other;
-    TNFigure figure;
-    const char* rawTarget;
-    const char* tightTarget;
+    TNTargets cpu, rate, xServer;
 };
 
-const TNRatioRow tnRatioRows[] = {
-    {"full screen 1:1 / vncviewer: CPU per update", "full screen, 1:1: tandrel", "full screen, 1:1: vncviewer",
-     TNFigure::Cpu, "<= 0.7x", "<= 0.8x"},
-    {"full screen 1:1 / vncviewer: update rate", "full screen, 1:1: tandrel", "full screen, 1:1: vncviewer",
-     TNFigure::Rate, ">= 0.95x", ">= 1.0x"},
-    {"full screen 1:1 / vncviewer: X server CPU per update", "full screen, 1:1: tandrel",
-     "full screen, 1:1: vncviewer", TNFigure::XServer, "", "<= 1.0x"},
-    {"one-colour screen 1:1 / vncviewer: CPU per update", "one-colour screen, 1:1: tandrel",
-     "one-colour screen, 1:1: vncviewer", TNFigure::Cpu, "", "<= 0.8x"},
-    {"one-colour screen 1:1 / vncviewer: update rate", "one-colour screen, 1:1: tandrel",
-     "one-colour screen, 1:1: vncviewer", TNFigure::Rate, "", ">= 1.0x"},
-    {"one-colour screen 1:1 / vncviewer: X server CPU per update", "one-colour screen, 1:1: tandrel",
-     "one-colour screen, 1:1: vncviewer", TNFigure::XServer, "", "<= 1.0x"},
-    {"small change 1:1 / vncviewer: CPU per update", "small change, 1:1: tandrel", "small change, 1:1: vncviewer",
-     TNFigure::Cpu, "<= 0.6x", "<= 0.6x"},
-    {"small change 1:1 / vncviewer: update rate", "small change, 1:1: tandrel", "small change, 1:1: vncviewer",
-     TNFigure::Rate, "", ""},
-    {"small change 1:1 / vncviewer: X server CPU per update", "small change, 1:1: tandrel",
-     "small change, 1:1: vncviewer", TNFigure::XServer, "<= 0.6x", "<= 0.6x"},
-    {"full screen scaled / own 1:1: CPU per update", "full screen, scaled: tandrel", "full screen, 1:1: tandrel",
-     TNFigure::Cpu, "<= 1.3x", "<= 1.3x"},
-    {"full screen scaled / vncviewer 1:1: CPU per update", "full screen, scaled: tandrel",
-     "full screen, 1:1: vncviewer", TNFigure::Cpu, "", ""},
-    {"small change scaled / vncviewer 1:1: CPU per update", "small change, scaled: tandrel",
-     "small change, 1:1: vncviewer", TNFigure::Cpu, "<= 2.0x", ""},
-    {"full screen 1:1 with 19 hidden / alone: update rate", "full screen, 1:1, 19 more hosts hidden: tandrel",
-     "full screen, 1:1: tandrel", TNFigure::Rate, "", ""},
+const TNComparison tnComparisons[] = {
+    {"full screen 1:1 / vncviewer", "full screen, 1:1: tandrel", "full screen, 1:1: vncviewer",
+     {"<= 0.7x", "<= 0.8x"}, {">= 0.95x", ">= 1.0x"}, {"", "<= 1.0x"}},
+    {"one-colour screen 1:1 / vncviewer", "one-colour screen, 1:1: tandrel", "one-colour screen, 1:1: vncviewer",
+     {"", "<= 0.8x"}, {"", ">= 1.0x"}, {"", "<= 1.0x"}},
+    {"small change 1:1 / vncviewer", "small change, 1:1: tandrel", "small change, 1:1: vncviewer",
+     {"<= 0.6x", "<= 0.6x"}, tnShown, {"<= 0.6x", "<= 0.6x"}},
+    {"full screen scaled / own 1:1", "full screen, scaled: tandrel", "full screen, 1:1: tandrel",
+     {"<= 1.3x", "<= 1.3x"}, tnNotShown, tnNotShown},
+    {"full screen scaled / vncviewer 1:1", "full screen, scaled: tandrel", "full screen, 1:1: vncviewer", tnShown,
+     tnNotShown, tnNotShown},
+    {"small change scaled / vncviewer 1:1", "small change, scaled: tandrel", "small change, 1:1: vncviewer",
+     {"<= 2.0x", ""}, tnNotShown, tnNotShown},
+    {"full screen 1:1 with 19 hidden / alone", "full screen, 1:1, 19 more hosts hidden: tandrel",
+     "full screen, 1:1: tandrel", tnNotShown, tnShown, tnNotShown},
 };
 
 std::string tnRatioText(const std::map<std::string, TNThroughput>& medians, const std::string& encoding,
-                        const TNRatioRow& row)
+                        const TNComparison& comparison, TNFigure figure)
 {
-    const auto ours = medians.find(encoding + ", " + row.ours), other = medians.find(encoding + ", " + row.other);
+    const auto ours = medians.find(encoding + ", " + comparison.ours);
+    const auto other = medians.find(encoding + ", " + comparison.other);
     if (ours == medians.end() || other == medians.end())
         return "-";
-    const double a = tnFigureOf(ours->second, row.figure), b = tnFigureOf(other->second, row.figure);
+    const double a = tnFigureOf(ours->second, figure), b = tnFigureOf(other->second, figure);
     if (a < 0 || b <= 0)
         return "-";
     char text[32];
@@ -297,9 +295,20 @@ void tnPrintSummary(const std::map<std::string, std::vector<TNThroughput>>& resu
 
     printf("\nSummary (ratios of medians in this run, tandrel / the other):\n");
     printf("%-58s %7s %-9s %7s %-9s\n", "", "Raw", "target", "Tight", "target");
-    for (const TNRatioRow& row : tnRatioRows)
-        printf("%-58s %7s %-9s %7s %-9s\n", row.label, tnRatioText(medians, "Raw", row).c_str(), row.rawTarget,
-               tnRatioText(medians, "Tight", row).c_str(), row.tightTarget);
+    const std::pair<TNFigure, const char*> figures[] = {
+        {TNFigure::Cpu, "CPU per update"}, {TNFigure::Rate, "update rate"}, {TNFigure::XServer, "X server CPU per update"}};
+    for (const TNComparison& comparison : tnComparisons) {
+        for (const auto& [figure, figureName] : figures) {
+            const TNTargets& targets = figure == TNFigure::Cpu    ? comparison.cpu
+                                       : figure == TNFigure::Rate ? comparison.rate
+                                                                  : comparison.xServer;
+            if (!targets.raw)
+                continue;
+            const std::string label = std::string(comparison.label) + ": " + figureName;
+            printf("%-58s %7s %-9s %7s %-9s\n", label.c_str(), tnRatioText(medians, "Raw", comparison, figure).c_str(),
+                   targets.raw, tnRatioText(medians, "Tight", comparison, figure).c_str(), targets.tight);
+        }
+    }
     if (hidden.shownKb < 0) {
         printf("%d hidden connections: not measured\n", tnHiddenHosts);
         return;
@@ -354,8 +363,8 @@ int main(int argc, char** argv)
     run.self = tnSelfPath();
     run.home = home;
     run.xServer = tnFindXServer();
-    printf("Servers: %dx%d; Raw from a scripted server, Tight from libvncserver; a whole new screen or a new "
-           "%dx%d box for every update request\n",
+    printf("Servers: %dx%d; Raw from a scripted server, Tight from libvncserver; for every update request a "
+           "whole new screen (every pixel new, or one new colour) or a new %dx%d box\n",
            tnBenchWidth, tnBenchHeight, tnBenchBox, tnBenchBox);
     tnBenchScreens(TNPixelFormat{}); // the screens are made outside the measurements
 

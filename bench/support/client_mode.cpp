@@ -47,16 +47,31 @@ bool tnAllConnected()
     return true;
 }
 
-// A fresh frame buffer is zero; the servers' pixel (1, 1) is not.
-HostItem* shownHost = nullptr;
-bool tnShownPictureArrived()
+// Whether the host's picture holds the server's screen: a fresh one is zero, the servers'
+// pixel (1, 1) is not.
+bool tnPictureArrived(HostItem* itm)
 {
-    VncObject* vnc = shownHost->vnc;
+    VncObject* vnc = itm->vnc;
     std::lock_guard<std::mutex> hold(vnc->pictureLock);
     if (vnc->picture.pixels.size() < size_t(tnBenchWidth + 2) * 4)
         return false;
     const uint8_t* p = vnc->picture.pixels.data() + (tnBenchWidth + 1) * 4;
     return p[0] != 0 || p[1] != 0 || p[2] != 0;
+}
+
+bool tnAllPicturesArrived()
+{
+    for (HostItem* itm : benchHosts) {
+        if (!tnPictureArrived(itm))
+            return false;
+    }
+    return true;
+}
+
+HostItem* shownHost = nullptr;
+bool tnShownPictureArrived()
+{
+    return tnPictureArrived(shownHost);
 }
 
 void tnEndLoop(void*)
@@ -85,6 +100,12 @@ int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
     }
     if (!tnPumpUntil(tnAllConnected, 30 + hosts / 2)) {
         printf("FAILED not all hosts connected\n");
+        fflush(stdout);
+        return 1;
+    }
+    // Each connection's first picture, which its handshake asked for, is in.
+    if (!tnPumpUntil(tnAllPicturesArrived, 20)) {
+        printf("FAILED not every first picture arrived\n");
         fflush(stdout);
         return 1;
     }

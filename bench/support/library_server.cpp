@@ -3,8 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <rfb/rfb.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -13,28 +11,6 @@
 #include <vector>
 
 namespace {
-
-// A free TCP port on 127.0.0.1 at or above 5900.
-int tnFreeLoopbackPort()
-{
-    for (int attempt = 0; attempt < 20; attempt++) {
-        const int sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (sock < 0)
-            return 0;
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        int port = 0;
-        if (bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-            getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
-        close(sock);
-        if (port >= 5900)
-            return port;
-    }
-    return 0;
-}
 
 const char* tnEncodingName(int encoding)
 {
@@ -133,43 +109,38 @@ bool TNLibraryServer::start()
     int argc = 1;
     char name[] = "tn-bench";
     char* argv[] = {name, nullptr};
-    for (int attempt = 0; attempt < 10 && !impl->screen; attempt++) {
-        const int port = tnFreeLoopbackPort();
-        if (port <= 0)
-            return false;
-        rfbScreenInfoPtr screen = rfbGetScreen(&argc, argv, tnBenchWidth, tnBenchHeight, 8, 3, 4);
-        if (!screen)
-            return false;
-        // The library's pixel format: red in the first byte, then green, then blue.
-        TNPixelFormat format;
-        format.bigEndian = screen->serverFormat.bigEndian != 0;
-        format.redShift = screen->serverFormat.redShift;
-        format.greenShift = screen->serverFormat.greenShift;
-        format.blueShift = screen->serverFormat.blueShift;
-        impl->screens = &tnBenchScreens(format);
-        impl->flatScreens = &tnBenchScreens(format, true);
-        impl->work = (*impl->screens)[0];
-        screen->frameBuffer = reinterpret_cast<char*>(const_cast<uint8_t*>((*impl->screens)[0].data()));
-        // No cursor is drawn into the screens (they are shared and never written).
-        screen->cursor = nullptr;
-        screen->desktopName = "tn-bench";
-        screen->port = port;
-        screen->ipv6port = 0;
-        screen->listenInterface = htonl(INADDR_LOOPBACK);
-        screen->alwaysShared = TRUE;
-        screen->deferUpdateTime = 0;
-        screen->screenData = impl.get();
-        screen->newClientHook = Impl::newClient;
-        rfbInitServer(screen);
-        if (screen->listenSock == RFB_INVALID_SOCKET) {
-            rfbScreenCleanup(screen);
-            continue;
-        }
-        impl->screen = screen;
-        impl->port = port;
-    }
-    if (!impl->screen)
+    rfbScreenInfoPtr screen = rfbGetScreen(&argc, argv, tnBenchWidth, tnBenchHeight, 8, 3, 4);
+    if (!screen)
         return false;
+    // The library's pixel format: red in the first byte, then green, then blue.
+    TNPixelFormat format;
+    format.bigEndian = screen->serverFormat.bigEndian != 0;
+    format.redShift = screen->serverFormat.redShift;
+    format.greenShift = screen->serverFormat.greenShift;
+    format.blueShift = screen->serverFormat.blueShift;
+    impl->screens = &tnBenchScreens(format);
+    impl->flatScreens = &tnBenchScreens(format, true);
+    impl->work = (*impl->screens)[0];
+    screen->frameBuffer = reinterpret_cast<char*>(const_cast<uint8_t*>((*impl->screens)[0].data()));
+    // No cursor is drawn into the screens (they are shared and never written).
+    screen->cursor = nullptr;
+    screen->desktopName = "tn-bench";
+    // The first free port from 5900 on, on the loopback address only.
+    screen->autoPort = TRUE;
+    screen->port = 5900;
+    screen->ipv6port = 0;
+    screen->listenInterface = htonl(INADDR_LOOPBACK);
+    screen->alwaysShared = TRUE;
+    screen->deferUpdateTime = 0;
+    screen->screenData = impl.get();
+    screen->newClientHook = Impl::newClient;
+    rfbInitServer(screen);
+    if (screen->listenSock == RFB_INVALID_SOCKET) {
+        rfbScreenCleanup(screen);
+        return false;
+    }
+    impl->screen = screen;
+    impl->port = screen->port;
     impl->running = true;
     impl->thread = std::thread([this] {
         while (impl->running)
