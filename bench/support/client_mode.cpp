@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 
 #include "config/host_item.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-const char* const tnLayoutNames[] = {"full", "scaled", "cycle", "hidden"};
+const char* const tnLayoutNames[] = {"full", "scaled", "cycle"};
 
 std::vector<HostItem*> benchHosts;
 
@@ -47,16 +48,21 @@ bool tnAllConnected()
     return true;
 }
 
-// Whether the host's picture holds the server's screen: a fresh one is zero, the servers'
-// pixel (1, 1) is not.
-bool tnPictureArrived(HostItem* itm)
+// The host's picture at pixel (1, 1), as 0x00RRGGBB in the picture's byte order; 0 while it
+// has none. A fresh picture is zero, the servers' screens are not there.
+uint32_t tnProbePixel(HostItem* itm)
 {
     VncObject* vnc = itm->vnc;
     std::lock_guard<std::mutex> hold(vnc->pictureLock);
     if (vnc->picture.pixels.size() < size_t(tnBenchWidth + 2) * 4)
-        return false;
+        return 0;
     const uint8_t* p = vnc->picture.pixels.data() + (tnBenchWidth + 1) * 4;
-    return p[0] != 0 || p[1] != 0 || p[2] != 0;
+    return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+}
+
+bool tnPictureArrived(HostItem* itm)
+{
+    return tnProbePixel(itm) != 0;
 }
 
 bool tnAllPicturesArrived()
@@ -68,10 +74,12 @@ bool tnAllPicturesArrived()
     return true;
 }
 
+// The host just shown, and its probe pixel before: every screen the server sends it differs there.
 HostItem* shownHost = nullptr;
-bool tnShownPictureArrived()
+uint32_t pixelBeforeShown = 0;
+bool tnShownPictureChanged()
 {
-    return tnPictureArrived(shownHost);
+    return tnProbePixel(shownHost) != pixelBeforeShown;
 }
 
 void tnEndLoop(void*)
@@ -122,7 +130,6 @@ int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
         benchHosts[0]->vnc->setObjectVisible();
         break;
     case TNClientLayout::Cycle:
-    case TNClientLayout::Hidden:
         VncObject::hideMainViewer();
         break;
     }
@@ -134,7 +141,9 @@ int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
             VncObject::hideMainViewer();
             itm->vnc->setObjectVisible();
             shownHost = itm;
-            tnPumpUntil(tnShownPictureArrived, 5);
+            pixelBeforeShown = tnProbePixel(itm);
+            tnPumpUntil(tnShownPictureChanged, 5);
+            Fl::check(); // and drawn
         }
         VncObject::hideMainViewer();
         Fl::check();
@@ -160,7 +169,7 @@ int tnRunBenchClientIfAsked(int argc, char** argv)
 {
     if (argc != 6 || std::string(argv[1]) != "--client")
         return -1;
-    for (int n = 0; n < 4; ++n) {
+    for (size_t n = 0; n < std::size(tnLayoutNames); ++n) {
         if (std::string(argv[4]) == tnLayoutNames[n])
             return tnRunClient(atoi(argv[2]), atoi(argv[3]), static_cast<TNClientLayout>(n), atof(argv[5]));
     }

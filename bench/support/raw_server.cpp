@@ -184,10 +184,9 @@ void TNRawServer::serve(int fd)
                 ok = false;
             }
             break;
-        case 2: { // SetEncodings (raw is always allowed)
+        case 2: // SetEncodings (raw is always allowed)
             ok = readAll(buffer, 3) && skip(static_cast<size_t>(tnBe16(buffer + 1)) * 4);
             break;
-        }
         case 3: { // FramebufferUpdateRequest: a whole new screen, or a box
             ok = readAll(buffer, 9);
             requests++;
@@ -216,11 +215,10 @@ void TNRawServer::serve(int fd)
         case 5: // PointerEvent
             ok = readAll(buffer, 5);
             break;
-        case 6: { // ClientCutText
+        case 6: // ClientCutText
             ok = readAll(buffer, 7) && skip(static_cast<uint32_t>(buffer[3]) << 24 | buffer[4] << 16 |
                                             buffer[5] << 8 | buffer[6]);
             break;
-        }
         default:
             fprintf(stderr, "bench server: unknown client message %d\n", type);
             ok = false;
