@@ -24,7 +24,8 @@ deps:
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTN_WERROR=$(WERROR)
 
-# The program, the test suites and the tools the tests use (benchmarks are built by `make bench`).
+# The program, the test suites and the tools the tests use (benchmarks are built by `make test`
+# and `make bench`).
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
@@ -67,7 +68,9 @@ deb-check: deb $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target tn_wm_close
 	tests/with-xvfb.sh bash tests/tools/check_deb.sh $(DEB_DIR) $(DEB_VERSION) $(BUILD)
 
+# The benchmarks are built here too, so that they keep building; only `make bench` runs them.
 test: build
+	cmake --build $(BUILD) -j $(JOBS) --target tn_benchmarks
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # The whole suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
