@@ -9,8 +9,7 @@
 #include <vector>
 
 class HostItem;
-class TNServerQuestion;
-class TNHostKeyQuestion;
+class TNUserQuestion;
 class VncObject;
 struct TNCursorShape;
 
@@ -40,11 +39,6 @@ public:
     virtual void hostConnected(HostItem* itm) = 0;
     // The host's last error changed (an attempt starts, fails or breaks).
     virtual void lastErrorChanged(HostItem* itm) = 0;
-    // A handshake of the host waits for the user's answer to `question` (its server's
-    // certificate, or a server that asks for no password): the front end shows it without
-    // waiting, and answers it (TNServerQuestion::answer) when the user has chosen. It
-    // closes unanswered once the question is withdrawn.
-    virtual void askUser(HostItem* itm, std::shared_ptr<TNServerQuestion> question) = 0;
 
     // --- The viewer ---
     // The connection the viewer shows, or null.
@@ -66,10 +60,11 @@ public:
     virtual void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) = 0;
 
     // --- Questions (any thread; the window opens on the window's thread) ---
-    // An SSH server's host key that ssh does not know: the user trusts it or not, through
-    // the question, which the worker that asks may withdraw meanwhile. A front end without
-    // windows cancels.
-    virtual void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question);
+    // An attempt of `itm` (null for none, as for an SSH host key) waits for the user's
+    // answer to `question` (connection/user_question.h): the front end shows it without
+    // waiting and answers it when the user has chosen; a question the worker withdraws
+    // meanwhile closes unanswered. A front end without windows answers "Cancel".
+    virtual void ask(HostItem* itm, std::shared_ptr<TNUserQuestion> question);
 };
 
 // The installed front end; until start-up installs one, a front end with no list and no

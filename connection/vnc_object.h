@@ -22,7 +22,6 @@
 class HostItem;
 class Fl_RGB_Image;
 class TNSSHTunnel;
-class TNServerQuestion;
 
 // Seconds a server may send nothing in the middle of a message before the connection is
 // given up (the library's default would wait forever); data that keeps coming, however
@@ -115,7 +114,6 @@ enum TNReaderMessage : unsigned {
     tnCursorChanged = 4, // receivedCursor holds a new shape
     tnCutText = 8,       // receivedCutText holds the server's clipboard
     tnEnded = 16,        // the connection broke; endReason says why
-    tnQuestion = 32,     // pendingQuestion waits for the user's answer (handshake)
 };
 
 // Cut text goes each way up to this many bytes (the library's limit).
@@ -186,10 +184,9 @@ public:
     // The server's desktop name for a listening line, set by the worker before its result
     // goes to the window's thread.
     std::string desktopName;
-    // A question of the handshake for the user (messageLock); how the server's certificate
-    // was accepted (worker only), and the line that says how the connection is protected
-    // (set by the worker before its result goes to the window's thread).
-    std::shared_ptr<TNServerQuestion> pendingQuestion;
+    // How the server's certificate was accepted (worker only), and the line that says how
+    // the connection is protected (set by the worker before its result goes to the window's
+    // thread).
     TNCertificateTrust certificateTrust = TNCertificateTrust::NoCertificate;
     std::string securityText;
     // The remote screen's size as the window's thread knows it (from the picture).

@@ -7,13 +7,12 @@
 
 #include "config/host_item.h"
 #include "connection/front_end.h"
-#include "connection/ssh_host_keys.h"
+#include "connection/user_question.h"
 #include "connection/vnc_object.h"
 #include "core/app.h"
-#include "gui/host_key_window.h"
 #include "gui/host_list.h"
 #include "gui/quick_info.h"
-#include "gui/server_question.h"
+#include "gui/question_window.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -96,11 +95,6 @@ public:
             app->quickInfoLastError->value(itm->lastError().c_str());
     }
 
-    void askUser(HostItem*, std::shared_ptr<TNServerQuestion> question) override
-    {
-        tnShowServerQuestion(std::move(question));
-    }
-
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }
     void showConnection(VncObject* vnc) override { tnShowConnection(vnc); }
     void hideShownConnection() override { tnHideShownConnection(); }
@@ -131,23 +125,26 @@ public:
         tnReceiveCutText(vnc, text, length, utf8);
     }
 
-    void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question) override
+    void ask(HostItem* itm, std::shared_ptr<TNUserQuestion> question) override
     {
         // From a worker: the window opens on the window's thread.
-        auto* held = new std::shared_ptr<TNHostKeyQuestion>(std::move(question));
-        if (Fl::awake(openHostKeyWindow, held) != 0) {
-            (*held)->answer(TNHostKeyQuestion::Answer::Cancel);
+        auto* held = new Asked{itm, std::move(question)};
+        if (Fl::awake(openQuestion, held) != 0) {
+            held->question->answer(0);
             delete held;
         }
     }
 
 private:
-    static void openHostKeyWindow(void* data)
+    struct Asked {
+        HostItem* itm;
+        std::shared_ptr<TNUserQuestion> question;
+    };
+
+    static void openQuestion(void* data)
     {
-        auto* held = static_cast<std::shared_ptr<TNHostKeyQuestion>*>(data);
-        // Withdrawn before the window could open.
-        if ((*held)->current() == TNHostKeyQuestion::Answer::Open)
-            tnOpenHostKeyWindow(*held);
+        auto* held = static_cast<Asked*>(data);
+        tnShowQuestion(held->itm, std::move(held->question));
         delete held;
     }
 

@@ -1,4 +1,4 @@
-#include "gui/server_question.h"
+#include "gui/question_window.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "connection/server_trust.h"
+#include "connection/user_question.h"
 #include "core/display_text.h"
 #include "core/modal.h"
 
@@ -17,9 +17,9 @@ namespace {
 
 constexpr double tnWithdrawnCheckSeconds = 0.25;
 
-class TNServerQuestionWindow : public Fl_Double_Window {
+class TNQuestionWindow : public Fl_Double_Window {
 public:
-    explicit TNServerQuestionWindow(std::shared_ptr<TNServerQuestion> asked)
+    explicit TNQuestionWindow(std::shared_ptr<TNUserQuestion> asked)
         : Fl_Double_Window(720, 340), question(std::move(asked)), title(tnDisplayText(question->text.title))
     {
         label(title.c_str());
@@ -52,11 +52,11 @@ public:
         end();
         resizable(text);
         // Escape and the window manager's close: "Cancel".
-        callback([](Fl_Widget* window, void*) { static_cast<TNServerQuestionWindow*>(window)->close(0); });
+        callback([](Fl_Widget* window, void*) { static_cast<TNQuestionWindow*>(window)->close(0); });
         Fl::add_timeout(tnWithdrawnCheckSeconds, checkWithdrawn, this);
     }
 
-    ~TNServerQuestionWindow() override { Fl::remove_timeout(checkWithdrawn, this); }
+    ~TNQuestionWindow() override { Fl::remove_timeout(checkWithdrawn, this); }
 
     void showWithFocus()
     {
@@ -66,7 +66,7 @@ public:
     }
 
 private:
-    std::shared_ptr<TNServerQuestion> question;
+    std::shared_ptr<TNUserQuestion> question;
     std::string title;
     Fl_Widget* cancel = nullptr;
 
@@ -80,12 +80,12 @@ private:
 
     static void chosen(Fl_Widget* button, void* index)
     {
-        static_cast<TNServerQuestionWindow*>(button->window())->close(static_cast<int>(reinterpret_cast<intptr_t>(index)));
+        static_cast<TNQuestionWindow*>(button->window())->close(static_cast<int>(reinterpret_cast<intptr_t>(index)));
     }
 
     static void checkWithdrawn(void* data)
     {
-        auto* window = static_cast<TNServerQuestionWindow*>(data);
+        auto* window = static_cast<TNQuestionWindow*>(data);
         if (window->question->isWithdrawn())
             window->close(0);
         else
@@ -95,9 +95,10 @@ private:
 
 } // namespace
 
-void tnShowServerQuestion(std::shared_ptr<TNServerQuestion> question)
+void tnShowQuestion(HostItem*, std::shared_ptr<TNUserQuestion> question)
 {
-    if (!question)
+    // Withdrawn before its window could open.
+    if (!question || !question->isOpen())
         return;
     if (tnModalHooks().choice) {
         const int button = tnModalHooks().choice(question->text.title, question->text.text);
@@ -105,5 +106,5 @@ void tnShowServerQuestion(std::shared_ptr<TNServerQuestion> question)
         question->answer(known ? button : 0);
         return;
     }
-    (new TNServerQuestionWindow(std::move(question)))->showWithFocus();
+    (new TNQuestionWindow(std::move(question)))->showWithFocus();
 }
