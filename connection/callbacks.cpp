@@ -64,7 +64,7 @@ std::string tnAttemptPassword(VncObject* vnc, TNPasswordField field)
 {
     const TNHandshakeHost& host = vnc->handshakeHost;
     const std::string& held = field == TNPasswordField::Vnc ? host.vncPassword : host.vncLoginPassword;
-    if (host.isListener)
+    if (host.isListener || host.typedPassword)
         return held;
     std::string problem;
     const std::string password =
@@ -193,8 +193,14 @@ char* VncObject::handlePassword(rfbClient* client)
         tnLogToFile("ERROR - handlePassword: itm is null");
         return nullptr;
     }
+    std::string typed = tnAttemptPassword(vnc, TNPasswordField::Vnc);
+    std::string noUser;
+    if (typed.empty())
+        tnAskForMissingPassword(vnc, TNPasswordField::Vnc, noUser, typed);
+    if (!typed.empty())
+        vnc->passwordAsking.sent = TNPasswordField::Vnc;
     // VNC authentication uses 8 characters; the library cuts the rest.
-    char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::Vnc), 9, 10);
+    char* password = tnMallocCopy(typed, 9, 10);
     if (password && !*password)
         refusedEmptyPassword = password;
     return password;
@@ -231,8 +237,14 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
         }
         return credential;
     }
-    char* user = tnMallocCopy(vnc->handshakeHost.vncLoginUser, 8191, 8192);
-    char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::VncLogin), 8191, 8192);
+    std::string typedUser = vnc->handshakeHost.vncLoginUser;
+    std::string typedPassword = tnAttemptPassword(vnc, TNPasswordField::VncLogin);
+    if (typedUser.empty() || typedPassword.empty())
+        tnAskForMissingPassword(vnc, TNPasswordField::VncLogin, typedUser, typedPassword);
+    vnc->passwordAsking.sent = TNPasswordField::VncLogin;
+    vnc->passwordAsking.sentUser = typedUser;
+    char* user = tnMallocCopy(typedUser, 8191, 8192);
+    char* password = tnMallocCopy(typedPassword, 8191, 8192);
     if (!credential || !user || !password) {
         free(credential);
         free(user);

@@ -126,8 +126,10 @@ void tnHandshake(VncObject* vnc, int argc, char** argv)
         vnc->refusal = "Timed out connecting to VNC server";
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
-    if (!initialised)
+    if (!initialised) {
         vnc->isClientFreedByLibrary = true;
+        tnAskAgainAfterRefusal(vnc);
+    }
     if (initialised && tnAcceptHandshakeSecurity(vnc))
         tnWorkerSucceeded(vnc->itm);
     else
@@ -422,6 +424,7 @@ void VncObject::createVNCObject(HostItem* itm)
     tnDebugLog("tnCreateVNCObject - Creating and running itm->threadRFB");
     // From here on the worker reads its own copy of the host; the host stays editable.
     vnc->handshakeHost = tnHandshakeHostOf(*itm);
+    tnUseTypedPassword(itm, vnc->handshakeHost);
     // The toolkit makes the lock of its awake queue at the queue's first use, unguarded: that
     // first use is here, on the main thread, and not two workers handing in results at once.
     static const bool awakeQueueMade = (Fl::awake(tnNothingToDo, nullptr), true);

@@ -18,6 +18,7 @@
 #include "connection/certificates.h"
 #include "connection/handshake_deadline.h"
 #include "connection/input_queue.h"
+#include "connection/password_question.h"
 
 class HostItem;
 class Fl_RGB_Image;
@@ -55,6 +56,7 @@ struct TNHandshakeHost {
     int connectTimeout = 0;       // seconds, as handed to the library
     int readTimeout = 0;          // seconds a message may stall once connected
     std::string authorityFile;    // the certificate authorities (tnCertificateAuthorityFile)
+    bool typedPassword = false;   // the passwords are what the user typed: no keyring is read
 };
 
 // The copy of `itm` for an attempt that starts now (main thread).
@@ -188,6 +190,8 @@ public:
     // the connection is protected (set by the worker before its result goes to the window's
     // thread).
     TNCertificateTrust certificateTrust = TNCertificateTrust::NoCertificate;
+    // The attempt's password questions (connection/password_question.h).
+    TNPasswordAsking passwordAsking;
     std::string securityText;
     // The remote screen's size as the window's thread knows it (from the picture).
     int remoteWidth = 0;

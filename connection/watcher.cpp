@@ -68,6 +68,9 @@ void tnHandleFailure(HostItem* itm, VncObject* vnc)
     engine.pendingConnectionCount--;
     // A failed attempt never gets to endViewer, which would otherwise stop counting it.
     tnUncountActiveConnection(vnc);
+    // The server refused the password and the user typed another: the host tries again.
+    if (tnRetryWithTypedPassword(itm, vnc))
+        return;
     const std::string error = itm->lastError();
     if (!error.empty()) {
         tnFrontEnd().hostIconChanged(itm, TNHostIcon::DisconnectedBigError);

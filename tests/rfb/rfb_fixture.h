@@ -145,6 +145,10 @@ protected:
             messages.emplace_back(title, text);
         };
         tnModalHooks().choice = [](const std::string&, const std::string&) { return 2; };
+        // A password window is cancelled (the attempt fails as it would without one).
+        tnModalHooks().password = [](const std::string&, const std::string&, std::string&, std::string&, bool&) {
+            return 0;
+        };
         tnModalHooks().beep = [this](int) { beeps++; };
     }
 
@@ -248,6 +252,28 @@ protected:
     }
 
     std::string logText() const { return tnTestReadFile(tnLogFilePath()); }
+
+    // The shown window with this title (a question of an attempt), or null.
+    static Fl_Window* questionWindow(const std::string& title)
+    {
+        for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
+            if (window->shown() && window->label() && title == window->label())
+                return window;
+        }
+        return nullptr;
+    }
+
+    // The window's widget with this label (its buttons, its fields), or null.
+    static Fl_Widget* childLabelled(Fl_Window* window, const std::string& label)
+    {
+        for (int i = 0; window && i < window->children(); i++) {
+            Fl_Widget* child = window->child(i);
+            if (child->label() && label == child->label())
+                return child;
+        }
+        ADD_FAILURE() << "no widget " << label;
+        return nullptr;
+    }
 
     static int countOf(const std::string& text, const std::string& part)
     {

@@ -188,26 +188,12 @@ protected:
     static void askInWindows() { tnModalHooks().choice = nullptr; }
 
     // The window that asks about an unknown host key, or null.
-    static Fl_Window* hostKeyWindow()
-    {
-        for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
-            if (window->label() && std::string(window->label()) == tnHostKeyWindowTitle && window->shown())
-                return window;
-        }
-        return nullptr;
-    }
+    static Fl_Window* hostKeyWindow() { return questionWindow(tnHostKeyWindowTitle); }
 
-    // Presses the window's button with this label.
     static void press(Fl_Window* window, const std::string& label)
     {
-        for (int i = 0; i < window->children(); i++) {
-            Fl_Widget* child = window->child(i);
-            if (child->label() && label == child->label()) {
-                child->do_callback();
-                return;
-            }
-        }
-        ADD_FAILURE() << "no button " << label;
+        if (Fl_Widget* button = childLabelled(window, label))
+            button->do_callback();
     }
 
     // The server's host key as a known-hosts line, or another key in its place.
