@@ -193,14 +193,15 @@ char* VncObject::handlePassword(rfbClient* client)
         tnLogToFile("ERROR - handlePassword: itm is null");
         return nullptr;
     }
-    std::string typed = tnAttemptPassword(vnc, TNPasswordField::Vnc);
+    // The host's password, or the one the user types when it has none.
+    std::string given = tnAttemptPassword(vnc, TNPasswordField::Vnc);
     std::string noUser;
-    if (typed.empty())
-        tnAskForMissingPassword(vnc, TNPasswordField::Vnc, noUser, typed);
-    if (!typed.empty())
+    if (given.empty())
+        tnAskForMissingPassword(vnc, TNPasswordField::Vnc, noUser, given);
+    if (!given.empty())
         vnc->passwordAsking.sent = TNPasswordField::Vnc;
     // VNC authentication uses 8 characters; the library cuts the rest.
-    char* password = tnMallocCopy(typed, 9, 10);
+    char* password = tnMallocCopy(given, 9, 10);
     if (password && !*password)
         refusedEmptyPassword = password;
     return password;
@@ -237,14 +238,15 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
         }
         return credential;
     }
-    std::string typedUser = vnc->handshakeHost.vncLoginUser;
-    std::string typedPassword = tnAttemptPassword(vnc, TNPasswordField::VncLogin);
-    if (typedUser.empty() || typedPassword.empty())
-        tnAskForMissingPassword(vnc, TNPasswordField::VncLogin, typedUser, typedPassword);
+    // The host's user name and password, or what the user types when one is missing.
+    std::string givenUser = vnc->handshakeHost.vncLoginUser;
+    std::string givenPassword = tnAttemptPassword(vnc, TNPasswordField::VncLogin);
+    if (givenUser.empty() || givenPassword.empty())
+        tnAskForMissingPassword(vnc, TNPasswordField::VncLogin, givenUser, givenPassword);
     vnc->passwordAsking.sent = TNPasswordField::VncLogin;
-    vnc->passwordAsking.sentUser = typedUser;
-    char* user = tnMallocCopy(typedUser, 8191, 8192);
-    char* password = tnMallocCopy(typedPassword, 8191, 8192);
+    vnc->passwordAsking.sentUser = givenUser;
+    char* user = tnMallocCopy(givenUser, 8191, 8192);
+    char* password = tnMallocCopy(givenPassword, 8191, 8192);
     if (!credential || !user || !password) {
         free(credential);
         free(user);

@@ -190,9 +190,9 @@ public:
     // the connection is protected (set by the worker before its result goes to the window's
     // thread).
     TNCertificateTrust certificateTrust = TNCertificateTrust::NoCertificate;
+    std::string securityText;
     // The attempt's password questions (connection/password_question.h).
     TNPasswordAsking passwordAsking;
-    std::string securityText;
     // The remote screen's size as the window's thread knows it (from the picture).
     int remoteWidth = 0;
     int remoteHeight = 0;
