@@ -64,7 +64,7 @@ std::string tnAttemptPassword(VncObject* vnc, TNPasswordField field)
 {
     const TNHandshakeHost& host = vnc->handshakeHost;
     const std::string& held = field == TNPasswordField::Vnc ? host.vncPassword : host.vncLoginPassword;
-    if (host.isListener)
+    if (host.isListener || host.typedPassword)
         return held;
     std::string problem;
     const std::string password =
@@ -195,8 +195,15 @@ char* VncObject::handlePassword(rfbClient* client)
     VncObject* vnc = tnObjectAskingForSecret(client, "handlePassword");
     if (!vnc)
         return nullptr;
+    // The host's password, or the one the user types when it has none.
+    std::string given = tnAttemptPassword(vnc, TNPasswordField::Vnc);
+    std::string noUser;
+    if (given.empty())
+        tnAskForMissingPassword(vnc, TNPasswordField::Vnc, noUser, given);
+    if (!given.empty())
+        vnc->passwordAsking.sent = TNPasswordField::Vnc;
     // VNC authentication uses 8 characters; the library cuts the rest.
-    char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::Vnc), 9, 10);
+    char* password = tnMallocCopy(given, 9, 10);
     if (password && !*password)
         refusedEmptyPassword = password;
     return password;
@@ -223,8 +230,15 @@ rfbCredential* VncObject::handleCredential(rfbClient* client, int credentialType
         }
         return credential;
     }
-    char* user = tnMallocCopy(vnc->handshakeHost.vncLoginUser, 8191, 8192);
-    char* password = tnMallocCopy(tnAttemptPassword(vnc, TNPasswordField::VncLogin), 8191, 8192);
+    // The host's user name and password, or what the user types when one is missing.
+    std::string givenUser = vnc->handshakeHost.vncLoginUser;
+    std::string givenPassword = tnAttemptPassword(vnc, TNPasswordField::VncLogin);
+    if (givenUser.empty() || givenPassword.empty())
+        tnAskForMissingPassword(vnc, TNPasswordField::VncLogin, givenUser, givenPassword);
+    vnc->passwordAsking.sent = TNPasswordField::VncLogin;
+    vnc->passwordAsking.sentUser = givenUser;
+    char* user = tnMallocCopy(givenUser, 8191, 8192);
+    char* password = tnMallocCopy(givenPassword, 8191, 8192);
     if (!credential || !user || !password) {
         free(credential);
         free(user);

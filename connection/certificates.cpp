@@ -184,11 +184,11 @@ bool tnSecurityAsksNothing(uint32_t authScheme, uint32_t subAuthScheme)
     return subAuthScheme == tnNoAuth || subAuthScheme == tnVeNCryptTLSNone || subAuthScheme == tnVeNCryptX509None;
 }
 
-TNServerQuestionText tnServerQuestionText(TNServerQuestionKind kind, const std::string& host,
-                                          const std::string& address, const TNCertificateInfo& info,
-                                          const std::string& reason, const std::string& stored)
+TNQuestionText tnServerQuestionText(TNServerQuestionKind kind, const std::string& host, const std::string& address,
+                                    const TNCertificateInfo& info, const std::string& reason,
+                                    const std::string& stored)
 {
-    TNServerQuestionText question;
+    TNQuestionText question;
     question.buttons[0] = "Cancel";
     switch (kind) {
     case TNServerQuestionKind::UnknownCertificate:

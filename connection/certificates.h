@@ -7,6 +7,8 @@
 #include <ctime>
 #include <string>
 
+#include "connection/user_question.h"
+
 // The authority file a certificate is checked against (tests point it elsewhere; read
 // on the main thread as an attempt starts).
 inline std::string tnCertificateAuthorityFile = "/etc/ssl/certs/ca-certificates.crt";
@@ -55,16 +57,10 @@ std::string tnConnectionSecurityText(uint32_t authScheme, uint32_t subAuthScheme
 // Whether those security types asked for no password at all.
 bool tnSecurityAsksNothing(uint32_t authScheme, uint32_t subAuthScheme);
 
-// A question for the user, its window's texts and its answers. Button 0 is always
-// "Cancel", the default; the others say what they do.
+// A question for the user about the server, and its window's texts (TNQuestionText).
 enum class TNServerQuestionKind { UnknownCertificate, ChangedCertificate, NoAuthentication };
-struct TNServerQuestionText {
-    std::string title;
-    std::string text;
-    const char* buttons[3] = {nullptr, nullptr, nullptr};
-};
 // `host`: how the window names the host ("name (address:port)"); `address` how the first
 // line names it; for a certificate `info`, `reason` and the `stored` fingerprint.
-TNServerQuestionText tnServerQuestionText(TNServerQuestionKind kind, const std::string& host,
-                                          const std::string& address, const TNCertificateInfo& info,
-                                          const std::string& reason, const std::string& stored);
+TNQuestionText tnServerQuestionText(TNServerQuestionKind kind, const std::string& host, const std::string& address,
+                                    const TNCertificateInfo& info, const std::string& reason,
+                                    const std::string& stored);

@@ -3,8 +3,7 @@
 #include <deque>
 #include <mutex>
 
-#include "connection/server_trust.h"
-#include "connection/ssh_host_keys.h"
+#include "connection/user_question.h"
 
 namespace {
 
@@ -19,8 +18,6 @@ public:
     void hostNameChanged(HostItem*) override {}
     void hostConnected(HostItem*) override {}
     void lastErrorChanged(HostItem*) override {}
-    // Nobody to ask: "Cancel".
-    void askUser(HostItem*, std::shared_ptr<TNServerQuestion> question) override { question->answer(0); }
     VncObject* shownConnection() override { return nullptr; }
     void showConnection(VncObject*) override {}
     void hideShownConnection() override {}
@@ -50,9 +47,9 @@ void tnSetFrontEnd(TNFrontEnd* frontEnd)
     installed = frontEnd ? frontEnd : &noFrontEnd;
 }
 
-void TNFrontEnd::askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question)
+void TNFrontEnd::ask(HostItem*, std::shared_ptr<TNUserQuestion> question)
 {
-    question->answer(TNHostKeyQuestion::Answer::Cancel);
+    question->answer(0);
 }
 
 void TNFrontEnd::post(std::function<void()> work)

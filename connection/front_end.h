@@ -1,7 +1,7 @@
 // What the connection engine reports to the program's front end (the host list, the viewer,
 // the quick-info panel), and the little it asks of it. The engine includes no widget and
 // runs no event loop: the front end installs its implementation at start-up. Every call
-// comes on the window's thread, except post() and askAboutHostKey(): the workers and
+// comes on the window's thread, except post() and ask(): the workers and
 // readers hand their news to the window's thread through post().
 #pragma once
 
@@ -11,8 +11,7 @@
 #include <vector>
 
 class HostItem;
-class TNServerQuestion;
-class TNHostKeyQuestion;
+class TNUserQuestion;
 class VncObject;
 struct TNCursorShape;
 
@@ -46,11 +45,6 @@ public:
     virtual void hostConnected(HostItem* itm) = 0;
     // The host's last error changed (an attempt starts, fails or breaks).
     virtual void lastErrorChanged(HostItem* itm) = 0;
-    // A handshake of the host waits for the user's answer to `question` (its server's
-    // certificate, or a server that asks for no password): the front end shows it without
-    // waiting, and answers it (TNServerQuestion::answer) when the user has chosen. It
-    // closes unanswered once the question is withdrawn.
-    virtual void askUser(HostItem* itm, std::shared_ptr<TNServerQuestion> question) = 0;
 
     // --- The viewer ---
     // The connection the viewer shows, or null.
@@ -72,10 +66,11 @@ public:
     virtual void cutTextReceived(VncObject* vnc, const char* text, int length, bool utf8) = 0;
 
     // --- Questions (any thread; the window opens on the window's thread) ---
-    // An SSH server's host key that ssh does not know: the user trusts it or not, through
-    // the question, which the worker that asks may withdraw meanwhile. A front end without
-    // windows cancels.
-    virtual void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question);
+    // An attempt of `itm` (null for none, as for an SSH host key) waits for the user's
+    // answer to `question` (connection/user_question.h): the front end shows it without
+    // waiting and answers it when the user has chosen; a question the worker withdraws
+    // meanwhile closes unanswered. A front end without windows answers "Cancel".
+    virtual void ask(HostItem* itm, std::shared_ptr<TNUserQuestion> question);
 
     // Any thread (post() calls it): work was posted while none was waiting; the window's
     // thread should call tnRunPostedWork soon. A wake that is lost costs only time: the

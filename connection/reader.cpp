@@ -19,7 +19,6 @@
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
 #include "connection/pixel_rows.h"
-#include "connection/server_trust.h"
 #include "connection/vnc_object.h"
 #include "core/log.h"
 
@@ -316,8 +315,6 @@ void VncObject::checkVNCMessages(VncObject* vnc)
     if (messages == 0)
         return;
     TNFrontEnd& frontEnd = tnFrontEnd();
-    if (messages & tnQuestion)
-        tnAskPendingQuestion(vnc);
     if (messages & tnResized) {
         std::lock_guard<std::mutex> hold(vnc->pictureLock);
         vnc->remoteWidth = vnc->picture.width;

@@ -53,20 +53,10 @@ TNTrustKey tnTrustKeyOf(const VncObject* vnc)
     return key;
 }
 
-// Hands a question to the window's thread and waits for the answer (worker).
-int tnAskUser(VncObject* vnc, TNServerQuestionKind kind, TNServerQuestionText text)
+// Asks the user and waits (worker).
+int tnAskUser(VncObject* vnc, TNQuestionText text)
 {
-    auto question = std::make_shared<TNServerQuestion>(kind, std::move(text));
-    {
-        std::lock_guard<std::mutex> hold(vnc->messageLock);
-        vnc->pendingQuestion = question;
-    }
-    tnPostReaderMessage(vnc, tnQuestion);
-    // However long the user reads the window, the handshake is not timed out meanwhile.
-    vnc->handshakeDeadline.pause();
-    const int answer = question->waitForAnswer(vnc->stopReading);
-    vnc->handshakeDeadline.resume();
-    return answer;
+    return tnAskDuringHandshake(vnc, std::make_shared<TNUserQuestion>(std::move(text)));
 }
 
 void tnLogHost(const VncObject* vnc, const std::string& text)
@@ -81,33 +71,14 @@ std::string tnHostLabel(const TNHandshakeHost& host, const TNTrustKey& key)
 
 } // namespace
 
-void TNServerQuestion::answer(int button)
+int tnAskDuringHandshake(VncObject* vnc, const std::shared_ptr<TNUserQuestion>& question)
 {
-    std::lock_guard<std::mutex> hold(lock);
-    if (chosen < 0 && !withdrawn)
-        chosen = button;
-    answered.notify_all();
-}
-
-bool TNServerQuestion::isWithdrawn() const
-{
-    std::lock_guard<std::mutex> hold(lock);
-    return withdrawn;
-}
-
-int TNServerQuestion::waitForAnswer(const std::atomic<bool>& stop)
-{
-    std::unique_lock<std::mutex> hold(lock);
-    // Woken by the answer; the stop flag has no way to wake this wait, so it is looked at
-    // ten times a second.
-    while (chosen < 0) {
-        if (stop) {
-            withdrawn = true;
-            return 0;
-        }
-        answered.wait_for(hold, std::chrono::milliseconds(100));
-    }
-    return chosen;
+    tnFrontEnd().ask(vnc->itm, question);
+    // However long the user reads the window, the handshake is not timed out meanwhile.
+    vnc->handshakeDeadline.pause();
+    const int answer = question->waitForAnswer([vnc] { return vnc->stopReading.load(); });
+    vnc->handshakeDeadline.resume();
+    return answer;
 }
 
 rfbBool tnVerifyServerCertificate(rfbClient* client, const unsigned char* const* chain, const unsigned int* lengths,
@@ -145,7 +116,7 @@ rfbBool tnVerifyServerCertificate(rfbClient* client, const unsigned char* const*
         break;
     }
     const int answer =
-        tnAskUser(vnc, kind, tnServerQuestionText(kind, tnHostLabel(host, key), key.address, info, judgement.reason, stored));
+        tnAskUser(vnc, tnServerQuestionText(kind, tnHostLabel(host, key), key.address, info, judgement.reason, stored));
     if (answer == 0) {
         vnc->refusal = kind == TNServerQuestionKind::ChangedCertificate
                            ? "The certificate of " + key.address + " has changed"
@@ -171,10 +142,9 @@ bool tnAcceptHandshakeSecurity(VncObject* vnc)
     const bool hasPassword = !host.vncPassword.empty() || !host.vncLoginPassword.empty();
     if (hasPassword && tnSecurityAsksNothing(client->authScheme, client->subAuthScheme)) {
         const TNTrustKey key = tnTrustKeyOf(vnc);
-        const int answer =
-            tnAskUser(vnc, TNServerQuestionKind::NoAuthentication,
-                      tnServerQuestionText(TNServerQuestionKind::NoAuthentication, tnHostLabel(host, key), key.address,
-                                           TNCertificateInfo(), "", ""));
+        const int answer = tnAskUser(vnc, tnServerQuestionText(TNServerQuestionKind::NoAuthentication,
+                                                               tnHostLabel(host, key), key.address,
+                                                               TNCertificateInfo(), "", ""));
         if (answer == 0) {
             vnc->refusal = "The server asks for no password, though one is stored";
             return false;
@@ -183,15 +153,4 @@ bool tnAcceptHandshakeSecurity(VncObject* vnc)
     vnc->securityText = tnConnectionSecurityText(client->authScheme, client->subAuthScheme, vnc->certificateTrust,
                                                  host.hostType == 's');
     return true;
-}
-
-void tnAskPendingQuestion(VncObject* vnc)
-{
-    std::shared_ptr<TNServerQuestion> question;
-    {
-        std::lock_guard<std::mutex> hold(vnc->messageLock);
-        question.swap(vnc->pendingQuestion);
-    }
-    if (question && !question->isWithdrawn())
-        tnFrontEnd().askUser(vnc->itm, question);
 }

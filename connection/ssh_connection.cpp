@@ -51,35 +51,29 @@ std::string tnKnownHostName(const TNSSHCommandParts& parts)
 bool tnOfferHostKey(const TNSSHTunnel& tunnel, const std::string& suffix)
 {
     const TNSSHCommandParts& parts = tunnel.destination;
-    auto question = std::make_shared<TNHostKeyQuestion>();
-    question->host = tnKnownHostName(parts);
+    const std::string host = tnKnownHostName(parts);
     TNHostKeyScan scan;
     std::string error;
     if (!tnScanHostKeys(parts, &scan, &error)) {
-        tnLogToFile("ERROR - Could not read the SSH host key of " + question->host + " for " + suffix + ": " + error);
+        tnLogToFile("ERROR - Could not read the SSH host key of " + host + " for " + suffix + ": " + error);
         return false;
     }
-    question->keys = scan.fingerprints;
     for (const TNHostKeyFingerprint& key : scan.fingerprints)
-        tnLogToFile("Unknown SSH host key of " + question->host + ": " + key.type + " " + key.fingerprint + " for " +
-                    suffix);
-    tnFrontEnd().askAboutHostKey(question);
-    TNHostKeyQuestion::Answer answer = TNHostKeyQuestion::Answer::Open;
-    while ((answer = question->waitForAnswer(0.2)) == TNHostKeyQuestion::Answer::Open) {
-        // Ending the host (or the program) closes the tunnel: the window goes without an answer.
-        if (tunnel.isClosed())
-            question->answer(TNHostKeyQuestion::Answer::Withdrawn);
-    }
-    if (answer != TNHostKeyQuestion::Answer::Trust) {
-        if (answer == TNHostKeyQuestion::Answer::Cancel)
-            tnLogToFile("SSH host key of " + question->host + " not trusted for " + suffix);
+        tnLogToFile("Unknown SSH host key of " + host + ": " + key.type + " " + key.fingerprint + " for " + suffix);
+    auto question = std::make_shared<TNUserQuestion>(tnHostKeyQuestionText(host, scan.fingerprints));
+    tnFrontEnd().ask(nullptr, question);
+    // Ending the host (or the program) closes the tunnel: the window goes without an answer.
+    const int answer = question->waitForAnswer([&tunnel] { return tunnel.isClosed(); });
+    if (answer != 1) {
+        if (!question->isWithdrawn())
+            tnLogToFile("SSH host key of " + host + " not trusted for " + suffix);
         return false;
     }
     if (!tnTrustHostKeys(parts, scan.keys, &error)) {
         tnLogToFile("ERROR - " + error);
         return false;
     }
-    tnLogToFile("SSH host key of " + question->host + " trusted and added to the known hosts for " + suffix);
+    tnLogToFile("SSH host key of " + host + " trusted and added to the known hosts for " + suffix);
     return !tunnel.isClosed();
 }
 

@@ -253,35 +253,16 @@ bool tnTrustHostKeys(const TNSSHCommandParts& parts, const std::string& keys, st
     return written;
 }
 
-bool TNHostKeyQuestion::answer(Answer given)
+TNQuestionText tnHostKeyQuestionText(const std::string& host, const std::vector<TNHostKeyFingerprint>& keys)
 {
-    std::lock_guard<std::mutex> hold(lock);
-    if (state != Answer::Open)
-        return false;
-    state = given;
-    answered.notify_all();
-    return true;
-}
-
-TNHostKeyQuestion::Answer TNHostKeyQuestion::current() const
-{
-    std::lock_guard<std::mutex> hold(lock);
-    return state;
-}
-
-TNHostKeyQuestion::Answer TNHostKeyQuestion::waitForAnswer(double seconds)
-{
-    std::unique_lock<std::mutex> hold(lock);
-    answered.wait_for(hold, std::chrono::duration<double>(seconds), [this] { return state != Answer::Open; });
-    return state;
-}
-
-std::string tnHostKeyQuestionText(const TNHostKeyQuestion& question)
-{
-    std::string text = "The SSH server " + question.host +
-                       " is not known yet.\n\nCompare its key with the one its administrator gives you:\n";
-    for (const TNHostKeyFingerprint& key : question.keys)
-        text += "\n" + key.type + " key fingerprint:\n" + key.fingerprint + "\n";
-    text += "\nConnect only if they match.";
-    return text;
+    TNQuestionText question;
+    question.title = tnHostKeyWindowTitle;
+    question.text =
+        "The SSH server " + host + " is not known yet.\n\nCompare its key with the one its administrator gives you:\n";
+    for (const TNHostKeyFingerprint& key : keys)
+        question.text += "\n" + key.type + " key fingerprint:\n" + key.fingerprint + "\n";
+    question.text += "\nConnect only if they match.";
+    question.buttons[0] = "Cancel";
+    question.buttons[1] = "Trust and connect";
+    return question;
 }

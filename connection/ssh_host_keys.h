@@ -4,12 +4,11 @@
 // record, a connection or a window.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "connection/ssh_tunnel.h"
+#include "connection/user_question.h"
 
 // Why ssh ended, from its standard error.
 enum class TNSSHFailure { Other, UnknownHostKey, ChangedHostKey };
@@ -51,26 +50,7 @@ bool tnScanHostKeys(const TNSSHCommandParts& parts, TNHostKeyScan* scan, std::st
 // missing (modes 0600 and 0700). False with `error` set when they could not be added.
 bool tnTrustHostKeys(const TNSSHCommandParts& parts, const std::string& keys, std::string* error);
 
-// A host key put to the user: asked from a worker, answered on the main thread (or
-// withdrawn when the attempt ends first). Any thread.
-class TNHostKeyQuestion {
-public:
-    enum class Answer { Open, Trust, Cancel, Withdrawn };
-
-    std::string host;      // "address" or "[address]:port" as ssh names it
-    std::vector<TNHostKeyFingerprint> keys;
-
-    // The first answer counts; false when one had been given already.
-    bool answer(Answer given);
-    Answer current() const;
-    // Waits up to `seconds` for an answer; the current one (Open when none came).
-    Answer waitForAnswer(double seconds);
-
-private:
-    mutable std::mutex lock;
-    std::condition_variable answered;
-    Answer state = Answer::Open;
-};
-
-// The text of the window that asks about an unknown host key.
-std::string tnHostKeyQuestionText(const TNHostKeyQuestion& question);
+// The window's texts that ask about the unknown host keys of `host` ("address" or
+// "[address]:port" as ssh names it): "Cancel" or "Trust and connect" (button 1).
+constexpr const char* tnHostKeyWindowTitle = "Tandrel - Unknown SSH host key";
+TNQuestionText tnHostKeyQuestionText(const std::string& host, const std::vector<TNHostKeyFingerprint>& keys);

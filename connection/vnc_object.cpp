@@ -75,8 +75,10 @@ void tnHandshake(VncObject* vnc, int argc, char** argv)
         vnc->refusal = "Timed out connecting to VNC server";
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
-    if (!initialised)
+    if (!initialised) {
         vnc->isClientFreedByLibrary = true;
+        tnAskAgainAfterRefusal(vnc);
+    }
     if (initialised && tnAcceptHandshakeSecurity(vnc))
         vnc->outcome = TNAttemptOutcome::Succeeded;
     else
@@ -428,6 +430,7 @@ void VncObject::createVNCObject(HostItem* itm)
 
     // From here on the worker reads its own copy of the host; the host stays editable.
     vnc->handshakeHost = tnHandshakeHostOf(*itm, itm->hostAddress + ":" + itm->vncPort);
+    tnUseTypedPassword(itm, vnc->handshakeHost);
     if (itm->hostType == 's' && !tnPrepareSSHTunnel(itm, vnc)) {
         tnDeliverResultNow(vnc);
         return;

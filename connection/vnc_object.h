@@ -20,11 +20,11 @@
 #include "connection/front_end.h"
 #include "connection/handshake_deadline.h"
 #include "connection/input_queue.h"
+#include "connection/password_question.h"
 #include "core/rect.h"
 
 class HostItem;
 class TNSSHTunnel;
-class TNServerQuestion;
 
 // Seconds a server may send nothing in the middle of a message before the connection is
 // given up (the library's default would wait forever); data that keeps coming, however
@@ -58,6 +58,7 @@ struct TNHandshakeHost {
     int connectTimeout = 0;       // seconds, as handed to the library
     int readTimeout = 0;          // seconds a message may stall once connected
     std::string authorityFile;    // the certificate authorities (tnCertificateAuthorityFile)
+    bool typedPassword = false;   // the passwords are what the user typed: no keyring is read
 };
 
 // The copy of `itm` for an attempt that starts now, reaching `connectAddress` (main thread).
@@ -121,7 +122,6 @@ enum TNReaderMessage : unsigned {
     tnCursorChanged = 4, // receivedCursor holds a new shape
     tnCutText = 8,       // receivedCutText holds the server's clipboard
     tnEnded = 16,        // the connection broke; endReason says why
-    tnQuestion = 32,     // pendingQuestion waits for the user's answer (handshake)
 };
 
 // Cut text goes each way up to this many bytes (the library's limit).
@@ -223,12 +223,13 @@ public:
     // The server's desktop name for a listening line, set by the worker before its result
     // goes to the window's thread.
     std::string desktopName;
-    // A question of the handshake for the user (messageLock); how the server's certificate
-    // was accepted (worker only), and the line that says how the connection is protected
-    // (set by the worker before its result goes to the window's thread).
-    std::shared_ptr<TNServerQuestion> pendingQuestion;
+    // How the server's certificate was accepted (worker only), and the line that says how
+    // the connection is protected (set by the worker before its result goes to the window's
+    // thread).
     TNCertificateTrust certificateTrust = TNCertificateTrust::NoCertificate;
     std::string securityText;
+    // The attempt's password questions (connection/password_question.h).
+    TNPasswordAsking passwordAsking;
     // The remote screen's size as the window's thread knows it (from the picture).
     int remoteWidth = 0;
     int remoteHeight = 0;

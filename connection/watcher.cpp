@@ -49,6 +49,9 @@ void tnHandleFailure(TNConnection& connection, VncObject* vnc)
 {
     HostItem* itm = connection.host.get();
     tnDebugLog("tnConnectionWatcher - the attempt failed");
+    // The server refused the password and the user typed another: the host tries again.
+    if (tnRetryWithTypedPassword(itm, vnc))
+        return;
     const std::string& error = connection.lastError;
     if (!error.empty()) {
         tnSetIcon(connection, TNHostIcon::DisconnectedBigError);

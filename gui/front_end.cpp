@@ -8,14 +8,13 @@
 #include "config/host_item.h"
 #include "config/host_list_model.h"
 #include "connection/front_end.h"
-#include "connection/ssh_host_keys.h"
+#include "connection/user_question.h"
 #include "connection/vnc_object.h"
 #include "gui/main_window.h"
-#include "gui/host_key_window.h"
 #include "gui/host_list.h"
 #include "gui/modal.h"
 #include "gui/quick_info.h"
-#include "gui/server_question.h"
+#include "gui/question_window.h"
 #include "viewer/vnc_viewer.h"
 
 namespace {
@@ -79,11 +78,6 @@ public:
             app->quickInfoLastError->value(tnLastErrorOf(itm).c_str());
     }
 
-    void askUser(HostItem*, std::shared_ptr<TNServerQuestion> question) override
-    {
-        tnShowServerQuestion(std::move(question));
-    }
-
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }
     void showConnection(VncObject* vnc) override { tnShowConnection(*app->vncViewer, vnc); }
     void hideShownConnection() override { tnHideShownConnection(*app->vncViewer); }
@@ -119,14 +113,10 @@ public:
         tnReceiveCutText(*app->vncViewer, vnc, text, length, utf8);
     }
 
-    void askAboutHostKey(std::shared_ptr<TNHostKeyQuestion> question) override
+    void ask(HostItem* itm, std::shared_ptr<TNUserQuestion> question) override
     {
         // From a worker: the window opens on the window's thread.
-        auto* held = new std::shared_ptr<TNHostKeyQuestion>(std::move(question));
-        if (Fl::awake(openHostKeyWindow, held) != 0) {
-            (*held)->answer(TNHostKeyQuestion::Answer::Cancel);
-            delete held;
-        }
+        post([itm, question = std::move(question)]() mutable { tnShowQuestion(itm, std::move(question)); });
     }
 
     static void nothing(void*) {}
@@ -137,15 +127,6 @@ public:
 
 private:
     static void runPosted(void*) { tnRunPostedWork(); }
-
-    static void openHostKeyWindow(void* data)
-    {
-        auto* held = static_cast<std::shared_ptr<TNHostKeyQuestion>*>(data);
-        // Withdrawn before the window could open.
-        if ((*held)->current() == TNHostKeyQuestion::Answer::Open)
-            tnOpenHostKeyWindow(*held);
-        delete held;
-    }
 };
 
 } // namespace

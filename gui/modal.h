@@ -33,6 +33,11 @@ const Fl_Menu_Item* tnPopUpMenu(const Fl_Menu_Item* items, int x, int y);
 struct TNModalHooks {
     std::function<void(const std::string& title, const std::string& text)> message;
     std::function<int(const std::string& title, const std::string& text)> choice;
+    // Answers a password window: returns its button (0 "Cancel") and sets what is typed into
+    // its user name (holding the name shown at first), its password and "Remember".
+    std::function<int(const std::string& title, const std::string& text, std::string& user, std::string& password,
+                      bool& remember)>
+        password;
     std::function<std::string(const std::string& title)> fileChooser;
     // Sees the menu's entries (labels, flags) and returns the one to choose, or null.
     std::function<const Fl_Menu_Item*(const Fl_Menu_Item* items)> menu;

@@ -107,11 +107,20 @@ TEST_F(KeyringWindows, ALockedKeyringIsSaidAndNothingIsRemoved)
     ASSERT_TRUE(tnTestLockKeyring());
     const std::string before = file();
 
-    // The attempt goes on without a password; the host's error says why.
+    // The password window says why it asks; cancelled, the attempt goes on without a
+    // password, and the host's error says why.
+    std::string asked;
+    tnModalHooks().password = [&asked](const std::string&, const std::string& text, std::string&, std::string&,
+                                       bool&) {
+        asked = text;
+        return 0;
+    };
     VncObject::createVNCObject(office);
     ASSERT_TRUE(waitFor([office] { return tnHostStatusImage(office) != app->iconConnecting; }, 30));
     EXPECT_FALSE(tnIsConnected(office));
     EXPECT_EQ(tnLastErrorOf(office), "The desktop keyring is locked; the password was not read");
+    EXPECT_EQ(asked, "The desktop keyring is locked; the password was not read.\n\n"
+                     "office (127.0.0.1) asks for a password:");
 
     // A rename is refused with a box, the window stays open and nothing changes.
     tnShowItemOptions(office);
@@ -132,6 +141,29 @@ TEST_F(KeyringWindows, ALockedKeyringIsSaidAndNothingIsRemoved)
     EXPECT_TRUE(appOptions.passwordsInKeyring);
     EXPECT_EQ(file(), before);
     EXPECT_EQ(tnTestKeyringItemCount(), 1);
+}
+
+// A password typed into the window with "Remember" goes into the keyring, not the file.
+TEST_F(KeyringWindows, ARememberedPasswordGoesIntoTheKeyring)
+{
+    const int port = startServer(tnServerWithPassword())->port();
+    HostItem* office = addHost("office", port);
+    saveAppOptionsWithKeyring(true);
+    ASSERT_TRUE(appOptions.passwordsInKeyring);
+    tnModalHooks().password = [](const std::string&, const std::string&, std::string&, std::string& password,
+                                 bool& remember) {
+        password = "secret12";
+        remember = true;
+        return 1;
+    };
+    ASSERT_TRUE(connectsAndEnds(office)) << logText();
+    EXPECT_EQ(stored("office", port, "vncpass"), "secret12");
+    EXPECT_EQ(office->vncPassword, "");
+    EXPECT_EQ(file().find("c2VjcmV0MTI="), std::string::npos) << file();
+
+    // The next attempt reads it from there and asks nothing.
+    tnModalHooks().password = nullptr;
+    EXPECT_TRUE(connectsAndEnds(office)) << logText();
 }
 
 } // namespace

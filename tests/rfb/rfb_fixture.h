@@ -164,6 +164,10 @@ protected:
             else
                 beeps++;
         };
+        // A password window is cancelled (the attempt fails as it would without one).
+        tnModalHooks().password = [](const std::string&, const std::string&, std::string&, std::string&, bool&) {
+            return 0;
+        };
     }
 
     void TearDown() override
@@ -267,6 +271,28 @@ protected:
     }
 
     std::string logText() const { return tnTestReadFile(tnLogFilePath()); }
+
+    // The shown window with this title (a question of an attempt), or null.
+    static Fl_Window* questionWindow(const std::string& title)
+    {
+        for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
+            if (window->shown() && window->label() && title == window->label())
+                return window;
+        }
+        return nullptr;
+    }
+
+    // The window's widget with this label (its buttons, its fields), or null.
+    static Fl_Widget* childLabelled(Fl_Window* window, const std::string& label)
+    {
+        for (int i = 0; window && i < window->children(); i++) {
+            Fl_Widget* child = window->child(i);
+            if (child->label() && label == child->label())
+                return child;
+        }
+        ADD_FAILURE() << "no widget " << label;
+        return nullptr;
+    }
 
     static int countOf(const std::string& text, const std::string& part)
     {

@@ -2,7 +2,6 @@
 // for each test, the program's authority file pointed at a test authority; the user's
 // answers given through the modal-box hook or the real window. Also a server that asks for
 // no password though one is stored.
-#include <FL/Fl_Button.H>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -196,16 +195,6 @@ protected:
     std::string stored() const { return tnReadTrustedFingerprint(tnTrustStorePath(), "127.0.0.1", xvnc->port); }
 };
 
-// The window that asks about a server, or null.
-Fl_Window* tnQuestionWindow(const char* title)
-{
-    for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
-        if (window->shown() && window->label() && strcmp(window->label(), title) == 0)
-            return window;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 TEST_F(Certificates, EachCaseAgainstXvnc)
@@ -289,14 +278,14 @@ TEST_F(Certificates, TheWindowAnswersAndEndingTheHostOrTheProgramWhileItIsOpenEn
         HostItem* itm = addHost(shutDown ? "closing" : "ending", xvnc->port, "secret12");
         tnSelectHostLine(lineOf(itm));
         VncObject::createVNCObject(itm);
-        ASSERT_TRUE(waitFor([title] { return tnQuestionWindow(title) != nullptr; }, 20.0)) << logText();
+        ASSERT_TRUE(waitFor([title] { return questionWindow(title) != nullptr; }, 20.0)) << logText();
         if (shutDown) {
             tnEndAllConnections();
             EXPECT_TRUE(tnWaitForWorkers(2.0)) << "the handshake worker still waits";
         } else {
             tnDisconnect(itm);
         }
-        EXPECT_TRUE(waitFor([title] { return tnQuestionWindow(title) == nullptr; }, 5.0)) << "the window stays";
+        EXPECT_TRUE(waitFor([title] { return questionWindow(title) == nullptr; }, 5.0)) << "the window stays";
         EXPECT_TRUE(waitFor([itm] { return !tnResultOwed(tnStateOf(itm)); }, 5.0));
         EXPECT_FALSE(tnIsConnected(itm));
         EXPECT_EQ(stored(), "");
@@ -304,18 +293,12 @@ TEST_F(Certificates, TheWindowAnswersAndEndingTheHostOrTheProgramWhileItIsOpenEn
     // The window's own button: trusted for good.
     HostItem* itm = addHost("answered", xvnc->port, "secret12");
     VncObject::createVNCObject(itm);
-    ASSERT_TRUE(waitFor([title] { return tnQuestionWindow(title) != nullptr; }, 20.0)) << logText();
-    Fl_Window* window = tnQuestionWindow(title);
-    Fl_Button* always = nullptr;
-    for (int i = 0; i < window->children(); i++) {
-        auto* button = dynamic_cast<Fl_Button*>(window->child(i));
-        if (button && button->label() && strcmp(button->label(), "Always trust this certificate for this host") == 0)
-            always = button;
-    }
+    ASSERT_TRUE(waitFor([title] { return questionWindow(title) != nullptr; }, 20.0)) << logText();
+    Fl_Widget* always = childLabelled(questionWindow(title), "Always trust this certificate for this host");
     ASSERT_NE(always, nullptr);
     always->do_callback();
     EXPECT_TRUE(waitFor([itm] { return tnIsConnected(itm) && tnHostStatusImage(itm) == app->iconConnected; }, 20.0)) << logText();
-    EXPECT_EQ(tnQuestionWindow(title), nullptr);
+    EXPECT_EQ(questionWindow(title), nullptr);
     EXPECT_EQ(stored(), tnFingerprintOf(certs + "/self.pem"));
 }
 

@@ -25,7 +25,7 @@ public:
     void hostNameChanged(HostItem* itm) override { real.hostNameChanged(itm); }
     void hostConnected(HostItem* itm) override { real.hostConnected(itm); }
     void lastErrorChanged(HostItem* itm) override { real.lastErrorChanged(itm); }
-    void askUser(HostItem* itm, std::shared_ptr<TNServerQuestion> question) override { real.askUser(itm, question); }
+    void ask(HostItem* itm, std::shared_ptr<TNUserQuestion> question) override { real.ask(itm, question); }
     VncObject* shownConnection() override { return real.shownConnection(); }
     void showConnection(VncObject* vnc) override { real.showConnection(vnc); }
     void hideShownConnection() override { real.hideShownConnection(); }

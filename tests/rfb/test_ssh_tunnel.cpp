@@ -6,13 +6,13 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-
+#include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_Window.H>
 
+#include "connection/ssh_host_keys.h"
 #include "connection/ssh_tunnel.h"
 #include "core/environment.h"
 #include "core/process.h"
-#include "gui/host_key_window.h"
 #include "rfb/rfb_fixture.h"
 #include "support/rfb_peer.h"
 
@@ -191,27 +191,16 @@ protected:
 
     int sshProcesses() const { return tnProcessesMentioning(sshd->dir); }
 
-    // The window that asks about an unknown host key, or null.
-    static Fl_Window* hostKeyWindow()
-    {
-        for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
-            if (window->label() && std::string(window->label()) == tnHostKeyWindowTitle && window->shown())
-                return window;
-        }
-        return nullptr;
-    }
+    // Questions open their windows, whose buttons the test presses (not the choice hook).
+    static void askInWindows() { tnModalHooks().choice = nullptr; }
 
-    // Presses the window's button with this label.
+    // The window that asks about an unknown host key, or null.
+    static Fl_Window* hostKeyWindow() { return questionWindow(tnHostKeyWindowTitle); }
+
     static void press(Fl_Window* window, const std::string& label)
     {
-        for (int i = 0; i < window->children(); i++) {
-            Fl_Widget* child = window->child(i);
-            if (child->label() && label == child->label()) {
-                child->do_callback();
-                return;
-            }
-        }
-        ADD_FAILURE() << "no button " << label;
+        if (Fl_Widget* button = childLabelled(window, label))
+            button->do_callback();
     }
 
     // The server's host key as a known-hosts line, or another key in its place.
@@ -475,6 +464,7 @@ TEST_F(SSHTunnel, RefusedBeforeSSHRuns)
 TEST_F(SSHTunnel, UnknownHostKeyIsOfferedAndTrustingItConnects)
 {
     TN_REQUIRE_SSHD();
+    askInWindows();
     TNTestServer* server = startServer();
     appOptions.startingLocalPort = 4800;
     HostItem* itm = addSSHHost("unknown", server->port());
@@ -488,7 +478,7 @@ TEST_F(SSHTunnel, UnknownHostKeyIsOfferedAndTrustingItConnects)
     VncObject::createVNCObject(itm);
     ASSERT_TRUE(runMainLoopUntil([] { return hostKeyWindow() != nullptr; }, 15)) << logText();
     Fl_Window* window = hostKeyWindow();
-    const std::string text = window->child(0)->label();
+    const std::string text = static_cast<Fl_Multiline_Output*>(window->child(0))->value();
     EXPECT_NE(text.find("[127.0.0.1]:" + std::to_string(sshd->port)), std::string::npos) << text;
     EXPECT_NE(text.find("ED25519 key fingerprint:\n" + fingerprint), std::string::npos) << text;
     EXPECT_TRUE((tnStateOf(itm) == TNConnectionState::Connecting));
@@ -537,6 +527,7 @@ TEST_F(SSHTunnel, ChangedHostKeyIsRefusedWithSSHsWarning)
 TEST_F(SSHTunnel, EndingTheHostWhileTheHostKeyIsAskedClosesTheWindow)
 {
     TN_REQUIRE_SSHD();
+    askInWindows();
     TNTestServer* server = startServer();
     HostItem* itm = addSSHHost("asked", server->port());
     tnTestWriteFile(sshd->dir + "/known_hosts", "");

@@ -189,7 +189,7 @@ TEST_F(ViewerTest, UpdateOfManyRectanglesReachesThePictureAndTheScreenWhole)
     // beside the full one): squares sent within the whole picture may come lossy (JPEG).
     const int fullRequests = server->fullUpdateRequests();
     const int requests = server->updateRequests();
-    itm->vnc->setObjectVisible();
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
     ASSERT_TRUE(waitFor([&] {
         return server->fullUpdateRequests() > fullRequests && server->updateRequests() >= requests + 2;
     }));

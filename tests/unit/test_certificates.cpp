@@ -151,7 +151,7 @@ TEST(Certificate, QuestionTextsNameTheHostTheCertificateAndTheChoices)
     info.notBefore = kJan2020;
     info.notAfter = kJan2030;
     info.fingerprint = "NEW:FP";
-    const TNServerQuestionText unknown = tnServerQuestionText(TNServerQuestionKind::UnknownCertificate,
+    const TNQuestionText unknown = tnServerQuestionText(TNServerQuestionKind::UnknownCertificate,
                                                               "box (10.0.0.1:5900)", "10.0.0.1", info, "Why", "");
     EXPECT_EQ(unknown.text, "The certificate of 10.0.0.1 could not be verified:\nWhy\n\nHost: box (10.0.0.1:5900)\n"
                             "Subject: CN=subject\nIssuer: CN=issuer\nValid from: 2020-01-01 00:00:00 UTC\n"
@@ -160,7 +160,7 @@ TEST(Certificate, QuestionTextsNameTheHostTheCertificateAndTheChoices)
     EXPECT_STREQ(unknown.buttons[1], "Connect once");
     EXPECT_STREQ(unknown.buttons[2], "Always trust this certificate for this host");
 
-    const TNServerQuestionText changed = tnServerQuestionText(TNServerQuestionKind::ChangedCertificate,
+    const TNQuestionText changed = tnServerQuestionText(TNServerQuestionKind::ChangedCertificate,
                                                               "box (10.0.0.1:5900)", "10.0.0.1", info, "Why", "OLD:FP");
     EXPECT_EQ(changed.text.rfind("The certificate of 10.0.0.1 has changed", 0), 0u) << changed.text;
     EXPECT_NE(changed.text.find("OLD:FP"), std::string::npos);

@@ -99,14 +99,22 @@ TEST(SSHHostKeys, FingerprintsKnownHostsFileAndHashing)
 
 TEST(SSHHostKeys, TheFirstAnswerCountsAndAWithdrawnQuestionStaysWithdrawn)
 {
-    TNHostKeyQuestion question;
-    EXPECT_EQ(question.waitForAnswer(0.01), TNHostKeyQuestion::Answer::Open);
-    EXPECT_TRUE(question.answer(TNHostKeyQuestion::Answer::Withdrawn));
-    EXPECT_FALSE(question.answer(TNHostKeyQuestion::Answer::Trust));
-    EXPECT_EQ(question.waitForAnswer(5), TNHostKeyQuestion::Answer::Withdrawn);
-    question.host = "[127.0.0.1]:2222";
-    question.keys = {{"ED25519", "SHA256:xyz"}};
-    const std::string text = tnHostKeyQuestionText(question);
-    EXPECT_NE(text.find("[127.0.0.1]:2222"), std::string::npos);
-    EXPECT_NE(text.find("ED25519 key fingerprint:\nSHA256:xyz"), std::string::npos);
+    const TNQuestionText text = tnHostKeyQuestionText("[127.0.0.1]:2222", {{"ED25519", "SHA256:xyz"}});
+    EXPECT_NE(text.text.find("[127.0.0.1]:2222"), std::string::npos);
+    EXPECT_NE(text.text.find("ED25519 key fingerprint:\nSHA256:xyz"), std::string::npos);
+    EXPECT_STREQ(text.buttons[1], "Trust and connect");
+
+    TNUserQuestion answered(text);
+    answered.answer(1, {"user", "secret", true});
+    answered.answer(0);
+    EXPECT_EQ(answered.waitForAnswer([] { return true; }), 1) << "an answer given is kept";
+    EXPECT_EQ(answered.credentials().password, "secret");
+    EXPECT_FALSE(answered.isOpen());
+
+    TNUserQuestion withdrawn(text);
+    EXPECT_TRUE(withdrawn.isOpen());
+    EXPECT_EQ(withdrawn.waitForAnswer([] { return true; }), 0);
+    withdrawn.answer(1);
+    EXPECT_TRUE(withdrawn.isWithdrawn());
+    EXPECT_EQ(withdrawn.waitForAnswer(nullptr), 0) << "no answer after the withdrawal";
 }
