@@ -189,7 +189,7 @@ TEST_F(PasswordWindow, TheWindowAnswersAndClosesWhenItsAttemptEnds)
             tnClickHostLine(lineOf(itm), 3);
         } else if (ending == "deleted") {
             tnDeleteItem(lineOf(itm));
-            EXPECT_FALSE(tnFrontEnd().isListed(itm));
+            EXPECT_EQ(tnHostList().find(itm), TNHostListModel::none);
         } else {
             tnEndAllConnections();
             EXPECT_TRUE(tnWaitForWorkers(2.0)) << "the worker still waits";
