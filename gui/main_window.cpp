@@ -30,6 +30,7 @@
 #include "gui/pixmaps/list_buttons.h"
 #include "gui/pixmaps/status_icons.h"
 #include "gui/quick_info.h"
+#include "gui/window_layout.h"
 #include "viewer/layout.h"
 #include "viewer/vnc_viewer.h"
 

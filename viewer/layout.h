@@ -1,4 +1,4 @@
-// Layout arithmetic of the main window and the viewer, free of widgets.
+// Layout arithmetic of the viewer, free of widgets.
 #pragma once
 
 #include "core/rect.h"
@@ -22,18 +22,6 @@ TNSize tnScaledViewerSize(int remoteW, int remoteH, int areaW, int areaH);
 void tnMapPointerScroll(int relX, int relY, int scrollX, int scrollY, int* remoteX, int* remoteY);
 void tnMapPointerScaled(int relX, int relY, int viewerW, int viewerH, int remoteW, int remoteH,
                         int* remoteX, int* remoteY);
-
-// Where the main window's parts go for a window of winW x winH: the left column keeps its
-// width (hostListWidth) and the button strip its 20-pixel height at the bottom, the host
-// list takes up any change of height, and the viewer area gets the rest of the window.
-// In full screen the host list is pushed out of sight and the viewer area is the window.
-struct TNWindowLayout {
-    TNRect hostList;
-    TNRect quickInfo; // the quick-info panel between the host list and the button strip
-    TNRect buttons;   // x, y and height of the button strip (its width is its buttons')
-    TNRect viewerArea;
-};
-TNWindowLayout tnMainWindowLayout(int winW, int winH, int hostListWidth, bool fullScreen);
 
 // How the viewer shows a remote screen in the viewer area: the layout, the viewer's size
 // (the remote size when scrolled, the fitted size when scaled; 0 x 0 for Empty, where the

@@ -1,6 +1,7 @@
 // Viewer layout arithmetic: layout choice, scaled size, pointer mapping.
 #include <gtest/gtest.h>
 
+#include "gui/window_layout.h"
 #include "viewer/layout.h"
 
 namespace {
