@@ -357,8 +357,8 @@ void tnReportConnectionError(HostItem* itm, const std::string& text);
 // The connection of a library client, or null.
 VncObject* tnObjectOfClient(rfbClient* client);
 
-// Handles what the readers have told the window's thread (queued with Fl::awake; the
-// watcher also calls it, in case a message could not be queued).
+// Handles what the readers have told the window's thread (posted through the front end;
+// the watcher also calls it once a second).
 void tnHandleReaderMessages();
 
 // Connection results and the one-second watcher.

@@ -366,7 +366,7 @@ int tnDispatchEvent(int event, Fl_Window* window)
 
 void tnCloseChildWindow(Fl_Widget*, void* window)
 {
-    // A TNChildWindow (core/child_window.h) does the rest of the closing in its hide().
+    // A TNChildWindow (gui/child_window.h) does the rest of the closing in its hide().
     auto* closing = static_cast<Fl_Window*>(window);
     if (closing)
         closing->hide();
