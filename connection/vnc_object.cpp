@@ -292,6 +292,12 @@ VncObject::~VncObject()
         // The library frees the cursor shape and the JPEG decoder; the frame buffer is ours.
         free(vncClient->frameBuffer);
         vncClient->frameBuffer = nullptr;
+        // The library's clean-up closes a listening line's IPv4 socket but not its IPv6 one
+        // (still open when the line ended before a server came).
+        if (vncClient->listen6Sock != RFB_INVALID_SOCKET) {
+            close(vncClient->listen6Sock);
+            vncClient->listen6Sock = RFB_INVALID_SOCKET;
+        }
         rfbClientCleanup(vncClient);
     }
     vncClient = nullptr;

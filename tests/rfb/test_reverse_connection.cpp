@@ -280,6 +280,8 @@ TEST_F(ReverseConnectionOnPort5500, LocalOnlyListensOnTheLoopbackAddressesAlone)
         TNTestServer* server = startServer();
         ASSERT_TRUE(reverseConnect(server));
         ASSERT_TRUE(waitFor([listener] { return tnIsConnected(listener); }));
+        // The next listening line listens on the same addresses; ending it closes them all.
+        ASSERT_TRUE(waitFor([&] { return tnListeningAddresses(tnListenPort) == expected; }));
         // The next listening line, then the connected one, end.
         for (HostItem* itm : {lastItem(), listener}) {
             tnDisconnect(itm);
