@@ -29,11 +29,12 @@ public:
     void cutTextReceived(VncObject*, const char*, int, bool) override {}
 };
 
-TNNoFrontEnd noFrontEnd;
+// None of these is ever destroyed: a reader still running while the program exits may post.
+TNNoFrontEnd& noFrontEnd = *new TNNoFrontEnd;
 TNFrontEnd* installed = &noFrontEnd;
 
-std::mutex postedLock;
-std::deque<std::function<void()>> posted;
+std::mutex& postedLock = *new std::mutex;
+std::deque<std::function<void()>>& posted = *new std::deque<std::function<void()>>;
 
 } // namespace
 

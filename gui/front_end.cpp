@@ -158,7 +158,8 @@ Fl_Pixmap* tnHostStatusImage(const HostItem* itm)
 
 TNFrontEnd& tnGuiFrontEnd()
 {
-    static TNGuiFrontEnd frontEnd;
+    // Never destroyed: a reader still running while the program exits may post to it.
+    static TNGuiFrontEnd& frontEnd = *new TNGuiFrontEnd;
     // The toolkit makes the lock of its awake queue at the queue's first use, unguarded: that
     // first use is here, on the window's thread, and not two workers posting at once.
     static const bool awakeQueueMade = (Fl::awake(TNGuiFrontEnd::nothing, nullptr), true);
