@@ -309,10 +309,15 @@ void tnPositionWidgets()
     Fl::check();
 }
 
-void tnRestoreWindowSizePosition(void*)
+void TNMainWindow::placeAt(int x, int y, int w, int h)
 {
-    app->resize(appOptions.savedX, appOptions.savedY, appOptions.savedW, appOptions.savedH);
-    app->redraw();
+    resize(x, y, w, h);
+    force_position(1);
+}
+
+void tnRestoreWindowSizePosition()
+{
+    app->placeAt(appOptions.savedX, appOptions.savedY, appOptions.savedW, appOptions.savedH);
 }
 
 void tnPrepareShutDown()

@@ -31,6 +31,9 @@ public:
     // change of height, and the viewer area and the shown connection take the rest.
     void resize(int x, int y, int w, int h) override;
     void layOut();
+    // Before the first show: the window asks to appear there (the toolkit moves a window
+    // whose title bar would be off the screen, as at 0,0, just inside it).
+    void placeAt(int x, int y, int w, int h);
     // The viewer takes the whole window (the host list and the panel out of sight), or
     // gives it back; the shown connection is laid out again.
     void setFullScreen(bool fullScreen);
@@ -96,8 +99,9 @@ void tnPositionWidgets();
 
 class Fl_Widget;
 
-// After the window has appeared: puts it where it was when the program last ended.
-void tnRestoreWindowSizePosition(void*);
+// Before the window is first shown: gives it the place and size it had when the program
+// last ended (a -geometry on the command line still wins, applied by show()).
+void tnRestoreWindowSizePosition();
 // Shut-down steps 1-5 (flag, end connections, log, geometry, write the file).
 void tnPrepareShutDown();
 // The shut-down, then the program ends at once with exit status `status` (main thread).

@@ -17,6 +17,8 @@ packages=(
   # Passwords in the desktop keyring (libsecret); the keyring tests start a Secret Service of
   # their own (gnome-keyring-daemon inside dbus-run-session).
   libsecret-1-dev gnome-keyring dbus dbus-daemon
+  # The README's screenshot: real desktops in Xvnc sessions (a window manager, a terminal, a clock).
+  twm xterm x11-apps
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

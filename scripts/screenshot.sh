@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Takes the README's screenshot: the main window with two hosts connected, under a private
-# Xvfb, against two test RFB servers on loopback. It builds nothing: it takes the program
-# and the test tools from a build directory (`make build` makes them).
+# Xvfb, against two real desktops on loopback (TigerVNC's Xvnc sessions, each with a window
+# manager, a terminal and a clock). It builds nothing: it takes the program and the test
+# tools from a build directory (`make build` makes them).
 # Usage: scripts/screenshot.sh [build dir (default build)] [output (default docs/screenshot.png)]
-# Needs Xvfb, xdotool and ImageMagick's import/convert (all installed by scripts/deps.sh).
+# Needs Xvfb, Xvnc, twm, xterm, xclock, xdotool and ImageMagick (all installed by scripts/deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 output=$(realpath -m "${2:-docs/screenshot.png}")
-for f in "$build/tandrel" "$build/tests/tn_test_server" "$build/tests/tn_wm_close"; do
+for f in "$build/tandrel" "$build/tests/tn_wm_close"; do
     [ -x "$f" ] || { echo "screenshot.sh: $f is missing (run make build)" >&2; exit 1; }
 done
 # The rest runs under a private Xvfb that tests/with-xvfb.sh starts and stops.
@@ -39,17 +40,54 @@ wait_for() {
     return 1
 }
 
-# Two test servers (they end after --max-seconds at the latest).
+# Two desktops: Xvnc on a free display and loopback port each, with a password, a window
+# manager, a background, a terminal and a clock. Everything started here ends with the script.
+echo secret12 | vncpasswd -f >"$work/vncpw"
+# twm's own fonts are not among the core fonts Xvnc has; "fixed" always is.
+cat >"$work/twmrc" <<'TWMRC'
+TitleFont "fixed"
+ResizeFont "fixed"
+MenuFont "fixed"
+IconFont "fixed"
+IconManagerFont "fixed"
+RandomPlacement
+BorderWidth 1
+Color { TitleBackground "#d0d4d8" TitleForeground "#202020" BorderColor "#606468" }
+TWMRC
 ports=()
-for size in "960 640" "1280 800"; do
-    out="$work/server-${#ports[@]}"
-    set -- $size
-    "$build/tests/tn_test_server" --width "$1" --height "$2" --password secret12 --max-seconds 60 \
-        >"$out" 2>&1 </dev/null &
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+start_desktop() {
+    local size=$1 colour=$2 display="" n port
+    for n in $(seq 70 99); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+    done
+    [ -n "$display" ] || fail "no free display number for Xvnc"
+    port=$(free_port)
+    Xvnc "$display" -interface 127.0.0.1 -localhost -rfbport "$port" -geometry "$size" -depth 24 \
+        -SecurityTypes VncAuth -PasswordFile "$work/vncpw" -nolisten tcp >"$work/xvnc$n.log" 2>&1 &
     pids+=($!)
-    wait_for 100 grep -q '^READY' "$out" || fail "test server did not start: $(cat "$out")"
-    ports+=("$(awk '/^READY/{print $2; exit}' "$out")")
-done
+    wait_for 100 env DISPLAY="$display" xdpyinfo || fail "Xvnc did not start: $(cat "$work/xvnc$n.log")"
+    DISPLAY="$display" xsetroot -solid "$colour"
+    DISPLAY="$display" twm -f "$work/twmrc" >/dev/null 2>&1 &
+    pids+=($!)
+    ports+=("$port")
+    DESKTOP=$display
+}
+# A build machine: a terminal with the system's state, and a clock.
+start_desktop 1280x800 '#2e4a62'
+DISPLAY=$DESKTOP xterm -geometry 96x30+40+40 -fa Monospace -fs 10 -bg '#101418' -fg '#d0d8e0' -T "builder@build: ~" \
+    -e sh -c 'echo "\$ uname -sr"; uname -sr; echo; echo "\$ uptime"; uptime; echo; echo "\$ df -h /"; df -h / ; echo; echo "\$ free -h"; free -h; echo; printf "\$ "; exec sleep 600' &
+pids+=($!)
+DISPLAY=$DESKTOP xclock -geometry 180x180+1040+40 -update 1 &
+pids+=($!)
+# An office desktop: a clock and a terminal.
+start_desktop 960x640 '#5a7d4f'
+DISPLAY=$DESKTOP xclock -geometry 200x200+700+60 -update 1 &
+pids+=($!)
+DISPLAY=$DESKTOP xterm -geometry 64x16+60+220 -fa Monospace -fs 11 -T "reception@office: ~" \
+    -e sh -c 'echo "\$ date"; date; echo; echo "\$ ls /usr/share/doc | head -6"; ls /usr/share/doc | head -6; echo; printf "\$ "; exec sleep 600' &
+pids+=($!)
+sleep 2 # the windows are mapped and drawn
 
 # A private HOME whose configuration holds the two hosts and the window's size.
 home="$work/home"
@@ -63,13 +101,13 @@ savedw=1000
 savedh=640
 host=Build server
 hostaddress=127.0.0.1
-vncport=${ports[1]}
+vncport=${ports[0]}
 vncpass=$pass
 scale=z
 quicknote=$(printf 'Nightly builds; restart the runner after updates' | base64 -w0)
 host=Office desktop
 hostaddress=127.0.0.1
-vncport=${ports[0]}
+vncport=${ports[1]}
 vncpass=$pass
 scale=z
 quicknote=$(printf 'Reception PC, second floor' | base64 -w0)
@@ -83,7 +121,6 @@ pids+=("$app")
 wait_for 100 xdotool search --name '^Tandrel$' || fail "the main window did not appear"
 win=$(xdotool search --name '^Tandrel$' | head -1)
 wait_for 50 sh -c "xwininfo -id $win | grep -q IsViewable" || fail "the main window is not viewable"
-sleep 1 # the saved size is restored a moment after the window opens
 
 # Double-click each line (the e2e tests' way) and wait until both are connected; the second
 # stays shown.

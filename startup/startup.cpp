@@ -80,6 +80,8 @@ void tnStartUp(int argc, char** argv)
     tnCreateAppIcons(false);
     tnPositionWidgets();
     app->end();
+    tnRestoreWindowSizePosition();
+    app->layOut();
     app->show(argc, argv);
     // Fl::focus() refuses widgets without visible focus, which the host list is.
     app->hostList->set_visible_focus();
@@ -96,6 +98,5 @@ void tnStartUp(int argc, char** argv)
     app->layOut();
     Fl::redraw();
     Fl::wait();
-    Fl::add_timeout(0.7, tnRestoreWindowSizePosition);
 }
 

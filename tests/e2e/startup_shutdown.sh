@@ -100,9 +100,11 @@ start_app
 xprop -id "$APP_WIN" WM_CLASS | grep -q '"tandrelfltk"' || fail "window class is not tandrelfltk"
 xprop -id "$APP_WIN" WM_NORMAL_HINTS | grep -q 'minimum size: 800 by 600' || fail "minimum size is not 800x600"
 
-# The saved geometry is applied 0.7 s after the window is shown.
-wait_for 30 sh -c "xwininfo -id $APP_WIN | grep -q 'Width: 900'" || fail "saved width not applied"
-xwininfo -id "$APP_WIN" | grep -q 'Height: 700' || fail "saved height not applied"
+# The saved geometry is the window's from the moment it is viewable, and it stays put.
+geometry() { xwininfo -id "$APP_WIN" | sed -n 's/^ *\(Absolute upper-left [XY]\|Width\|Height\): *//p' | tr '\n' ' '; }
+[ "$(geometry)" = "40 30 900 700 " ] || fail "saved geometry not in place when the window appeared: $(geometry)"
+sleep 1.5
+[ "$(geometry)" = "40 30 900 700 " ] || fail "the window moved after it appeared: $(geometry)"
 
 # Escape does not close the main window.
 xdotool mousemove --window "$APP_WIN" 400 300

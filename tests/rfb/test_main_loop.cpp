@@ -107,7 +107,6 @@ TEST_F(MainLoop, ShutDownAskedForByATimerEndsTheWait)
     };
     const bool watching = tnConnectionWatcherRuns();
     tnStopConnectionWatcher();
-    Fl::remove_timeout(tnRestoreWindowSizePosition);
     // Whatever the start-up left for the window is handled first.
     waitFor([] { return false; }, 0.3);
     Fl::add_timeout(0.05, Timers::askToEnd);

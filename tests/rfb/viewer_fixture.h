@@ -34,7 +34,6 @@ protected:
     void SetUp() override
     {
         TNConnectionTest::SetUp();
-        Fl::remove_timeout(tnRestoreWindowSizePosition);
         app->resize(0, 0, kWinW, kWinH);
         app->layOut();
         ASSERT_TRUE(waitFor([] { return app->shown() && !app->damage(); }, 3));

@@ -41,7 +41,6 @@ void tnTestFreshApp(const std::string& configDir)
     if (app)
         app->hide();
     tnStopConnectionWatcher();
-    Fl::remove_timeout(tnRestoreWindowSizePosition);
     // Earlier windows stay reachable: their widgets may still be referenced by the toolkit.
     static std::vector<TNMainWindow*>& earlierWindows = *new std::vector<TNMainWindow*>();
     if (app)

@@ -42,8 +42,11 @@ TEST_F(MainWindowTest, FirstStartShowsOneBlankHostInNarrowList)
     startWithoutConfig();
     EXPECT_STREQ(app->label(), "Tandrel");
     EXPECT_STREQ(app->xclass(), "tandrelfltk");
-    EXPECT_EQ(app->w(), 1024);
-    EXPECT_EQ(app->h(), 768);
+    // The saved geometry's defaults, in place before the window first appears.
+    EXPECT_EQ(app->x(), 64);
+    EXPECT_EQ(app->y(), 64);
+    EXPECT_EQ(app->w(), 800);
+    EXPECT_EQ(app->h(), 600);
 
     ASSERT_EQ(app->hostList->size(), 1);
     EXPECT_STREQ(app->hostList->text(1), "(new connection)");
@@ -161,8 +164,6 @@ TEST_F(MainWindowTest, HostListWidthAfterFirstDrawUsesTheDrawnStrip)
 TEST_F(MainWindowTest, ButtonStripAndPanelKeepTheirSizeAndTheHostListTakesTheChange)
 {
     startWith("hostlistwidth=300\n" + tnHostBlock("alpha"));
-    // The saved geometry would otherwise be restored in the middle of the resizes below.
-    Fl::remove_timeout(tnRestoreWindowSizePosition);
     // An open note editor moves with the note box.
     tnSelectHostLineByKey(1);
     tnTestClick(app, app->quickNoteBox);
@@ -200,7 +201,7 @@ TEST_F(MainWindowTest, ButtonStripAndPanelKeepTheirSizeAndTheHostListTakesTheCha
     }
     EXPECT_TRUE(app->quickNotePack->visible());
     // The saved geometry (800 x 600) is applied the same way.
-    tnRestoreWindowSizePosition(nullptr);
+    tnRestoreWindowSizePosition();
     tnTestPump(0.1);
     ASSERT_EQ(app->h(), 600);
     EXPECT_EQ(app->buttonPack->child(0)->h(), 20);
@@ -243,7 +244,7 @@ TEST_F(MainWindowTest, ListFontOptionsApplyToTheListAndItsMenus)
 TEST_F(MainWindowTest, ShutDownStoresTheWindowGeometryOfTheMomentInTheFile)
 {
     startWith("logtofile=true\n" + tnHostBlock("alpha"));
-    tnRestoreWindowSizePosition(nullptr);
+    tnRestoreWindowSizePosition();
     app->resize(30, 40, 900, 650);
     tnTestPump(0.1);
     tnPrepareShutDown();
