@@ -170,6 +170,8 @@ const TNAppKey kAppKeys[] = {
     {"passwordsinkeyring",
      [](AppOptions& a, const std::string& v) { a.passwordsInKeyring = tnConvertStringToBoolean(v); },
      [](const AppOptions& a, std::string& out) { appendBoolean(out, a.passwordsInKeyring); }},
+    {"reconnectdropped", [](AppOptions& a, const std::string& v) { a.reconnectDropped = tnConvertStringToBoolean(v); },
+     [](const AppOptions& a, std::string& out) { appendBoolean(out, a.reconnectDropped); }},
 };
 
 // `host` and `group` are also handled by the reader itself (new entry, group separators).

@@ -99,7 +99,7 @@ void tnFreeRefusedEmptyPassword()
 std::string tnErrorTextForHandshake(const std::string& error, char hostType, bool sshReady)
 {
     if (error.find("Resource temporarily unavailable") != std::string::npos)
-        return "Bad / missing password or Resource temporarily unavailable";
+        return tnPasswordRefusedText;
     if (error.find("Operation now in progress") != std::string::npos) {
         if (hostType == 's' && !sshReady)
             return "Unable to connect to host's SSH server";
@@ -142,17 +142,33 @@ std::string tnHandshakeFailureText(const std::vector<std::string>& messages, con
         return "VNC connection failed: " + serverReason;
     // Its answer to the password (3.8 adds a reason, usually "Authentication failed").
     if (scheme > 0 && !authenticated && (authFailed || !serverReason.empty()))
-        return "Bad / missing password or Resource temporarily unavailable";
+        return tnPasswordRefusedText;
     if (timedOut)
-        return "Timed out connecting to VNC server";
+        return tnHandshakeTimeOutText;
     // The library sets no error number of its own when a connect goes unanswered: the
     // attempt that lasted the whole connect time-out without a word from a server timed out.
     if (!sawVersion && !listening && connectTimeout > 0 && seconds + 0.25 >= connectTimeout)
-        return "Timed out connecting to VNC server";
+        return tnHandshakeTimeOutText;
     // Anything else after the connection was made: the library's last line says what broke.
     if (!unreachable && !messages.empty())
         return messages.back();
     return "";
+}
+
+bool tnRefusalIsFinal(const std::vector<std::string>& messages, const std::string& refusal, const std::string& reason)
+{
+    // The program's own refusals (a certificate, the screen's size, a password the keyring
+    // could not give) stand until somebody changes something; only a handshake that ran
+    // out of time may go through the next time.
+    if (!refusal.empty())
+        return refusal != tnHandshakeTimeOutText;
+    if (reason == tnPasswordRefusedText)
+        return true;
+    for (const std::string& message : messages) {
+        if (tnStartsWith(message, "Unknown authentication scheme"))
+            return true;
+    }
+    return false;
 }
 
 std::string tnScreenSizeRefusal(int width, int height, int bytesPerPixel)
@@ -374,4 +390,5 @@ void VncObject::reportHandshakeFailure(VncObject* vnc, const char* error, double
     }
     tnLogConnectionError(host.name, host.hostAddress, reason);
     vnc->setAttemptError(reason);
+    vnc->finalRefusal = tnRefusalIsFinal(vnc->libraryMessages, vnc->refusal, reason);
 }

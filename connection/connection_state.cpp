@@ -9,7 +9,8 @@ TNTransition tnConnectionTransition(S state, E event)
     case E::Start:
         // A host whose worker still runs (an ended attempt that has not returned yet) is
         // refused like a connecting one; what an ended or failed attempt left goes first.
-        if (state == S::Idle || state == S::Failed)
+        // A reconnecting host's attempt is due, or the user did not want to wait for it.
+        if (state == S::Idle || state == S::Failed || state == S::Reconnecting)
             return {S::Connecting, tnReleaseAttempt | tnStartWorker};
         return {state, tnRefuse};
     case E::HandshakeSucceeded:
@@ -24,7 +25,15 @@ TNTransition tnConnectionTransition(S state, E event)
         if (state == S::Abandoned)
             return {S::Idle, tnResultHandled | tnReleaseAttempt};
         return {state, 0};
+    case E::RetryFailed:
+        if (state == S::Connecting)
+            return {S::Reconnecting, tnResultHandled | tnUncount | tnScheduleRetry};
+        if (state == S::Abandoned)
+            return {S::Idle, tnResultHandled | tnReleaseAttempt};
+        return {state, 0};
     case E::Disconnect:
+        if (state == S::Reconnecting)
+            return {S::Idle, tnCancelRetry | tnIconDisconnected};
         if (state == S::Connected)
             return {S::Idle, tnStopWorker | tnUncount | tnIconDisconnected};
         if (state == S::Connecting)
@@ -33,6 +42,12 @@ TNTransition tnConnectionTransition(S state, E event)
     case E::Broken:
         if (state == S::Connected)
             return {S::Idle, tnStopWorker | tnUncount | tnIconDisconnectedError};
+        if (state == S::Connecting)
+            return {S::Abandoned, tnStopWorker | tnUncount};
+        return {state, 0};
+    case E::Dropped:
+        if (state == S::Connected)
+            return {S::Reconnecting, tnStopWorker | tnUncount | tnScheduleRetry};
         if (state == S::Connecting)
             return {S::Abandoned, tnStopWorker | tnUncount};
         return {state, 0};
@@ -53,6 +68,8 @@ const char* tnConnectionStateName(S state)
         return "Abandoned";
     case S::Failed:
         return "Failed";
+    case S::Reconnecting:
+        return "Reconnecting";
     }
     return "?";
 }
@@ -70,6 +87,10 @@ const char* tnConnectionEventName(E event)
         return "Disconnect";
     case E::Broken:
         return "Broken";
+    case E::Dropped:
+        return "Dropped";
+    case E::RetryFailed:
+        return "RetryFailed";
     }
     return "?";
 }

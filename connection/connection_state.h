@@ -12,6 +12,7 @@ enum class TNConnectionState {
     Connected,  // the handshake succeeded and its result has been handled
     Abandoned,  // ended while its worker still runs: the result releases the attempt
     Failed,     // the last attempt failed; kept until the next one
+    Reconnecting, // dropped by the server or the network: the next attempt starts when due
 };
 
 enum class TNConnectionEvent {
@@ -20,6 +21,8 @@ enum class TNConnectionEvent {
     HandshakeFailed,  // the same for a failure, or an attempt that could not start
     Disconnect,       // the user (or shut-down, or a deleted line) ends the connection
     Broken,           // the connection ended by itself (the reader stopped, the tunnel went)
+    Dropped,          // the same, for a host that reconnects by itself
+    RetryFailed,      // a reconnecting host's attempt failed in a way another try may mend
 };
 
 // What the engine does on a transition (bits of TNTransition::effects).
@@ -34,6 +37,8 @@ enum TNConnectionEffect : unsigned {
     tnUncount = 1u << 7,         // the worker no longer counts as an active connection
     tnIconDisconnected = 1u << 8,      // and the "Manually disconnected" log line
     tnIconDisconnectedError = 1u << 9, // and the "Unexpectedly disconnected" log line
+    tnScheduleRetry = 1u << 10,  // the next attempt is due after the back-off
+    tnCancelRetry = 1u << 11,    // no attempt is due any more
 };
 
 struct TNTransition {

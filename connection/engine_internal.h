@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/connection_state.h"
 #include "connection/front_end.h"
 
 class HostItem;
@@ -20,6 +21,12 @@ std::string tnConnectionLogSuffix(const HostItem* itm);
 void tnReleaseVncObject(TNConnection& connection);
 // Frees the detached objects whose worker has ended (main thread).
 void tnReleaseRetiredObjects();
+// Changes the host's state (a dropped host's attempt count goes once it no longer reconnects).
+void tnSetState(TNConnection& connection, TNConnectionState state);
+// The next attempt of a host that is Reconnecting: after its drop for `reason`, or after
+// its last attempt failed (reconnect.cpp).
+void tnPlanReconnectAfterDrop(TNConnection& connection, const std::string& reason);
+void tnPlanReconnectAfterFailure(TNConnection& connection);
 // Sets the host's line icon (the record keeps it, the front end shows it).
 void tnSetIcon(TNConnection& connection, TNHostIcon icon);
 

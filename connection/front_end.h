@@ -16,7 +16,15 @@ class VncObject;
 struct TNCursorShape;
 
 // The state a host's line shows.
-enum class TNHostIcon { Disconnected, DisconnectedError, DisconnectedBigError, Connected, NoConnect, Connecting };
+enum class TNHostIcon {
+    Disconnected,
+    DisconnectedError,
+    DisconnectedBigError,
+    Connected,
+    NoConnect,
+    Connecting,
+    Reconnecting
+};
 
 class TNFrontEnd {
 public:
@@ -76,6 +84,10 @@ public:
     // thread should call tnRunPostedWork soon. A wake that is lost costs only time: the
     // window's thread also runs the posted work once a second (tnConnectionWatcher).
     virtual void wake() {}
+
+    // A dropped host's next attempt is due in `seconds`: the window's thread should call
+    // tnRunDueReconnects then (the watcher also does, once a second).
+    virtual void reconnectDueIn(double seconds) {}
 };
 
 // Runs the work posted so far (window's thread).

@@ -350,7 +350,7 @@ void VncObject::checkVNCMessages(VncObject* vnc)
         }
         if (tnIsConnected(itm))
             tnReportConnectionError(itm, reason);
-        tnEndConnection(itm, TNConnectionEvent::Broken);
+        tnConnectionLost(itm, reason);
     }
 }
 

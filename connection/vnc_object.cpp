@@ -72,7 +72,7 @@ void tnHandshake(VncObject* vnc, int argc, char** argv)
     const bool initialised = rfbInitClient(vnc->vncClient, &argc, argv);
     const int error = errno;
     if (vnc->handshakeDeadline.finish() && !initialised)
-        vnc->refusal = "Timed out connecting to VNC server";
+        vnc->refusal = tnHandshakeTimeOutText;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     tnFreeRefusedEmptyPassword();
     if (!initialised) {
@@ -405,7 +405,7 @@ void VncObject::createVNCObject(HostItem* itm)
     client->readTimeout = tnHandshakeReadTimeoutSeconds;
     client->programName = tnProgramName;
 
-    connection.state = start.next;
+    tnSetState(connection, start.next);
     connection.lastError.clear();
     tnFrontEnd().lastErrorChanged(itm);
 
@@ -503,30 +503,57 @@ void* VncObject::initVNCConnection(void* data)
     return nullptr;
 }
 
-void tnEndConnection(HostItem* itm, TNConnectionEvent event)
+namespace {
+
+// The icon and the log line of an ended connection.
+void tnShowEnd(TNConnection& connection, unsigned effects)
 {
-    TNConnection* connection = tnConnectionOf(itm);
-    if (!connection || !connection->vnc)
-        return;
-    const TNTransition end = tnConnectionTransition(connection->state, event);
-    // Nothing runs (or it was ended already while its handshake ran).
-    if (!(end.effects & tnStopWorker))
-        return;
-    VncObject* vnc = connection->vnc;
-    tnFrontEnd().connectionEnding(vnc);
-    vnc->stopReader();
-    if (end.effects & tnIconDisconnectedError) {
-        tnSetIcon(*connection, TNHostIcon::DisconnectedError);
+    const HostItem* itm = connection.host.get();
+    if (effects & tnIconDisconnectedError) {
+        tnSetIcon(connection, TNHostIcon::DisconnectedError);
         tnLogToFile("Unexpectedly disconnected from " + tnConnectionLogSuffix(itm));
-    } else if (end.effects & tnIconDisconnected) {
-        tnSetIcon(*connection, TNHostIcon::Disconnected);
+    } else if (effects & tnIconDisconnected) {
+        tnSetIcon(connection, TNHostIcon::Disconnected);
         if (engine.isShuttingDown)
             tnLogToFile("Automatically disconnecting.  Program is shutting down " + tnConnectionLogSuffix(itm));
         else
             tnLogToFile("Manually disconnected from " + tnConnectionLogSuffix(itm));
     }
+}
+
+} // namespace
+
+void tnSetState(TNConnection& connection, TNConnectionState state)
+{
+    connection.state = state;
+    // Only a dropped host's attempts count on from the drop.
+    if (state != TNConnectionState::Connecting && state != TNConnectionState::Reconnecting)
+        connection.reconnect = TNReconnect();
+}
+
+void tnEndConnection(HostItem* itm, TNConnectionEvent event)
+{
+    TNConnection* connection = tnConnectionOf(itm);
+    if (!connection)
+        return;
+    const TNTransition end = tnConnectionTransition(connection->state, event);
+    // A dropped host waiting for its next attempt: nothing runs, it only stops waiting.
+    if (end.effects & tnCancelRetry) {
+        tnSetState(*connection, end.next);
+        tnShowEnd(*connection, end.effects);
+        tnFrontEnd().lastErrorChanged(itm);
+        return;
+    }
+    // Nothing runs (or it was ended already while its handshake ran).
+    if (!connection->vnc || !(end.effects & tnStopWorker))
+        return;
+    VncObject* vnc = connection->vnc;
+    tnFrontEnd().connectionEnding(vnc);
+    vnc->stopReader();
+    tnShowEnd(*connection, end.effects);
     tnUncountActiveConnection(vnc);
-    connection->state = end.next;
+    // A dropped host's next attempt is planned by tnConnectionLost, which knows why it dropped.
+    tnSetState(*connection, end.next);
     if (itm->hostType == 's' || vnc->sshTunnel)
         tnCloseSSHConnection(vnc);
     // The handshake (or the wait of a listening line) is still running or its result is

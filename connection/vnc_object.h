@@ -17,6 +17,7 @@
 
 #include "connection/certificates.h"
 #include "connection/connection_state.h"
+#include "connection/reconnect_schedule.h"
 #include "connection/front_end.h"
 #include "connection/handshake_deadline.h"
 #include "connection/input_queue.h"
@@ -161,6 +162,10 @@ public:
     // window's thread reads them only once the handshake's result has come.
     std::vector<std::string> libraryMessages;
     std::string refusal;
+    // The attempt failed in a way another try cannot mend (a refused password or
+    // certificate, no security type in common, a screen too large): a dropped host stops
+    // reconnecting. Written by the worker before its result, read after it.
+    bool finalRefusal = false;
     // The error the worker found for its attempt; the main thread copies it into the host's
     // last error when the result is handled.
     void setAttemptError(const std::string& text)
@@ -276,6 +281,15 @@ public:
     static void reportHandshakeFailure(VncObject* vnc, const char* error, double seconds);
 };
 
+// The texts of a refused password and of a handshake that ran out of time.
+inline constexpr const char* tnPasswordRefusedText = "Bad / missing password or Resource temporarily unavailable";
+inline constexpr const char* tnHandshakeTimeOutText = "Timed out connecting to VNC server";
+
+// Whether a failed handshake's `reason` (its refusal, or what the library said) is one
+// another try cannot mend (pure; the worker sets finalRefusal with it).
+bool tnRefusalIsFinal(const std::vector<std::string>& messages, const std::string& refusal,
+                      const std::string& reason);
+
 // The text shown for a failed handshake (pure; parseErrorMessages uses it).
 std::string tnErrorTextForHandshake(const std::string& error, char hostType, bool sshReady);
 
@@ -313,6 +327,8 @@ struct TNConnection {
     VncObject* vnc = nullptr;
     TNHostIcon icon = TNHostIcon::Disconnected;
     std::string lastError;
+    // The next attempt of a dropped host (Reconnecting, and Connecting while it tries).
+    TNReconnect reconnect;
 };
 
 // The host's record, or null before its first attempt.
@@ -349,6 +365,21 @@ void tnEndAllConnections();
 void tnReleaseEndedAttempt(HostItem* itm);
 // Waits up to `seconds` for every worker to end (shut-down); true when all have.
 bool tnWaitForWorkers(double seconds);
+
+// ---- Hosts that reconnect by themselves (reconnect.cpp) ----
+// The host's connection ended by itself (`reason`: why, "" when nothing says): it reconnects
+// when the option is on and the host may (see tnReconnectsWhenDropped), or ends as broken.
+void tnConnectionLost(HostItem* itm, const std::string& reason);
+// A dropped host of the list, not a listening line, while the option is on and the program
+// is not shutting down.
+bool tnReconnectsWhenDropped(const HostItem* itm);
+// Starts the attempts that are due and refreshes the others' countdown (main thread).
+void tnRunDueReconnects();
+// The host waits for its next attempt, or one of its attempts after a drop runs.
+bool tnReconnectPending(const HostItem* itm);
+// What the quick-info panel says of the host: its countdown while it reconnects, else its
+// last error.
+std::string tnStatusTextOf(const HostItem* itm);
 
 // Sets the host's last error to `text`, writes the "[Error]" line to the log and shows the
 // text in the quick-info panel when the host's line is selected (main thread).

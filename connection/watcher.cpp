@@ -122,10 +122,15 @@ void tnHandleThreadConnection(VncObject* vnc)
     // A result whose line was deleted meanwhile counts as ended during its handshake.
     if (tnHostList().find(connection->host.get()) == TNHostListModel::none)
         connection->state = TNConnectionState::Abandoned;
-    const TNTransition result = tnConnectionTransition(connection->state, outcome == TNAttemptOutcome::Succeeded
-                                                                               ? TNConnectionEvent::HandshakeSucceeded
-                                                                               : TNConnectionEvent::HandshakeFailed);
-    connection->state = result.next;
+    TNConnectionEvent event = TNConnectionEvent::HandshakeSucceeded;
+    if (outcome != TNAttemptOutcome::Succeeded) {
+        // A dropped host tries again unless the failure is one no other try can mend.
+        const bool retry = connection->reconnect.attempt > 0 && !vnc->finalRefusal &&
+                           tnReconnectsWhenDropped(connection->host.get());
+        event = retry ? TNConnectionEvent::RetryFailed : TNConnectionEvent::HandshakeFailed;
+    }
+    const TNTransition result = tnConnectionTransition(connection->state, event);
+    tnSetState(*connection, result.next);
     if (result.effects & tnResultHandled)
         engine.pendingConnectionCount--;
     // A failed attempt never ends through tnEndConnection, which would otherwise stop counting it.
@@ -139,6 +144,8 @@ void tnHandleThreadConnection(VncObject* vnc)
         tnHandleSuccess(*connection, vnc);
     if (result.effects & tnShowFailure)
         tnHandleFailure(*connection, vnc);
+    if (result.effects & tnScheduleRetry)
+        tnPlanReconnectAfterFailure(*connection);
     // The box runs an event loop of its own: it comes last, once this result is handled.
     if ((result.effects & tnShowFailure) && !box.empty())
         tnFrontEnd().reportError(box, "Tandrel - FLTK");
@@ -149,6 +156,8 @@ void tnConnectionWatcher()
     // Work whose wake was lost, and the readers' news.
     tnRunPostedWork();
     tnHandleReaderMessages();
+    // Dropped hosts: their countdown, and an attempt whose wake was lost.
+    tnRunDueReconnects();
     if (engine.pendingConnectionCount > 0) {
         tnDebugLog("tnConnectionWatcher - At least one itm ready for processing");
         for (HostItem* itm : tnHostList().hosts()) {
@@ -161,7 +170,7 @@ void tnConnectionWatcher()
             if (tnIsConnected(itm) && vnc->handshakeHost.hostType == 's' &&
                 !vnc->sshReady) {
                 tnDebugLog("tnConnectionWatcher - SSH problem during connection, ending");
-                tnEndConnection(itm, TNConnectionEvent::Broken);
+                tnConnectionLost(itm, "the SSH tunnel closed");
             }
             if (tnNeedsRelease(itm))
                 tnReleaseEndedAttempt(itm);

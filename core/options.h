@@ -56,6 +56,8 @@ struct AppOptions {
     // The hosts' passwords are kept in the desktop keyring (config/keyring.h), not in the file;
     // handshake workers read it.
     TNSwitch passwordsInKeyring = false;
+    // A host whose connection the server or the network ended connects again by itself.
+    bool reconnectDropped = true;
     // Where the configuration lives: the directory (with a trailing slash) and the file.
     // Start-up sets them before any other thread runs; they do not change afterwards
     // (handshake workers read configPath for the log).

@@ -90,7 +90,7 @@ Fl_Box* tnOptionsNote(int y, int w, const char* label, Fl_Font font)
 
 Fl_Button* tnOptionsButton(int x, const char* label, int shortcut, const char* tooltip)
 {
-    auto* button = new Fl_Button(x, 505, 100, 35, label);
+    auto* button = new Fl_Button(x, 537, 100, 35, label);
     button->box(FL_GTK_UP_BOX);
     button->shortcut(shortcut);
     button->labelsize(appOptions.appFontSize);
@@ -111,13 +111,11 @@ int tnSpinnerValue(Fl_Spinner* spinner, int min, int max)
 // the old set get its counterpart at once.
 void tnSwitchIconSet()
 {
-    Fl_Pixmap* const before[] = {app->iconDisconnected, app->iconDisconnectedError, app->iconDisconnectedBigError,
-                                 app->iconConnected,    app->iconNoConnect,         app->iconConnecting};
+    const std::vector<Fl_Pixmap*> before = tnLineIcons();
     tnCreateAppIcons(true);
-    Fl_Pixmap* const after[] = {app->iconDisconnected, app->iconDisconnectedError, app->iconDisconnectedBigError,
-                                app->iconConnected,    app->iconNoConnect,         app->iconConnecting};
+    const std::vector<Fl_Pixmap*> after = tnLineIcons();
     auto counterpart = [&](Fl_Image* image) -> Fl_Image* {
-        for (size_t i = 0; i < sizeof(before) / sizeof(before[0]); i++) {
+        for (size_t i = 0; i < before.size(); i++) {
             if (image && image == before[i])
                 return after[i];
         }
@@ -154,6 +152,7 @@ void tnSaveAppOptions()
     appOptions.showReverseConnect = o.reverseNoticeCheck->value() != 0;
     appOptions.sendMiddleButton = o.middleButtonCheck->value() != 0;
     appOptions.reverseLocalOnly = o.reverseLocalOnlyCheck->value() != 0;
+    appOptions.reconnectDropped = o.reconnectCheck->value() != 0;
     appOptions.logToFile = o.logToFileCheck->value() != 0;
     // Passwords move between the file and the keyring; a turned-off keyring's items go once
     // the file holds the passwords again.
@@ -175,7 +174,7 @@ void tnShowAppOptions()
     if (!tnClaimChildWindow())
         return;
     Fl_Group::current(nullptr);
-    auto* window = new TNChildWindow(app->hostList->w() + 50, app->h() / 2 - 275, 650, 550,
+    auto* window = new TNChildWindow(app->hostList->w() + 50, app->h() / 2 - 291, 650, 582,
                                      "Application Options", tnAppOptionsClosed);
     TNAppOptsWidgets& o = AppOpts;
     o.scanWaitSpinner = tnOptionsSpinner(16, "Scan wait time (seconds) ", tnScanWaitMin, tnScanWaitMax,
@@ -217,7 +216,11 @@ void tnShowAppOptions()
     o.keyringCheck = tnOptionsCheck(446, " Keep passwords in the desktop keyring", appOptions.passwordsInKeyring,
                                     "Check this to keep the hosts' passwords in the desktop keyring (Secret Service) "
                                     "instead of the configuration file");
-    tnOptionsNote(478, 210, "Restart Tandrel for font changes", FL_HELVETICA_ITALIC);
+    o.reconnectCheck = tnOptionsCheck(478, " Reconnect dropped hosts", appOptions.reconnectDropped,
+                                      "Check this to connect again by itself to a host whose connection was lost "
+                                      "(after 1, 2, 4, 8, 16 and then every 30 seconds).  A right-click on its line "
+                                      "stops it");
+    tnOptionsNote(510, 210, "Restart Tandrel for font changes", FL_HELVETICA_ITALIC);
     o.cancelButton = tnOptionsButton(430, "Cancel", FL_Escape, "Click to abandon any edits and close this window");
     o.saveButton = tnOptionsButton(540, "Save", FL_Enter, "Click to save edits and close this window");
     window->enterButton(o.saveButton);

@@ -25,6 +25,7 @@ struct TNAppOptsWidgets {
     Fl_Check_Button* middleButtonCheck = nullptr;
     Fl_Check_Button* reverseLocalOnlyCheck = nullptr;
     Fl_Check_Button* keyringCheck = nullptr;
+    Fl_Check_Button* reconnectCheck = nullptr;
     Fl_Button* cancelButton = nullptr;
     Fl_Button* saveButton = nullptr;
 };

@@ -75,7 +75,7 @@ public:
     void lastErrorChanged(HostItem* itm) override
     {
         if (app && app->quickInfoLastError && tnHostList().isSelected(itm))
-            app->quickInfoLastError->value(tnLastErrorOf(itm).c_str());
+            app->quickInfoLastError->value(tnStatusTextOf(itm).c_str());
     }
 
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }
@@ -94,8 +94,9 @@ public:
 
     void connectionReleased(const VncObject* vnc) override
     {
-        if (app && app->vncViewer)
-            app->vncViewer->forget(vnc);
+        // A host that reconnects keeps its view for its next connection.
+        if (app && app->vncViewer && !tnReconnectPending(vnc->itm))
+            app->vncViewer->forget(vnc->itm);
     }
 
     void frameUpdated(VncObject* vnc) override
@@ -125,8 +126,11 @@ public:
     // posted work within a second.
     void wake() override { Fl::awake(runPosted, nullptr); }
 
+    void reconnectDueIn(double seconds) override { Fl::add_timeout(seconds, runDueReconnects); }
+
 private:
     static void runPosted(void*) { tnRunPostedWork(); }
+    static void runDueReconnects(void*) { tnRunDueReconnects(); }
 };
 
 } // namespace
@@ -146,6 +150,8 @@ Fl_Pixmap* tnStatusIcon(TNHostIcon icon)
         return app->iconNoConnect;
     case TNHostIcon::Connecting:
         return app->iconConnecting;
+    case TNHostIcon::Reconnecting:
+        return app->iconReconnecting;
     }
     return app->iconDisconnected;
 }

@@ -164,7 +164,8 @@ void tnHandleRightClick(HostItem* itm)
     if (tnVncOf(itm) && itm->isListener && tnIsConnected(itm))
         tnShowConnection(*app->vncViewer, tnVncOf(itm));
 
-    if (tnIsConnectedOrConnecting(itm) && !itm->isListener) {
+    // A right-click also stops a dropped host from reconnecting.
+    if ((tnIsConnectedOrConnecting(itm) || tnStateOf(itm) == TNConnectionState::Reconnecting) && !itm->isListener) {
         tnDisconnect(itm);
         return;
     }

@@ -195,11 +195,9 @@ namespace {
 void tnRetireImages()
 {
     static std::vector<Fl_Image*>& retired = *new std::vector<Fl_Image*>();
-    for (Fl_Image* image : {static_cast<Fl_Image*>(app->iconApp), static_cast<Fl_Image*>(app->iconDisconnected),
-                            static_cast<Fl_Image*>(app->iconDisconnectedError),
-                            static_cast<Fl_Image*>(app->iconDisconnectedBigError),
-                            static_cast<Fl_Image*>(app->iconConnected), static_cast<Fl_Image*>(app->iconNoConnect),
-                            static_cast<Fl_Image*>(app->iconConnecting)}) {
+    if (app->iconApp)
+        retired.push_back(app->iconApp);
+    for (Fl_Pixmap* image : tnLineIcons()) {
         if (image)
             retired.push_back(image);
     }
@@ -211,6 +209,12 @@ void tnRetireImages()
 }
 
 } // namespace
+
+std::vector<Fl_Pixmap*> tnLineIcons()
+{
+    return {app->iconDisconnected, app->iconDisconnectedError, app->iconDisconnectedBigError, app->iconConnected,
+            app->iconNoConnect,    app->iconConnecting,        app->iconReconnecting};
+}
 
 void tnCreateAppIcons(bool keepLineIcons)
 {
@@ -227,6 +231,7 @@ void tnCreateAppIcons(bool keepLineIcons)
     app->iconConnected = new Fl_Pixmap(cb ? pmStatusConnectedCB : pmStatusConnected);
     app->iconNoConnect = new Fl_Pixmap(cb ? pmStatusNoConnectCB : pmStatusNoConnect);
     app->iconConnecting = new Fl_Pixmap(cb ? pmStatusConnectingCB : pmStatusConnecting);
+    app->iconReconnecting = new Fl_Pixmap(cb ? pmStatusReconnectingCB : pmStatusReconnecting);
 
     app->btnAdd->image(new Fl_Pixmap(pmListAddNew));
     app->btnDelete->image(new Fl_Pixmap(pmListDelete));

@@ -5,6 +5,7 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <string>
+#include <vector>
 
 class Fl_Box;
 class Fl_Button;
@@ -51,6 +52,7 @@ public:
     Fl_Pixmap* iconConnected = nullptr;
     Fl_Pixmap* iconNoConnect = nullptr;
     Fl_Pixmap* iconConnecting = nullptr;
+    Fl_Pixmap* iconReconnecting = nullptr;
     Fl_Button* btnAdd = nullptr;
     Fl_Button* btnDelete = nullptr;
     Fl_Button* btnHelp = nullptr;
@@ -92,7 +94,9 @@ extern TNMainWindow* app;
 
 // Makes the main window when there is none yet.
 void tnCreateGUI();
-// Makes iconApp, the six status icons and the eight button images; with false every
+// The status icons of the host-list lines, one per TNHostIcon, in its order.
+std::vector<Fl_Pixmap*> tnLineIcons();
+// Makes iconApp, the seven status icons and the eight button images; with false every
 // host line's icon is reset to iconDisconnected.
 void tnCreateAppIcons(bool keepLineIcons);
 void tnPositionWidgets();

@@ -167,7 +167,7 @@ void tnQuickInfoSetLabelAndText(HostItem* itm)
     // The time comes from the file as it is, like the name.
     app->quickInfoLastConnected->copy_label(hasTime ? tnDisplayText(itm->lastConnectedTime, TNTextUse::Label).c_str() : "");
     tnQuickInfoSetSecurity(itm);
-    app->quickInfoLastError->value(tnLastErrorOf(itm).c_str());
+    app->quickInfoLastError->value(tnStatusTextOf(itm).c_str());
     tnSetNoteBoxText(itm->quickNote, itm->isListener);
 }
 

@@ -20,6 +20,11 @@
 #include "viewer/fltk_compat.h"
 #include "core/log.h"
 
+TNViewMemory& VncViewer::memoryOf(const VncObject* connection)
+{
+    return memory[connection ? connection->itm : nullptr];
+}
+
 namespace {
 
 constexpr int tnMaskLeft = 1;

@@ -80,9 +80,10 @@ public:
     // Work that finishes later (a clipboard read) holds this weakly: expired, the viewer is gone.
     std::weak_ptr<VncViewer*> lifetime() const { return self; }
 
-    TNViewMemory& memoryOf(const VncObject* connection) { return memory[connection]; }
-    // The connection is released: nothing is kept of it.
-    void forget(const VncObject* connection) { memory.erase(connection); }
+    // Kept per host: a host that reconnects by itself is shown again as it was.
+    TNViewMemory& memoryOf(const VncObject* connection);
+    // Nothing is kept of the host's view any more.
+    void forget(const HostItem* host) { memory.erase(host); }
 
     // ---- The viewer's own state (its files in viewer/ only) ----
     // RFB pointer-button mask: 1 left, 2 middle, 4 right; 8 and 16 are the wheel's buttons
@@ -99,7 +100,7 @@ public:
     int laidOutH = 0;
 
 private:
-    std::unordered_map<const VncObject*, TNViewMemory> memory;
+    std::unordered_map<const HostItem*, TNViewMemory> memory;
     std::shared_ptr<VncViewer*> self = std::make_shared<VncViewer*>(this);
 };
 

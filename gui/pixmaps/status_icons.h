@@ -239,3 +239,54 @@ static const char* const pmStatusNoConnectCB[] = {
 // The colour-blind set shares these two with the normal set.
 static const char* const* const pmStatusDisconnectedCB = pmStatusDisconnected;
 static const char* const* const pmStatusConnectingCB = pmStatusConnecting;
+
+// Dropped and waiting to try again: the error's yellow with the connecting dots.
+static const char* const pmStatusReconnecting[] = {
+    "16 16 4 1",
+    "  c None",
+    "a c #D4D4D4",
+    "y c #F3F16E",
+    "k c #666666",
+    "                ",
+    "     aaaaaa     ",
+    "    aaaaaaaa    ",
+    "   aaayyyyaaa   ",
+    "  aaayyyyyyaaa  ",
+    " aaayyyyyyyyaaa ",
+    " aayyyyyyyyyyaa ",
+    " aakkyykkyykkaa ",
+    " aakkyykkyykkaa ",
+    " aayyyyyyyyyyaa ",
+    " aaayyyyyyyyaaa ",
+    "  aaayyyyyyaaa  ",
+    "   aaayyyyaaa   ",
+    "    aaaaaaaa    ",
+    "     aaaaaa     ",
+    "                "
+};
+
+// The same in grey: the dots tell it from the plain disconnected icon, the darker ring
+// from the connecting one.
+static const char* const pmStatusReconnectingCB[] = {
+    "16 16 4 1",
+    "  c None",
+    "a c #8C8C8C",
+    "y c #EFEFEF",
+    "k c #333333",
+    "                ",
+    "     aaaaaa     ",
+    "    aaaaaaaa    ",
+    "   aaayyyyaaa   ",
+    "  aaayyyyyyaaa  ",
+    " aaayyyyyyyyaaa ",
+    " aayyyyyyyyyyaa ",
+    " aakkyykkyykkaa ",
+    " aakkyykkyykkaa ",
+    " aayyyyyyyyyyaa ",
+    " aaayyyyyyyyaaa ",
+    "  aaayyyyyyaaa  ",
+    "   aaayyyyaaa   ",
+    "    aaaaaaaa    ",
+    "     aaaaaa     ",
+    "                "
+};

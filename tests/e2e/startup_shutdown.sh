@@ -32,6 +32,7 @@ savedh=700
 sendmiddlebutton=false
 reverselocalonly=false
 passwordsinkeyring=false
+reconnectdropped=true
 
 # host-list entries
 host=office

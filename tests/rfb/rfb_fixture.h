@@ -147,6 +147,8 @@ protected:
         ASSERT_FALSE(dir.empty());
         tnTestStartApp(dir);
         appOptions.logToFile = true;
+        // A dropped connection ends as broken; the reconnecting hosts' tests turn this on.
+        appOptions.reconnectDropped = false;
         tnModalHooks().message = [this](const std::string& title, const std::string& text) {
             if (!tnIsMainThread())
                 boxesOffMainThread++;

@@ -97,6 +97,7 @@ const char kCanonicalFile[] =
     "sendmiddlebutton=true\n"
     "reverselocalonly=true\n"
     "passwordsinkeyring=true\n"
+    "reconnectdropped=false\n"
     "\n"
     "# host-list entries\n"
     "host=office\n"
@@ -361,7 +362,8 @@ TEST(ConfigWrite, CanonicalFileRoundTripsByteForByte)
 // was, with those keys added after the others.
 TEST(ConfigWrite, OlderFileRoundTripsApartFromTheAddedKeys)
 {
-    const std::string added = "sendmiddlebutton=true\nreverselocalonly=true\npasswordsinkeyring=true\n";
+    const std::string added =
+        "sendmiddlebutton=true\nreverselocalonly=true\npasswordsinkeyring=true\nreconnectdropped=false\n";
     std::string older = kCanonicalFile;
     const size_t at = older.find(added);
     ASSERT_NE(at, std::string::npos);
@@ -370,13 +372,15 @@ TEST(ConfigWrite, OlderFileRoundTripsApartFromTheAddedKeys)
     EXPECT_FALSE(parsed->options.sendMiddleButton);
     EXPECT_FALSE(parsed->options.reverseLocalOnly);
     EXPECT_FALSE(parsed->options.passwordsInKeyring);
+    EXPECT_TRUE(parsed->options.reconnectDropped);
     std::string expected = older;
-    expected.insert(at, "sendmiddlebutton=false\nreverselocalonly=false\npasswordsinkeyring=false\n");
+    expected.insert(at, "sendmiddlebutton=false\nreverselocalonly=false\npasswordsinkeyring=false\nreconnectdropped=true\n");
     EXPECT_EQ(parsed->serialized(), expected);
     const auto current = parse(kCanonicalFile);
     EXPECT_TRUE(current->options.sendMiddleButton);
     EXPECT_TRUE(current->options.reverseLocalOnly);
     EXPECT_TRUE(current->options.passwordsInKeyring);
+    EXPECT_FALSE(current->options.reconnectDropped);
 }
 
 TEST(ConfigWrite, DefaultsAndSkippedItems)
@@ -399,6 +403,7 @@ TEST(ConfigWrite, DefaultsAndSkippedItems)
         "sendmiddlebutton=false\n"
         "reverselocalonly=false\n"
         "passwordsinkeyring=false\n"
+        "reconnectdropped=true\n"
         "\n# host-list entries\n\n";
     ASSERT_GE(fresh.size(), expectedOptions.size());
     EXPECT_EQ(fresh.substr(fresh.size() - expectedOptions.size()), expectedOptions);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "connection/connection_state.h"
+#include "connection/reconnect_schedule.h"
 
 namespace {
 
@@ -50,8 +51,28 @@ TEST(ConnectionState, EveryEventInEveryState)
         {S::Abandoned, E::Broken, S::Abandoned, 0},
         {S::Idle, E::Broken, S::Idle, 0},
         {S::Failed, E::Broken, S::Failed, 0},
+        {S::Reconnecting, E::Broken, S::Reconnecting, 0},
+        // A host that reconnects by itself: dropped, it waits for its next attempt (which
+        // starts as any other, or at once when the user asks); a failed try waits again;
+        // the user's disconnect stops it.
+        {S::Connected, E::Dropped, S::Reconnecting, ended | tnScheduleRetry},
+        {S::Connecting, E::Dropped, S::Abandoned, ended},
+        {S::Abandoned, E::Dropped, S::Abandoned, 0},
+        {S::Idle, E::Dropped, S::Idle, 0},
+        {S::Failed, E::Dropped, S::Failed, 0},
+        {S::Reconnecting, E::Dropped, S::Reconnecting, 0},
+        {S::Reconnecting, E::Start, S::Connecting, tnReleaseAttempt | tnStartWorker},
+        {S::Connecting, E::RetryFailed, S::Reconnecting, tnResultHandled | tnUncount | tnScheduleRetry},
+        {S::Abandoned, E::RetryFailed, S::Idle, tnResultHandled | tnReleaseAttempt},
+        {S::Idle, E::RetryFailed, S::Idle, 0},
+        {S::Connected, E::RetryFailed, S::Connected, 0},
+        {S::Failed, E::RetryFailed, S::Failed, 0},
+        {S::Reconnecting, E::RetryFailed, S::Reconnecting, 0},
+        {S::Reconnecting, E::Disconnect, S::Idle, tnCancelRetry | tnIconDisconnected},
+        {S::Reconnecting, E::HandshakeSucceeded, S::Reconnecting, 0},
+        {S::Reconnecting, E::HandshakeFailed, S::Reconnecting, 0},
     };
-    int seen[5][5] = {};
+    int seen[6][7] = {};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(tnConnectionStateName(row.state)) + " x " + tnConnectionEventName(row.event));
         const TNTransition t = tnConnectionTransition(row.state, row.event);
@@ -69,9 +90,47 @@ TEST(ConnectionState, EveryEventInEveryState)
 // A worker is owed its result exactly while one runs for the host.
 TEST(ConnectionState, ResultOwedWhileAWorkerRuns)
 {
-    for (S state : {S::Idle, S::Connecting, S::Connected, S::Abandoned, S::Failed})
+    for (S state : {S::Idle, S::Connecting, S::Connected, S::Abandoned, S::Failed, S::Reconnecting})
         EXPECT_EQ(tnResultOwed(state), state == S::Connecting || state == S::Abandoned)
             << tnConnectionStateName(state);
+}
+
+// A dropped host's attempts, on a clock the test moves: the waits double from 1 s up to
+// 30 s and stay there; the countdown rounds up; a try made late plans from when it failed.
+TEST(ReconnectSchedule, BackOffAndCountdownOnAGivenClock)
+{
+    const TNClock::time_point start{};
+    using std::chrono::milliseconds;
+    using std::chrono::seconds;
+    TNReconnect reconnect;
+    reconnect.reason = "Connection reset by peer";
+    struct Step {
+        TNClock::duration failedAt; // when the attempt before this one failed (the drop for the first)
+        int attempt;
+        int wait;
+    };
+    const Step steps[] = {
+        {seconds(0), 1, 1},   {seconds(1), 2, 2},   {seconds(3), 3, 4},    {seconds(7), 4, 8},
+        {seconds(15), 5, 16}, {seconds(31), 6, 30}, {seconds(61), 7, 30},  {seconds(95), 8, 30},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE("attempt " + std::to_string(step.attempt));
+        const TNClock::time_point now = start + step.failedAt;
+        tnPlanNextReconnect(reconnect, now);
+        EXPECT_EQ(reconnect.attempt, step.attempt);
+        EXPECT_EQ(tnReconnectDelaySeconds(reconnect.attempt), step.wait);
+        EXPECT_EQ(tnReconnectSecondsLeft(reconnect, now), step.wait);
+        EXPECT_EQ(tnReconnectSecondsLeft(reconnect, now + seconds(step.wait) - milliseconds(1)), 1);
+        EXPECT_EQ(tnReconnectSecondsLeft(reconnect, now + seconds(step.wait)), 0);
+        EXPECT_EQ(tnReconnectSecondsLeft(reconnect, now + seconds(step.wait + 5)), 0);
+    }
+    const TNClock::time_point lastPlan = start + seconds(95);
+    EXPECT_EQ(tnReconnectText(reconnect, lastPlan + milliseconds(100)),
+              "Reconnecting in 30 s (attempt 8)\nConnection reset by peer");
+    EXPECT_EQ(tnReconnectText(reconnect, lastPlan + milliseconds(29500)),
+              "Reconnecting in 1 s (attempt 8)\nConnection reset by peer");
+    reconnect.reason.clear();
+    EXPECT_EQ(tnReconnectText(reconnect, lastPlan + seconds(40)), "Reconnecting in 0 s (attempt 8)");
 }
 
 } // namespace

@@ -52,7 +52,7 @@ TEST_F(AppOptionsTest, OpensWithTheCurrentOptions)
     EXPECT_STREQ(window->label(), "Application Options");
     EXPECT_TRUE(window->modal());
     EXPECT_EQ(window->w(), 650);
-    EXPECT_EQ(window->h(), 550);
+    EXPECT_EQ(window->h(), 582);
     const TNAppOptsWidgets& o = AppOpts;
     EXPECT_EQ(o.scanWaitSpinner->value(), 7);
     EXPECT_EQ(o.scanWaitSpinner->maximum(), 65535);
@@ -65,6 +65,7 @@ TEST_F(AppOptionsTest, OpensWithTheCurrentOptions)
     EXPECT_EQ(o.logToFileCheck->value(), 0);
     EXPECT_EQ(o.reverseNoticeCheck->value(), 1);
     EXPECT_EQ(o.middleButtonCheck->value(), 0);
+    EXPECT_EQ(o.reconnectCheck->value(), 1);
     EXPECT_EQ(o.scanWaitSpinner->labelsize(), 13);
     EXPECT_EQ(o.listWidthInput->textsize(), 13);
     EXPECT_STREQ(o.listFontSizeInput->label(), "Size:");
@@ -92,6 +93,7 @@ TEST_F(AppOptionsTest, SaveAppliesAndWritesEveryValue)
     o.showTooltipsCheck->value(0);
     o.reverseNoticeCheck->value(0);
     o.middleButtonCheck->value(1);
+    o.reconnectCheck->value(0);
     Fl_Pixmap* const normalDisconnected = app->iconDisconnected;
     ASSERT_EQ(app->hostList->icon(1), normalDisconnected);
     tnTestPressKey(app->childWindow, FL_Enter, "\r");
@@ -109,10 +111,11 @@ TEST_F(AppOptionsTest, SaveAppliesAndWritesEveryValue)
     EXPECT_FALSE(appOptions.showTooltips);
     EXPECT_FALSE(appOptions.showReverseConnect);
     EXPECT_TRUE(appOptions.sendMiddleButton);
+    EXPECT_FALSE(appOptions.reconnectDropped);
     for (const char* line :
          {"scantimeout=9", "startinglocalport=16000", "sshcommand=/usr/bin/ssh -4", "logtofile=true", "appfontsize=14",
           "listfont=Lucida Sans", "listfontsize=15", "hostlistwidth=300", "colorblindicons=true",
-          "showtooltips=false", "showreverseconnect=false", "sendmiddlebutton=true"})
+          "showtooltips=false", "showreverseconnect=false", "sendmiddlebutton=true", "reconnectdropped=false"})
         EXPECT_TRUE(fileHasLine(line)) << line;
 
     // At once: the layout, the icon set (lines included), the tooltips.

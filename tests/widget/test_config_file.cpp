@@ -46,6 +46,7 @@ const char kHeader[] =
     "sendmiddlebutton=false\n"
     "reverselocalonly=false\n"
     "passwordsinkeyring=false\n"
+    "reconnectdropped=true\n"
     "\n"
     "# host-list entries\n";
 

@@ -112,10 +112,23 @@ start_xvnc() {
     done
     [ -n "$XVNC_DISPLAY" ] || fail "no free display number for Xvnc"
     echo secret12 | vncpasswd -f >"$E2E_TMP/vncpw"
+    XVNC_ARGS=("$@")
+    run_xvnc
+}
+
+# Starts Xvnc on XVNC_DISPLAY and XVNC_PORT with the arguments start_xvnc had; sets XVNC_PID.
+run_xvnc() {
     Xvnc "$XVNC_DISPLAY" -interface 127.0.0.1 -localhost -rfbport "$XVNC_PORT" -geometry 320x200 -depth 24 \
-        -SecurityTypes VncAuth -PasswordFile "$E2E_TMP/vncpw" -nolisten tcp "$@" >"$E2E_TMP/xvnc.log" 2>&1 &
-    E2E_PIDS+=($!)
+        -SecurityTypes VncAuth -PasswordFile "$E2E_TMP/vncpw" -nolisten tcp "${XVNC_ARGS[@]}" >>"$E2E_TMP/xvnc.log" 2>&1 &
+    XVNC_PID=$!
+    E2E_PIDS+=("$XVNC_PID")
     wait_for 100 env DISPLAY="$XVNC_DISPLAY" xdpyinfo || fail "Xvnc did not start"
+}
+
+# Ends the Xvnc of start_xvnc (its display and port are free again once this returns).
+stop_xvnc() {
+    kill "$XVNC_PID" 2>/dev/null
+    wait "$XVNC_PID" 2>/dev/null
 }
 
 # Writes a configuration whose one host, "xvnc", is the Xvnc of start_xvnc (scaling 's').
