@@ -56,6 +56,9 @@ struct AppOptions {
     // The hosts' passwords are kept in the desktop keyring (config/keyring.h), not in the file;
     // handshake workers read it.
     TNSwitch passwordsInKeyring = false;
+    // How many times a second the overview asks each connected host for its changes
+    // (tnMinOverviewRefresh to tnMaxOverviewRefresh, in tenths).
+    double overviewRefresh = 1.0;
     // Where the configuration lives: the directory (with a trailing slash) and the file.
     // Start-up sets them before any other thread runs; they do not change afterwards
     // (handshake workers read configPath for the log).

@@ -32,6 +32,7 @@ savedh=700
 sendmiddlebutton=false
 reverselocalonly=false
 passwordsinkeyring=false
+overviewrefresh=1
 
 # host-list entries
 host=office

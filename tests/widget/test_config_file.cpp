@@ -46,6 +46,7 @@ const char kHeader[] =
     "sendmiddlebutton=false\n"
     "reverselocalonly=false\n"
     "passwordsinkeyring=false\n"
+    "overviewrefresh=1\n"
     "\n"
     "# host-list entries\n";
 
