@@ -155,7 +155,9 @@ void tnHandleLeftClick(HostItem* itm)
         tnShowConnection(*app->vncViewer, tnVncOf(itm));
 }
 
-void tnRightClickHost(HostItem* itm)
+} // namespace
+
+void tnHandleHostRightClick(HostItem* itm)
 {
     // A pop-up menu runs an event loop of its own, in which another right click can arrive:
     // that one opens no second menu.
@@ -184,6 +186,8 @@ void tnRightClickHost(HostItem* itm)
         tnShowListenerWaitingMenu(itm);
     hostListMenuOpen = false;
 }
+
+namespace {
 
 void tnMoveSelectedLine(int line, int target)
 {
@@ -229,11 +233,6 @@ void tnListen()
 }
 
 } // namespace
-
-void tnHandleHostRightClick(HostItem* itm)
-{
-    tnRightClickHost(itm);
-}
 
 void tnEndConnectionOfDeletedItem(HostItem* itm)
 {

@@ -12,7 +12,7 @@ window_named() {
 
 # The application options (the eighth button of the strip) and a new host's options (the
 # first button), each open when the close request comes.
-for case in "143 ^Application Options$" "10 ^Editing '"; do
+for case in "135 ^Application Options$" "10 ^Editing '"; do
     button_x=${case%% *}
     title=${case#* }
     rm -rf "$(config_dir)"
