@@ -12,7 +12,9 @@
 // server's (the Xvfb of tests/with-xvfb.sh):
 //   - this benchmark in its client mode (bench/support/client_mode.h): the real start-up,
 //     connection engine, viewer and main loop, showing one host 1:1 in a 1280x720
-//     full-window view, or scaled (bilinear) into 1000x562, or one of 20 hosts;
+//     full-window view, or scaled (bilinear) into 1000x562, or one of 20 hosts, or 20 hosts
+//     as tiles of the overview in 1000x562, each refreshed once a second (an update there
+//     is one tile's refresh);
 //   - TigerVNC's vncviewer (if installed), 1:1 against the same server in the same run;
 //   - the client mode with 60 hosts, each shown once and then hidden: its resident size
 //     against 60 frame buffers, then its CPU and wake-ups while nothing happens.
@@ -64,6 +66,7 @@ constexpr TNScreenChange tnFlat = TNScreenChange::Flat;
 constexpr TNScreenChange tnBox = TNScreenChange::Box;
 constexpr TNClientLayout tnFull = TNClientLayout::Full;
 constexpr TNClientLayout tnScaled = TNClientLayout::Scaled;
+constexpr TNClientLayout tnOverview = TNClientLayout::Overview;
 constexpr TNClient tnOurs = TNClient::Tandrel;
 constexpr TNClient tnTheirs = TNClient::VncViewer;
 
@@ -72,12 +75,14 @@ const TNCase tnCases[] = {
     {"Raw, full screen, 1:1: vncviewer", TNEncoding::Raw, tnWhole, tnFull, tnTheirs, 1},
     {"Raw, full screen, scaled: tandrel", TNEncoding::Raw, tnWhole, tnScaled, tnOurs, 1},
     {"Raw, full screen, 1:1, 19 more hosts hidden: tandrel", TNEncoding::Raw, tnWhole, tnFull, tnOurs, 20},
+    {"Raw, full screen, overview of 20 at 1/s: tandrel", TNEncoding::Raw, tnWhole, tnOverview, tnOurs, 20},
     {"Raw, small change, 1:1: tandrel", TNEncoding::Raw, tnBox, tnFull, tnOurs, 1},
     {"Raw, small change, 1:1: vncviewer", TNEncoding::Raw, tnBox, tnFull, tnTheirs, 1},
     {"Raw, small change, scaled: tandrel", TNEncoding::Raw, tnBox, tnScaled, tnOurs, 1},
     {"Tight, full screen, 1:1: tandrel", TNEncoding::Tight, tnWhole, tnFull, tnOurs, 1},
     {"Tight, full screen, 1:1: vncviewer", TNEncoding::Tight, tnWhole, tnFull, tnTheirs, 1},
     {"Tight, full screen, scaled: tandrel", TNEncoding::Tight, tnWhole, tnScaled, tnOurs, 1},
+    {"Tight, full screen, overview of 20 at 1/s: tandrel", TNEncoding::Tight, tnWhole, tnOverview, tnOurs, 20},
     {"Tight, one-colour screen, 1:1: tandrel", TNEncoding::Tight, tnFlat, tnFull, tnOurs, 1},
     {"Tight, one-colour screen, 1:1: vncviewer", TNEncoding::Tight, tnFlat, tnFull, tnTheirs, 1},
     {"Tight, small change, 1:1: tandrel", TNEncoding::Tight, tnBox, tnFull, tnOurs, 1},
@@ -141,6 +146,12 @@ TNThroughput tnRunCase(const TNCase& c, TNUpdateServer& server, const TNRun& run
         started = ready.rfind("READY", 0) == 0;
         if (!started)
             printf("%-54s did not start: %s %s\n", c.name, ready.c_str(), tnLastErrorLine(child).c_str());
+        long startKb = 0, openKb = 0;
+        if (started && c.layout == tnOverview && sscanf(ready.c_str(), "READY %ld %ld", &startKb, &openKb) == 2) {
+            const double frameBuffersKb = c.hosts * (tnBenchWidth * tnBenchHeight * 4 / 1e3);
+            printf("%-54s resident %.1f MB = %.2f x %d frame buffers + %.1f MB   (target <= 1.15x + 40 MB)\n",
+                   c.name, openKb / 1e3, (openKb - startKb) / frameBuffersKb, c.hosts, startKb / 1e3);
+        }
     } else {
         for (int i = 0; i < 300 && server.updateRequests() == before; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -253,6 +264,8 @@ const TNComparison tnComparisons[] = {
      tnNotShown, tnNotShown},
     {"small change scaled / vncviewer 1:1", "small change, scaled: tandrel", "small change, 1:1: vncviewer",
      {"<= 2.0x", ""}, tnNotShown, tnNotShown},
+    {"overview tile refresh / one shown scaled", "full screen, overview of 20 at 1/s: tandrel",
+     "full screen, scaled: tandrel", {"<= 1.5x", "<= 1.5x"}, tnNotShown, {"<= 1.0x", "<= 1.0x"}},
     {"full screen 1:1 with 19 hidden / alone", "full screen, 1:1, 19 more hosts hidden: tandrel",
      "full screen, 1:1: tandrel", tnNotShown, tnShown, tnNotShown},
 };

@@ -23,6 +23,10 @@ struct TNConfigLine {
 // searches 99 ports from the starting one, which must all be TCP ports.
 constexpr int tnMaxScanTimeout = 65535;
 constexpr int tnMaxStartingLocalPort = 65436;
+// The overview's refresh rate (updates a second) and its default.
+constexpr double tnMinOverviewRefresh = 0.2;
+constexpr double tnMaxOverviewRefresh = 10.0;
+constexpr double tnDefaultOverviewRefresh = 1.0;
 
 // --- Pure text functions (no widgets) ---
 // A compression or quality level typed or stored as text: read as atoi reads it, its low
@@ -35,6 +39,12 @@ int tnIntegerFromText(const std::string& text);
 // read from its start, truncated toward zero and kept within [min, max]; `current` when
 // the text holds no number.
 int tnSpinnerValueFromText(const std::string& text, int min, int max, int current);
+// The overview refresh rate typed or stored as text: a decimal number (a point, never the
+// locale's comma) rounded to tenths and kept within its range; `current` when the text
+// holds no number.
+double tnOverviewRefreshFromText(const std::string& text, double current);
+// The rate as the file stores it: "1", "0.5", "2.5".
+std::string tnOverviewRefreshText(double perSecond);
 std::string tnGetConfigProperty(const char* line);
 std::string tnGetConfigValue(const char* line);
 bool tnConvertStringToBoolean(const std::string& text);

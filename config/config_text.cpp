@@ -1,5 +1,7 @@
 // The configuration text: key/value lines, value conversions, the whole-file reader and writer.
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -172,6 +174,9 @@ const TNAppKey kAppKeys[] = {
      [](const AppOptions& a, std::string& out) { appendBoolean(out, a.passwordsInKeyring); }},
     {"reconnectdropped", [](AppOptions& a, const std::string& v) { a.reconnectDropped = tnConvertStringToBoolean(v); },
      [](const AppOptions& a, std::string& out) { appendBoolean(out, a.reconnectDropped); }},
+    {"overviewrefresh",
+     [](AppOptions& a, const std::string& v) { a.overviewRefresh = tnOverviewRefreshFromText(v, tnDefaultOverviewRefresh); },
+     [](const AppOptions& a, std::string& out) { out += tnOverviewRefreshText(a.overviewRefresh); }},
 };
 
 // `host` and `group` are also handled by the reader itself (new entry, group separators).
@@ -293,6 +298,29 @@ int tnSpinnerValueFromText(const std::string& text, int min, int max, int curren
     if (value >= max)
         return max;
     return static_cast<int>(std::trunc(value));
+}
+
+double tnOverviewRefreshFromText(const std::string& text, double current)
+{
+    size_t start = 0;
+    while (start < text.size() && (text[start] == ' ' || text[start] == '\t'))
+        ++start;
+    double value = 0;
+    const char* first = text.data() + start;
+    const auto read = std::from_chars(first, text.data() + text.size(), value);
+    if (read.ec != std::errc() || std::isnan(value))
+        return current;
+    const double tenths = std::round(std::clamp(value, tnMinOverviewRefresh, tnMaxOverviewRefresh) * 10);
+    return tenths / 10;
+}
+
+std::string tnOverviewRefreshText(double perSecond)
+{
+    const long tenths = std::lround(std::clamp(perSecond, tnMinOverviewRefresh, tnMaxOverviewRefresh) * 10);
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10)
+        text += "." + std::to_string(tenths % 10);
+    return text;
 }
 
 uint8_t tnConfigLevelFromText(const std::string& text)

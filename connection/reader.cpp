@@ -114,6 +114,54 @@ bool tnSendQueuedInput(VncObject* vnc, bool& shown, int& waitMs)
     return true;
 }
 
+// A hidden connection's requests while the overview is open: one at a time, the next no
+// sooner than a period after the last, the first after the overview opened for a full picture
+// (a connection that was never shown has none).
+struct TNOverviewRefresh {
+    using Clock = std::chrono::steady_clock;
+    int periodMs = 0;
+    bool asked = false;
+    bool fullDue = true;
+    unsigned seenUpdates = 0;
+    Clock::time_point next;
+};
+
+// Sends the overview's request when one is due; `waitMs` is shortened to when the next one
+// is. False when the send failed.
+bool tnRefreshForOverview(VncObject* vnc, bool shown, TNOverviewRefresh& refresh, int& waitMs)
+{
+    const int periodMs = vnc->overviewPeriodMs;
+    if (periodMs <= 0 || refresh.periodMs <= 0)
+        refresh.fullDue = true;
+    refresh.periodMs = periodMs;
+    if (shown || periodMs <= 0) {
+        refresh.asked = false;
+        return true;
+    }
+    if (vnc->updatesFinished != refresh.seenUpdates) {
+        refresh.seenUpdates = vnc->updatesFinished;
+        refresh.asked = false;
+    }
+    if (refresh.asked)
+        return true;
+    const auto now = TNOverviewRefresh::Clock::now();
+    if (now < refresh.next) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(refresh.next - now).count();
+        const int due = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left, 1));
+        waitMs = waitMs < 0 ? due : std::min(waitMs, due);
+        return true;
+    }
+    rfbClient* client = vnc->vncClient;
+    tnSetUpdateRequests(client, true);
+    const bool sent = SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height,
+                                                   refresh.fullDue ? FALSE : TRUE);
+    tnSetUpdateRequests(client, false);
+    refresh.asked = true;
+    refresh.fullDue = false;
+    refresh.next = now + std::chrono::milliseconds(periodMs);
+    return sent;
+}
+
 // Bytes already read that make up (part of) the next message: the socket no longer shows them.
 bool tnHasBufferedBytes(rfbClient* client)
 {
@@ -152,6 +200,7 @@ void tnReaderUpdateRect(VncObject* vnc, int x, int y, int w, int h)
 
 void tnReaderFinishedUpdate(VncObject* vnc)
 {
+    vnc->updatesFinished++;
     rfbClient* client = vnc->vncClient;
     auto& rects = vnc->updateRects;
     if (rects.empty() || !client->frameBuffer)
@@ -169,6 +218,7 @@ void tnReaderFinishedUpdate(VncObject* vnc)
                 }
                 // The window's thread draws only what changed.
                 vnc->pictureDamage.add(part);
+                vnc->overviewDamage.add(part);
             }
         }
     }
@@ -184,8 +234,10 @@ void tnReaderNewFrameBuffer(VncObject* vnc, int width, int height)
     vnc->picture.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
     for (size_t i = 3; i < vnc->picture.pixels.size(); i += 4)
         vnc->picture.pixels[i] = 255;
-    vnc->pictureDamage.clear();
-    vnc->pictureDamage.everything = true;
+    for (TNPictureDamage* damage : {&vnc->pictureDamage, &vnc->overviewDamage}) {
+        damage->clear();
+        damage->everything = true;
+    }
 }
 
 void tnRunReader(VncObject* vnc)
@@ -202,9 +254,10 @@ void tnRunReader(VncObject* vnc)
     if (vnc->stopReading)
         return;
     pollfd waits[2] = {{client->sock, POLLIN, 0}, {vnc->wakeFd, POLLIN, 0}};
+    TNOverviewRefresh refresh;
     while (!vnc->stopReading) {
         int waitMs = -1;
-        if (!tnSendQueuedInput(vnc, shown, waitMs)) {
+        if (!tnSendQueuedInput(vnc, shown, waitMs) || !tnRefreshForOverview(vnc, shown, refresh, waitMs)) {
             if (!vnc->stopReading)
                 tnEndReading(vnc);
             return;
@@ -294,6 +347,12 @@ void VncObject::showOnReader()
 void VncObject::hideOnReader()
 {
     tnQueueInput(this, [](TNInputQueue& queue) { queue.hide(); });
+}
+
+void VncObject::setOverviewRefresh(int periodMs)
+{
+    if (overviewPeriodMs.exchange(periodMs) != periodMs)
+        tnWake(wakeFd);
 }
 
 void VncObject::stopReader()

@@ -212,8 +212,10 @@ public:
     // The picture the window draws (under pictureLock, held only to copy or draw).
     std::mutex pictureLock;
     TNPicture picture;
-    // What the reader changed in the picture since the window's thread took it (pictureLock).
+    // What the reader changed in the picture since the window's thread took it (pictureLock):
+    // for the viewer, and apart from it for the overview's tile of the connection.
     TNPictureDamage pictureDamage;
+    TNPictureDamage overviewDamage;
     // Messages for the window's thread (TNReaderMessage bits) and what they carry.
     std::atomic<unsigned> pendingMessages{0};
     std::mutex messageLock;
@@ -223,8 +225,12 @@ public:
     std::string endReason;
     std::string attemptError;
     std::string attemptBox;
-    // Rectangles of the update being received (reader only).
+    // Rectangles of the update being received, and the count of updates finished (reader only).
     std::vector<TNRect> updateRects;
+    unsigned updatesFinished = 0;
+    // While the overview is open, the milliseconds between the updates a hidden connection
+    // asks for; 0: a hidden connection asks for none (setOverviewRefresh).
+    std::atomic<int> overviewPeriodMs{0};
     // The server's desktop name for a listening line, set by the worker before its result
     // goes to the window's thread.
     std::string desktopName;
@@ -251,6 +257,9 @@ public:
     // (the connection is still read).
     void showOnReader();
     void hideOnReader();
+    // While hidden, the server is asked for the changes of its screen every `periodMs`
+    // milliseconds (the first time for a full picture), one request at a time; 0 stops it.
+    void setOverviewRefresh(int periodMs);
     // Asks the reader to stop and wakes it (also out of a read or write that waits).
     void stopReader();
 

@@ -58,6 +58,9 @@ struct AppOptions {
     TNSwitch passwordsInKeyring = false;
     // A host whose connection the server or the network ended connects again by itself.
     bool reconnectDropped = true;
+    // How many times a second the overview asks each connected host for its changes
+    // (tnMinOverviewRefresh to tnMaxOverviewRefresh, in tenths).
+    double overviewRefresh = 1.0;
     // Where the configuration lives: the directory (with a trailing slash) and the file.
     // Start-up sets them before any other thread runs; they do not change afterwards
     // (handshake workers read configPath for the log).

@@ -27,6 +27,7 @@ void tnSetAppTooltips()
     app->btnListen->tooltip("Listen for incoming VNC connections");
     app->btnHelp->tooltip("View About and Help information");
     app->btnOptions->tooltip("View / edit app options");
+    app->btnOverview->tooltip("Overview of all connected hosts");
     app->hostList->tooltip("Double-click a disconnected item to connect to it\n\n"
                            "Right-click a connected item to disconnect from it\n\n"
                            "Right-click a disconnected item to connect, edit or delete it");

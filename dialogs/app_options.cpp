@@ -27,6 +27,7 @@
 #include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
+#include "gui/overview.h"
 #include "gui/main_window.h"
 
 TNAppOptsWidgets AppOpts;
@@ -136,6 +137,9 @@ void tnSaveAppOptions()
     const TNAppOptsWidgets& o = AppOpts;
     appOptions.scanTimeout = static_cast<uint16_t>(tnSpinnerValue(o.scanWaitSpinner, tnScanWaitMin, tnScanWaitMax));
     appOptions.startingLocalPort = tnSpinnerValue(o.sshPortSpinner, tnLocalPortMin, tnLocalPortMax);
+    if (const auto* field = dynamic_cast<Fl_Input*>(o.overviewRefreshSpinner->child(0)))
+        appOptions.overviewRefresh = tnOverviewRefreshFromText(field->value(), appOptions.overviewRefresh);
+    tnOverviewRefreshChanged();
     appOptions.sshCommand = o.sshCommandInput->value();
     appOptions.appFontSize = tnIntegerFromText(o.appFontSizeInput->value());
     appOptions.listFont = o.listFontInput->value();
@@ -184,6 +188,16 @@ void tnShowAppOptions()
     o.sshPortSpinner = tnOptionsSpinner(48, "Starting local SSH port number ", tnLocalPortMin, tnLocalPortMax,
                                         appOptions.startingLocalPort,
                                         "This is the first SSH port used locally for VNC-over-SSH connections");
+    o.overviewRefreshSpinner = new Fl_Spinner(540, 48, 80, 28, "Overview refresh ");
+    o.overviewRefreshSpinner->type(FL_FLOAT_INPUT);
+    o.overviewRefreshSpinner->format("%.1f");
+    o.overviewRefreshSpinner->step(0.1);
+    o.overviewRefreshSpinner->range(tnMinOverviewRefresh, tnMaxOverviewRefresh);
+    o.overviewRefreshSpinner->value(appOptions.overviewRefresh);
+    o.overviewRefreshSpinner->labelsize(appOptions.appFontSize);
+    o.overviewRefreshSpinner->textsize(appOptions.appFontSize);
+    o.overviewRefreshSpinner->tooltip("How many times a second the overview of all connected hosts brings "
+                                      "every host's picture up to date (0.2 to 10)");
     o.sshCommandInput = tnOptionsInput(300, 80, 210, "SSH command (eg: ssh or /usr/bin/ssh) ", appOptions.sshCommand,
                                        "This is the command to start the SSH client on your system");
     o.logToFileCheck = tnOptionsCheck(112, " Log app events to a file", appOptions.logToFile,

@@ -13,6 +13,7 @@ class TNInput;
 struct TNAppOptsWidgets {
     Fl_Spinner* scanWaitSpinner = nullptr;
     Fl_Spinner* sshPortSpinner = nullptr;
+    Fl_Spinner* overviewRefreshSpinner = nullptr;
     TNInput* sshCommandInput = nullptr;
     Fl_Check_Button* logToFileCheck = nullptr;
     TNInput* appFontSizeInput = nullptr;

@@ -13,6 +13,7 @@
 #include "gui/main_window.h"
 #include "gui/host_list.h"
 #include "gui/modal.h"
+#include "gui/overview.h"
 #include "gui/quick_info.h"
 #include "gui/question_window.h"
 #include "viewer/vnc_viewer.h"
@@ -35,12 +36,14 @@ public:
             return;
         app->hostList->bottomline(tnAddHostLine(std::move(itm)));
         app->hostList->redraw();
+        tnOverviewHostsChanged();
     }
 
     void removeLine(HostItem* itm) override
     {
         if (const uint16_t line = tnItemNumFromItm(itm))
             tnRemoveHostLine(line);
+        tnOverviewHostsChanged();
     }
 
     // Sets the icon and marks the list for drawing; the drawing happens when the toolkit
@@ -49,6 +52,7 @@ public:
     {
         if (!app)
             return;
+        tnOverviewHostsChanged();
         if (const uint16_t line = tnItemNumFromItm(itm)) {
             app->hostList->icon(line, tnStatusIcon(icon));
             app->hostList->redraw();
@@ -64,6 +68,7 @@ public:
             app->hostList->text(line, tnHostLineText(itm).c_str());
             app->hostList->redraw();
         }
+        tnOverviewHostsChanged();
     }
 
     void hostConnected(HostItem* itm) override
@@ -76,6 +81,7 @@ public:
     {
         if (app && app->quickInfoLastError && tnHostList().isSelected(itm))
             app->quickInfoLastError->value(tnStatusTextOf(itm).c_str());
+        tnOverviewHostsChanged();
     }
 
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }
@@ -97,11 +103,13 @@ public:
         // A host that reconnects keeps its view for its next connection.
         if (app && app->vncViewer && !tnReconnectPending(vnc->itm))
             app->vncViewer->forget(vnc->itm);
+        tnOverviewForget(vnc);
     }
 
     void frameUpdated(VncObject* vnc) override
     {
         tnViewerPictureChanged(*app->vncViewer, vnc);
+        tnOverviewPictureChanged(vnc);
     }
 
     // The viewer notices the new size when it draws next and lays the picture out again.

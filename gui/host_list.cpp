@@ -24,6 +24,7 @@
 #include "gui/front_end.h"
 #include "gui/host_menu.h"
 #include "gui/openers.h"
+#include "gui/overview.h"
 #include "gui/quick_info.h"
 #include "gui/scan.h"
 #include "viewer/vnc_viewer.h"
@@ -146,14 +147,17 @@ void tnHandleLeftClick(HostItem* itm)
         VncObject::createVNCObject(itm);
         return;
     }
-    if (app->childWindowVisible)
+    // With the overview open a click only moves its outline; a tile shows its host.
+    if (app->childWindowVisible || tnOverviewIsOpen())
         return;
     tnHideShownConnection(*app->vncViewer);
     if (tnIsConnected(itm) && tnVncOf(itm))
         tnShowConnection(*app->vncViewer, tnVncOf(itm));
 }
 
-void tnHandleRightClick(HostItem* itm)
+} // namespace
+
+void tnHandleHostRightClick(HostItem* itm)
 {
     // A pop-up menu runs an event loop of its own, in which another right click can arrive:
     // that one opens no second menu.
@@ -184,6 +188,8 @@ void tnHandleRightClick(HostItem* itm)
     hostListMenuOpen = false;
 }
 
+namespace {
+
 void tnMoveSelectedLine(int line, int target)
 {
     // Down with nothing selected selects the first line.
@@ -198,6 +204,7 @@ void tnMoveSelectedLine(int line, int target)
     app->hostList->swap(line, target);
     app->hostList->select(target);
     app->hostList->redraw();
+    tnOverviewHostsChanged();
 }
 
 // The widget's line for a model line, with the icon of the host's status.
@@ -267,6 +274,7 @@ void tnSelectHostLine(int line)
         app->hostList->select(line);
     else
         app->hostList->deselect();
+    tnOverviewSelectionChanged();
 }
 
 int tnAddHostLine(std::shared_ptr<HostItem> itm)
@@ -377,6 +385,7 @@ void tnDeleteItem(int line)
 void tnHandleHostListEvents(Fl_Widget*, void*)
 {
     tnHostList().select(app->hostList->value() - 1);
+    tnOverviewSelectionChanged();
     // Held through the menus' event loops, in which the line may be deleted.
     const std::shared_ptr<HostItem> held = tnHostList().share(tnItemFromLine(app->hostList->value()));
     HostItem* itm = held.get();
@@ -390,7 +399,7 @@ void tnHandleHostListEvents(Fl_Widget*, void*)
     if (button == FL_LEFT_MOUSE)
         tnHandleLeftClick(itm);
     else if (button == FL_RIGHT_MOUSE)
-        tnHandleRightClick(itm);
+        tnHandleHostRightClick(itm);
 }
 
 void tnHandleHostListButtons(Fl_Widget* button, void*)
@@ -426,6 +435,8 @@ void tnHandleHostListButtons(Fl_Widget* button, void*)
             tnWindowOpeners().appOptions();
     } else if (button == app->btnScan) {
         tnHandleScanButton();
+    } else if (button == app->btnOverview) {
+        tnToggleOverview();
     }
 }
 

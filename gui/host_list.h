@@ -11,6 +11,9 @@ class HostItem;
 
 void tnHandleHostListEvents(Fl_Widget*, void*);
 void tnHandleHostListButtons(Fl_Widget* button, void*);
+// A right click on a host (its line or its tile in the overview): a connected host is
+// disconnected, a listening line or an idle host gets its menu.
+void tnHandleHostRightClick(HostItem* itm);
 void tnInsertEmptyItem();
 void tnDeleteItem(int line);
 uint16_t tnItemNumFromItm(const HostItem* itm);

@@ -26,6 +26,7 @@
 #include "gui/config_io.h"
 #include "gui/host_list.h"
 #include "gui/inputs.h"
+#include "gui/overview.h"
 #include "gui/pixmaps/app_icon.h"
 #include "gui/pixmaps/list_buttons.h"
 #include "gui/pixmaps/status_icons.h"
@@ -40,7 +41,8 @@ const Fl_Color tnPanelTextColor = fl_rgb_color(25, 25, 25);
 
 Fl_Button* tnCreateListButton()
 {
-    Fl_Button* button = new Fl_Button(0, 0, 20, 20);
+    // Nine 18-pixel buttons fit the narrowest host list (170 pixels).
+    Fl_Button* button = new Fl_Button(0, 0, 18, 20);
     button->clear_visible_focus();
     button->callback(tnHandleHostListButtons);
     return button;
@@ -169,6 +171,7 @@ TNMainWindow::TNMainWindow() : Fl_Double_Window(1024, 768, "Tandrel")
     btnListen = tnCreateListButton();
     btnHelp = tnCreateListButton();
     btnOptions = tnCreateListButton();
+    btnOverview = tnCreateListButton();
     buttonPack->end();
 
     // Small updates are drawn straight to the screen: a double-buffered window would copy
@@ -179,11 +182,14 @@ TNMainWindow::TNMainWindow() : Fl_Double_Window(1024, 768, "Tandrel")
     scroller->box(FL_FLAT_BOX);
     scroller->type(0);
     scroller->end();
+    overview = new TNOverview(0, 0, 1, 1);
+    overview->hide();
     viewerWindow->end();
     viewerWindow->resizable(scroller);
 
     vncViewer->onUserInput = [this] { isScanning = false; };
     vncViewer->onToggleFullScreen = [this] { setFullScreen(!vncViewer->isFullScreen); };
+    vncViewer->onToggleOverview = [] { tnToggleOverview(); };
 
     end();
     resizable(viewerWindow);
@@ -202,7 +208,7 @@ void tnRetireImages()
             retired.push_back(image);
     }
     for (Fl_Button* button : {app->btnAdd, app->btnDelete, app->btnUp, app->btnDown, app->btnScan, app->btnListen,
-                              app->btnHelp, app->btnOptions}) {
+                              app->btnHelp, app->btnOptions, app->btnOverview}) {
         if (button->image())
             retired.push_back(button->image());
     }
@@ -242,6 +248,7 @@ void tnCreateAppIcons(bool keepLineIcons)
     app->btnListen->image(new Fl_Pixmap(pmListListen));
     app->btnHelp->image(new Fl_Pixmap(pmListHelp));
     app->btnOptions->image(new Fl_Pixmap(pmListOptions));
+    app->btnOverview->image(new Fl_Pixmap(pmListOverview));
 
     if (!keepLineIcons) {
         for (int line = 1; line <= app->hostList->size(); line++) {
@@ -281,6 +288,8 @@ void TNMainWindow::layOut()
     const TNRect& area = layout.viewerArea;
     tnPlaceViewerArea(*vncViewer, area.x, area.y, area.w, area.h);
     tnLayOutViewer(*vncViewer);
+    if (overview)
+        overview->resize(0, 0, viewerWindow->w(), viewerWindow->h());
     redraw();
 }
 

@@ -18,6 +18,7 @@ class Fl_Scroll;
 class Fl_Window;
 class HostItem;
 class TNQuickNoteBox;
+class TNOverview;
 class TNQuickNoteInput;
 class TNQuickNotePack;
 class VncViewer;
@@ -45,6 +46,9 @@ public:
     Fl_Window* viewerWindow = nullptr;
     Fl_Scroll* scroller = nullptr;
     VncViewer* vncViewer = nullptr;
+    // The overview of all hosts, in the viewer's window in place of the scroll group while
+    // it is open (gui/overview.h).
+    TNOverview* overview = nullptr;
     Fl_RGB_Image* iconApp = nullptr;
     Fl_Pixmap* iconDisconnected = nullptr;
     Fl_Pixmap* iconDisconnectedError = nullptr;
@@ -61,6 +65,7 @@ public:
     Fl_Button* btnDown = nullptr;
     Fl_Button* btnListen = nullptr;
     Fl_Button* btnScan = nullptr;
+    Fl_Button* btnOverview = nullptr;
     Fl_Pack* buttonPack = nullptr;
     Fl_Pack* quickInfoPack = nullptr;
     Fl_Box* quickInfoName = nullptr;
@@ -96,7 +101,7 @@ extern TNMainWindow* app;
 void tnCreateGUI();
 // The status icons of the host-list lines, one per TNHostIcon, in its order.
 std::vector<Fl_Pixmap*> tnLineIcons();
-// Makes iconApp, the seven status icons and the eight button images; with false every
+// Makes iconApp, the seven status icons and the nine button images; with false every
 // host line's icon is reset to iconDisconnected.
 void tnCreateAppIcons(bool keepLineIcons);
 void tnPositionWidgets();

@@ -9,6 +9,7 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "gui/main_window.h"
+#include "gui/overview.h"
 #include "gui/modal.h"
 #include "core/options.h"
 #include "gui/host_list.h"
@@ -75,6 +76,8 @@ void tnHandleScanButton()
         tnShowScanState(false);
         return;
     }
+    // A scan shows its hosts in the viewer.
+    tnCloseOverview(false);
     tnShowScanState(true);
     app->scanIndex = app->hostList->value();
     app->isScanning = true;

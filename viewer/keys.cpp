@@ -1,4 +1,4 @@
-// Key translation for the shown connection, the keys the program keeps (F8, F11, F12)
+// Key translation for the shown connection, the keys the program keeps (F8, F9, F11, F12)
 // and the F12 macro.
 #include <FL/Fl.H>
 #include <FL/fl_utf8.h>
@@ -73,6 +73,12 @@ void VncViewer::sendCorrectedKeyEvent(const char* text, int length, HostItem* it
         // Never sent: its release opens the remote-actions window.
         if (!down && tnRemoteActionsOpener)
             tnRemoteActionsOpener();
+        return;
+    }
+    if (static_cast<uint32_t>(key) == tnKeyF9) {
+        // Never sent: its release opens the overview of all hosts.
+        if (!down && onToggleOverview)
+            onToggleOverview();
         return;
     }
     if (static_cast<uint32_t>(key) == tnKeyF11) {

@@ -7,13 +7,14 @@
 #include <vector>
 
 // X11 key symbols, as RFB key events carry them: the keys the program sends of its own
-// accord and the ones it keeps for itself (F8, F11, F12).
+// accord and the ones it keeps for itself (F8, F9, F11, F12).
 constexpr uint32_t tnKeyControlL = 0xFFE3;
 constexpr uint32_t tnKeyShiftL = 0xFFE1;
 constexpr uint32_t tnKeyAltL = 0xFFE9;
 constexpr uint32_t tnKeyDelete = 0xFFFF;
 constexpr uint32_t tnKeyEscape = 0xFF1B;
 constexpr uint32_t tnKeyF8 = 0xFFC5;
+constexpr uint32_t tnKeyF9 = 0xFFC6;
 constexpr uint32_t tnKeyF11 = 0xFFC8;
 constexpr uint32_t tnKeyF12 = 0xFFC9;
 

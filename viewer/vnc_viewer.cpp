@@ -18,6 +18,7 @@
 #include "connection/vnc_object.h"
 #include "core/options.h"
 #include "viewer/fltk_compat.h"
+#include "viewer/remote_keys.h"
 #include "core/log.h"
 
 TNViewMemory& VncViewer::memoryOf(const VncObject* connection)
@@ -184,7 +185,8 @@ int VncViewer::handle(int event)
         if (Fl::focus() != this)
             return 0;
         sendCorrectedKeyEvent(Fl::event_text(), Fl::event_length(), itm, client, event == FL_KEYDOWN);
-        if (onUserInput)
+        // The overview's key leaves a scan running: the scan goes on behind the overview.
+        if (onUserInput && static_cast<uint32_t>(Fl::event_key()) != tnKeyF9)
             onUserInput();
         return 1;
     case FL_PASTE:

@@ -64,6 +64,8 @@ public:
     std::function<void()> onUserInput;
     // F11 was released over a shown host: the main window goes in or out of full screen.
     std::function<void()> onToggleFullScreen;
+    // F9 was released over a shown host: the main window opens the overview of all hosts.
+    std::function<void()> onToggleOverview;
 
     Fl_Scroll* scroller() const;
     Fl_Window* area() const;

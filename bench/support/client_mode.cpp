@@ -20,6 +20,7 @@
 #include "gui/host_list.h"
 #include "gui/main_loop.h"
 #include "gui/main_window.h"
+#include "gui/overview.h"
 #include "startup/startup.h"
 #include "support/cpu_meter.h"
 #include "support/screens.h"
@@ -27,7 +28,7 @@
 
 namespace {
 
-const char* const tnLayoutNames[] = {"full", "scaled", "cycle"};
+const char* const tnLayoutNames[] = {"full", "scaled", "cycle", "overview"};
 
 std::vector<HostItem*> benchHosts;
 
@@ -127,9 +128,12 @@ int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
         app->setFullScreen(true);
         break;
     case TNClientLayout::Scaled:
+    case TNClientLayout::Overview:
         // A viewer area of 1000 x 562 beside the host list.
         app->resize(0, 0, app->hostList->x() + app->hostList->w() + 3 + 1000, 562);
         tnShowConnection(*app->vncViewer, tnVncOf(benchHosts[0]));
+        if (layout == TNClientLayout::Overview)
+            tnOpenOverview();
         break;
     case TNClientLayout::Cycle:
         tnHideShownConnection(*app->vncViewer);

@@ -10,6 +10,7 @@ enum class TNClientLayout {
     Full,   // the first host shown 1:1 in a 1280x720 full-window view
     Scaled, // the first host scaled (bilinear) into a 1000x562 viewer
     Cycle,  // each host shown until it has taken a new screen from the server, then none
+    Overview, // every host a tile of the overview (refreshed once a second) in a 1000x562 area
 };
 
 // The command line that starts `self` (this benchmark's program) in the client mode.

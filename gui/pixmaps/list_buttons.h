@@ -1,4 +1,4 @@
-// Images of the eight buttons under the host list, and the scan button's "scanning" image.
+// Images of the nine buttons under the host list, and the scan button's "scanning" image.
 #pragma once
 
 static const char* const pmListAddNew[] = {
@@ -198,4 +198,26 @@ static const char* const pmListOptions[] = {
     "   #   #   #   ",
     "   #   #   #   ",
     "               "
+};
+
+static const char* const pmListOverview[] = {
+    "16 16 2 1",
+    "  c None",
+    "# c #404040",
+    "                ",
+    " ######  ###### ",
+    " #    #  #    # ",
+    " #    #  #    # ",
+    " #    #  #    # ",
+    " #    #  #    # ",
+    " ######  ###### ",
+    "                ",
+    "                ",
+    " ######  ###### ",
+    " #    #  #    # ",
+    " #    #  #    # ",
+    " #    #  #    # ",
+    " #    #  #    # ",
+    " ######  ###### ",
+    "                "
 };

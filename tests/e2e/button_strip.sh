@@ -20,11 +20,11 @@ wait_for 50 sh -c "xwininfo -id $APP_WIN | grep -q 'Height: 600'" || fail "saved
 # Keep the pointer off the window, so that no tooltip or hover shows in the pictures.
 xdotool mousemove 1270 1020
 
-# The strip with the 3-pixel gap above it and the 1-pixel margin below: 160 x 24.
+# The strip with the 3-pixel gap above it and the 1-pixel margin below: 162 x 24.
 strip_at() {
     local bottom=$1 file=$2
     sleep 0.5
-    import -window "$APP_WIN" -crop "160x24+0+$((bottom - 24))" +repage "$file" || fail "no screenshot"
+    import -window "$APP_WIN" -crop "162x24+0+$((bottom - 24))" +repage "$file" || fail "no screenshot"
 }
 strip_at 600 "$E2E_TMP/small.png"
 xdotool windowsize "$APP_WIN" 1024 768

@@ -10,9 +10,9 @@ window_named() {
     xdotool search --name "$1" | head -1
 }
 
-# The application options (the last button of the strip) and a new host's options (the
+# The application options (the eighth button of the strip) and a new host's options (the
 # first button), each open when the close request comes.
-for case in "143 ^Application Options$" "10 ^Editing '"; do
+for case in "135 ^Application Options$" "10 ^Editing '"; do
     button_x=${case%% *}
     title=${case#* }
     rm -rf "$(config_dir)"

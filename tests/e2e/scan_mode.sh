@@ -47,7 +47,7 @@ wait_for 50 sh -c "xwininfo -id $APP_WIN | grep -q 'Width: 1024'" || fail "saved
 sleep 1
 # Line centres in the list (host lines are taller than separators).
 alpha_y=22 separator_y=38 beta_y=71
-scan_x=90 scan_y=757   # the fifth 20-pixel button of the strip at the window's bottom
+scan_x=81 scan_y=757   # the fifth 18-pixel button of the strip at the window's bottom
 viewer_x=300 viewer_y=100
 
 title() { xdotool getwindowname "$APP_WIN"; }

@@ -69,7 +69,7 @@ wait_for 20 port_closed "$local_port" || fail "the tunnel's port $local_port sti
 echo 2 >"$TUNNEL/delay"
 double_click_host
 sleep 0.3   # keeps the double-click apart from the next click
-xdotool mousemove --window "$APP_WIN" 130 756 click 1   # the Help button of the strip
+xdotool mousemove --window "$APP_WIN" 117 756 click 1   # the Help button (the seventh) of the strip
 wait_for 15 xdotool search --name '^About Tandrel-FLTK / Help$' || fail "the window did not answer during the tunnel wait"
 [ "$(log_count "Connected to 'tunnel' - 127.0.0.1")" -eq 1 ] || fail "the About window came only after the connection"
 ABOUT=$(xdotool search --name '^About Tandrel-FLTK / Help$' | head -1)

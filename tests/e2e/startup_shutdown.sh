@@ -33,6 +33,7 @@ sendmiddlebutton=false
 reverselocalonly=false
 passwordsinkeyring=false
 reconnectdropped=true
+overviewrefresh=1
 
 # host-list entries
 host=office

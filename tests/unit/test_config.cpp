@@ -98,6 +98,7 @@ const char kCanonicalFile[] =
     "reverselocalonly=true\n"
     "passwordsinkeyring=true\n"
     "reconnectdropped=false\n"
+    "overviewrefresh=2.5\n"
     "\n"
     "# host-list entries\n"
     "host=office\n"
@@ -264,6 +265,18 @@ TEST(ConfigRead, ValuesAreCorrectedAsRead)
         {"sshcommand=\n", {"sshcommand=ssh"}},
         {"listfont=\n", {"listfont=Sans"}},
         {"listfont=Courier\nlistfont=\n", {"listfont=Courier"}},
+        // The overview refresh: tenths within 0.2 to 10, a point (never a comma), the default
+        // when there is no number.
+        {"overviewrefresh=0.5\n", {"overviewrefresh=0.5"}},
+        {"overviewrefresh= 2.46\n", {"overviewrefresh=2.5"}},
+        {"overviewrefresh=0.1\n", {"overviewrefresh=0.2"}},
+        {"overviewrefresh=-3\n", {"overviewrefresh=0.2"}},
+        {"overviewrefresh=25\n", {"overviewrefresh=10"}},
+        {"overviewrefresh=inf\n", {"overviewrefresh=10"}},
+        {"overviewrefresh=3,5\n", {"overviewrefresh=3"}},
+        {"overviewrefresh=fast\n", {"overviewrefresh=1"}},
+        {"overviewrefresh=nan\n", {"overviewrefresh=1"}},
+        {"overviewrefresh=\n", {"overviewrefresh=1"}},
         // Numbers are read the way atoi reads them.
         {"savedw=  42px\n", {"savedw=42"}},
         {"savedx=+7\n", {"savedx=7"}},
@@ -363,7 +376,7 @@ TEST(ConfigWrite, CanonicalFileRoundTripsByteForByte)
 TEST(ConfigWrite, OlderFileRoundTripsApartFromTheAddedKeys)
 {
     const std::string added =
-        "sendmiddlebutton=true\nreverselocalonly=true\npasswordsinkeyring=true\nreconnectdropped=false\n";
+        "sendmiddlebutton=true\nreverselocalonly=true\npasswordsinkeyring=true\nreconnectdropped=false\noverviewrefresh=2.5\n";
     std::string older = kCanonicalFile;
     const size_t at = older.find(added);
     ASSERT_NE(at, std::string::npos);
@@ -373,14 +386,17 @@ TEST(ConfigWrite, OlderFileRoundTripsApartFromTheAddedKeys)
     EXPECT_FALSE(parsed->options.reverseLocalOnly);
     EXPECT_FALSE(parsed->options.passwordsInKeyring);
     EXPECT_TRUE(parsed->options.reconnectDropped);
+    EXPECT_EQ(parsed->options.overviewRefresh, 1.0);
     std::string expected = older;
-    expected.insert(at, "sendmiddlebutton=false\nreverselocalonly=false\npasswordsinkeyring=false\nreconnectdropped=true\n");
+    expected.insert(at, "sendmiddlebutton=false\nreverselocalonly=false\npasswordsinkeyring=false\nreconnectdropped=true\n"
+                        "overviewrefresh=1\n");
     EXPECT_EQ(parsed->serialized(), expected);
     const auto current = parse(kCanonicalFile);
     EXPECT_TRUE(current->options.sendMiddleButton);
     EXPECT_TRUE(current->options.reverseLocalOnly);
     EXPECT_TRUE(current->options.passwordsInKeyring);
     EXPECT_FALSE(current->options.reconnectDropped);
+    EXPECT_EQ(current->options.overviewRefresh, 2.5);
 }
 
 TEST(ConfigWrite, DefaultsAndSkippedItems)
@@ -404,6 +420,7 @@ TEST(ConfigWrite, DefaultsAndSkippedItems)
         "reverselocalonly=false\n"
         "passwordsinkeyring=false\n"
         "reconnectdropped=true\n"
+        "overviewrefresh=1\n"
         "\n# host-list entries\n\n";
     ASSERT_GE(fresh.size(), expectedOptions.size());
     EXPECT_EQ(fresh.substr(fresh.size() - expectedOptions.size()), expectedOptions);

@@ -162,7 +162,7 @@ TEST_F(AppOptionsTest, CancelAndEscapeChangeNothing)
     }
 }
 
-// 70000 typed into either spinner stays within its range, however Save is reached.
+// 70000 typed into a spinner stays within its range, however Save is reached.
 TEST_F(AppOptionsTest, SpinnersKeepToTheirRanges)
 {
     open();
@@ -172,18 +172,34 @@ TEST_F(AppOptionsTest, SpinnersKeepToTheirRanges)
     tnTestType(app->childWindow, "70000");
     EXPECT_STREQ(scan->value(), "70000") << "typed into the spinner's field";
     fieldOf(AppOpts.sshPortSpinner)->value("70000");
+    fieldOf(AppOpts.overviewRefreshSpinner)->value("25");
     tnTestPressKey(app->childWindow, FL_Enter, "\r");
     EXPECT_EQ(appOptions.scanTimeout, 65535);
     EXPECT_EQ(appOptions.startingLocalPort, 65436);
+    EXPECT_EQ(appOptions.overviewRefresh, 10.0);
     EXPECT_TRUE(fileHasLine("scantimeout=65535"));
     EXPECT_TRUE(fileHasLine("startinglocalport=65436"));
+    EXPECT_TRUE(fileHasLine("overviewrefresh=10"));
 
     open();
     fieldOf(AppOpts.scanWaitSpinner)->value("0");
     fieldOf(AppOpts.sshPortSpinner)->value("-3");
+    fieldOf(AppOpts.overviewRefreshSpinner)->value("0");
     tnTestPressKey(app->childWindow, FL_Enter, "\r");
     EXPECT_EQ(appOptions.scanTimeout, 1);
     EXPECT_EQ(appOptions.startingLocalPort, 1);
+    EXPECT_EQ(appOptions.overviewRefresh, 0.2);
+
+    // Tenths, as typed; a text without a number keeps the value.
+    open();
+    EXPECT_STREQ(fieldOf(AppOpts.overviewRefreshSpinner)->value(), "0.2");
+    fieldOf(AppOpts.overviewRefreshSpinner)->value("2.5");
+    tnTestPressKey(app->childWindow, FL_Enter, "\r");
+    EXPECT_TRUE(fileHasLine("overviewrefresh=2.5"));
+    open();
+    fieldOf(AppOpts.overviewRefreshSpinner)->value("often");
+    tnTestPressKey(app->childWindow, FL_Enter, "\r");
+    EXPECT_EQ(appOptions.overviewRefresh, 2.5);
 }
 
 // The running program keeps what was typed; the next start corrects it.
@@ -197,8 +213,8 @@ TEST_F(AppOptionsTest, TheNextStartCorrectsAnEmptySshCommandAndANonNumericWidth)
     EXPECT_EQ(appOptions.sshCommand, "");
     EXPECT_EQ(appOptions.appFontSize, 0);
     // No digits give 0, which the layout turns into the button strip's width at once.
-    EXPECT_EQ(appOptions.hostListWidth, 160);
-    EXPECT_EQ(app->hostList->w(), 160);
+    EXPECT_EQ(appOptions.hostListWidth, 162);
+    EXPECT_EQ(app->hostList->w(), 162);
 
     AppOptions next;
     std::istringstream in(file());
@@ -206,7 +222,7 @@ TEST_F(AppOptionsTest, TheNextStartCorrectsAnEmptySshCommandAndANonNumericWidth)
         delete line.item;
     EXPECT_EQ(next.sshCommand, "ssh");
     EXPECT_EQ(next.appFontSize, 12);
-    EXPECT_EQ(next.hostListWidth, 160);
+    EXPECT_EQ(next.hostListWidth, 162);
 }
 
 } // namespace

@@ -47,6 +47,7 @@ const char kHeader[] =
     "reverselocalonly=false\n"
     "passwordsinkeyring=false\n"
     "reconnectdropped=true\n"
+    "overviewrefresh=1\n"
     "\n"
     "# host-list entries\n";
 

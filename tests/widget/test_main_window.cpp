@@ -135,8 +135,8 @@ TEST_F(MainWindowTest, HostListWidthAtStartUpIsRaisedToTheButtonStrip)
         EXPECT_EQ(app->quickInfoPack->w(), c.expected);
         EXPECT_EQ(app->quickNoteBox->w(), c.expected);
         EXPECT_EQ(app->viewerWindow->x(), c.expected + 3);
-        // Once drawn, the strip is as wide as its eight buttons whatever the list's width.
-        EXPECT_EQ(app->buttonPack->w(), 160);
+        // Once drawn, the strip is as wide as its nine buttons whatever the list's width.
+        EXPECT_EQ(app->buttonPack->w(), 162);
         TearDown();
     }
 }
@@ -144,12 +144,12 @@ TEST_F(MainWindowTest, HostListWidthAtStartUpIsRaisedToTheButtonStrip)
 TEST_F(MainWindowTest, HostListWidthAfterFirstDrawUsesTheDrawnStrip)
 {
     startWith(tnHostBlock("alpha"));
-    ASSERT_EQ(app->buttonPack->w(), 160);
+    ASSERT_EQ(app->buttonPack->w(), 162);
     struct Case {
         int requested;
         int expected;
     };
-    for (const Case c : {Case{134, 160}, Case{135, 135}, Case{400, 400}}) {
+    for (const Case c : {Case{136, 162}, Case{137, 137}, Case{400, 400}}) {
         SCOPED_TRACE(c.requested);
         appOptions.hostListWidth = c.requested;
         tnPositionWidgets();
@@ -157,7 +157,7 @@ TEST_F(MainWindowTest, HostListWidthAfterFirstDrawUsesTheDrawnStrip)
         EXPECT_EQ(app->hostList->w(), c.expected);
         EXPECT_EQ(app->quickInfoPack->w(), c.expected);
         EXPECT_EQ(app->viewerWindow->x(), c.expected + 3);
-        EXPECT_EQ(app->buttonPack->w(), 160);
+        EXPECT_EQ(app->buttonPack->w(), 162);
     }
 }
 
