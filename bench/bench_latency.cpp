@@ -109,7 +109,6 @@ int main()
     static char name[] = "tandrel";
     static char* argv[] = {name, nullptr};
     tnStartUp(1, argv);
-    Fl::remove_timeout(tnRestoreWindowSizePosition);
     app->resize(0, 0, 900, 600);
     tnClearHostList();
     std::vector<HostItem*> hosts;

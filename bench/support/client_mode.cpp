@@ -97,7 +97,8 @@ int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
     static char* argv[] = {name, nullptr};
     tnSetUpState();
     tnStartUp(1, argv);
-    Fl::remove_timeout(tnRestoreWindowSizePosition);
+    // The size the figures have always been taken at (the saved default is 800x600).
+    app->resize(0, 0, 1024, 768);
     const long startRss = tnResidentKilobytesOfSelf();
     for (int n = 0; n < hosts; ++n) {
         auto shared = std::make_shared<HostItem>();

@@ -24,7 +24,9 @@ mkdir -p "$(config_dir)"
 } >"$(config_file)"
 
 start_app
-wait_for 50 sh -c "xwininfo -id $APP_WIN | grep -q 'Width: 1024'" || fail "saved geometry not applied"
+xwininfo -id "$APP_WIN" | grep -q 'Width: 1024' || fail "saved geometry not applied"
+# Shown at 0,0 the toolkit keeps a title bar's room (1,20); the tile positions below are at 0,0.
+xdotool windowmove "$APP_WIN" 0 0
 sleep 1
 for line in 0 1 2 3 4 5; do
     xdotool mousemove --window "$APP_WIN" 40 $((8 + line * 18)) click --repeat 2 --delay 80 1
