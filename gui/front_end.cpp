@@ -81,7 +81,11 @@ public:
     {
         if (app && app->quickInfoLastError && tnHostList().isSelected(itm))
             app->quickInfoLastError->value(tnStatusTextOf(itm).c_str());
-        tnOverviewHostsChanged();
+        // A reconnecting host's countdown changes its tile's text alone.
+        if (tnStateOf(itm) == TNConnectionState::Reconnecting)
+            tnOverviewTileTextChanged(itm);
+        else
+            tnOverviewHostsChanged();
     }
 
     VncObject* shownConnection() override { return app && app->vncViewer ? app->vncViewer->vnc : nullptr; }

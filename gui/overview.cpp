@@ -493,6 +493,19 @@ void tnOverviewSelectionChanged()
     overview->damage(FL_DAMAGE_USER1);
 }
 
+void tnOverviewTileTextChanged(const HostItem* itm)
+{
+    TNOverview* overview = tnOverview();
+    if (!overview || !overview->visible())
+        return;
+    for (TNOverviewTile& tile : overview->tiles) {
+        if (tile.host.get() == itm) {
+            tile.changed = true;
+            overview->damage(FL_DAMAGE_USER1);
+        }
+    }
+}
+
 void tnOverviewForget(const VncObject* vnc)
 {
     TNOverview* overview = tnOverview();

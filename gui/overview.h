@@ -60,6 +60,9 @@ void tnOverviewPictureChanged(VncObject* vnc);
 void tnOverviewHostsChanged();
 // another line was selected;
 void tnOverviewSelectionChanged();
+// only a host's state text changed (a reconnecting host's countdown): its tile alone is
+// drawn again;
+void tnOverviewTileTextChanged(const HostItem* itm);
 // `vnc` is about to be freed;
 void tnOverviewForget(const VncObject* vnc);
 // the "Overview refresh" option changed.

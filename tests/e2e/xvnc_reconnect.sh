@@ -34,6 +34,13 @@ blue() {
 }
 wait_for 50 blue || fail "the viewer does not show the restarted Xvnc's screen (pixel: $(probe))"
 
+# Closed during a back-off: the program ends at once, with no attempt after the close.
+stop_xvnc
+wait_for 50 sh -c "[ \$(grep -c 'connection lost: ' '$(log_file)') -eq 2 ]" || fail "the second drop was not noticed"
+attempts=$(grep -c "Attempting to connect to 'xvnc'" "$(log_file)")
 close_app
 [ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS"
+[ "$(grep -c "Attempting to connect to 'xvnc'" "$(log_file)")" -eq "$attempts" ] || fail "an attempt started after the close"
+grep -q "Automatically disconnecting.  Program is shutting down 'xvnc' - 127.0.0.1" "$(log_file)" ||
+    fail "no automatic-disconnect line for the reconnecting host"
 echo "PASS xvnc_reconnect"

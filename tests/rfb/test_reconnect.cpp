@@ -5,6 +5,7 @@
 #include <FL/Fl_Scroll.H>
 
 #include "gui/main_window.h"
+#include "gui/overview.h"
 #include "viewer_fixture.h"
 
 namespace {
@@ -117,6 +118,10 @@ TEST_F(Reconnect, RightClickAndShutDownStopTheBackOff)
         return tnStateOf(stopped) == TNConnectionState::Reconnecting &&
                tnStateOf(waiting) == TNConnectionState::Reconnecting;
     }));
+
+    // The overview's tile counts down with the panel.
+    const std::string tile = tnTileStateText(*tnConnectionOf(stopped));
+    EXPECT_TRUE(tile.rfind("Reconnecting in ", 0) == 0 && tile.back() == 's') << tile;
 
     tnClickHostLine(lineOf(stopped), 3);
     EXPECT_EQ(tnStateOf(stopped), TNConnectionState::Idle);

@@ -62,3 +62,17 @@ ssh_options_config() {
     printf 'logtofile=true\nhostlistwidth=170\nsavedx=0\nsavedy=0\nsavedw=1024\nsavedh=768\n'
     printf 'sshcommand=%s\nstartinglocalport=%s\n' "$TUNNEL/ssh" "$1"
 }
+
+# Stops this test's sshd with its sessions (the tunnels through it end) and, after $1
+# seconds, starts it again with the same configuration, keys and port.
+restart_sshd() {
+    local children
+    children=$(pgrep -P "$SSHD_PID" || true)
+    kill "$SSHD_PID" $children 2>/dev/null
+    wait "$SSHD_PID" 2>/dev/null
+    sleep "$1"
+    /usr/sbin/sshd -D -e -f "$TUNNEL/sshd_config" 2>>"$TUNNEL/sshd.log" &
+    SSHD_PID=$!
+    E2E_PIDS+=("$SSHD_PID")
+    wait_for 50 port_listening "$SSH_PORT" || fail "sshd did not start again"
+}
