@@ -4,6 +4,7 @@
 # manager, a terminal and a clock). It builds nothing: it takes the program and the test
 # tools from a build directory (`make build` makes them).
 # Usage: scripts/screenshot.sh [build dir (default build)] [output (default docs/screenshot.png)]
+# It also writes the overview of both hosts (F9) beside the output, as overview.png.
 # Needs Xvfb, Xvnc, twm, xterm, xclock, xdotool and ImageMagick (all installed by scripts/deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -134,6 +135,11 @@ xdotool mousemove --window "$win" 40 28 click 1 mousemove 1270 1010
 sleep 2
 mkdir -p "$(dirname "$output")"
 import -window "$win" -depth 8 +dither -colors 255 "png8:$output" || fail "could not capture the window"
+# The overview: F9 with the pointer over the viewer, which then has the keyboard.
+overview="$(dirname "$output")/overview.png"
+xdotool mousemove --window "$win" 500 300 sleep 0.3 key F9 sleep 0.2 mousemove 1270 1010
+sleep 3 # a refresh of every tile
+import -window "$win" -depth 8 +dither -colors 255 "png8:$overview" || fail "could not capture the overview"
 "$build/tests/tn_wm_close" "$win"
 wait_for 100 sh -c "! kill -0 $app" || fail "the program did not close"
-echo "screenshot.sh: wrote $output ($(stat -c %s "$output") bytes)"
+echo "screenshot.sh: wrote $output ($(stat -c %s "$output") bytes) and $overview ($(stat -c %s "$overview") bytes)"
