@@ -19,7 +19,7 @@ foreach(size 48 128)
 endforeach()
 install(FILES ${CMAKE_BINARY_DIR}/data/tandrel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT app)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT app)
-install(FILES ${CMAKE_SOURCE_DIR}/docs/screenshot.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT app)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/screenshot.png ${CMAKE_SOURCE_DIR}/docs/overview.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT app)
 
 # make uninstall: removes what the last install wrote (install_manifest.txt).
 add_custom_target(uninstall

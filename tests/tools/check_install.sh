@@ -19,7 +19,8 @@ rm -f "$dest.log"
 for f in bin/tandrel share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
     share/icons/hicolor/48x48/apps/$id.png share/icons/hicolor/128x128/apps/$id.png \
     share/icons/hicolor/scalable/apps/$id.svg share/man/man1/tandrel.1 \
-    share/doc/tandrel/README.md share/doc/tandrel/LICENSE share/doc/tandrel/docs/screenshot.png; do
+    share/doc/tandrel/README.md share/doc/tandrel/LICENSE share/doc/tandrel/docs/screenshot.png \
+    share/doc/tandrel/docs/overview.png; do
     [ -f "$root/$f" ] || fail "not installed: $prefix/$f"
 done
 [ -x "$root/bin/tandrel" ] || fail "the installed binary is not executable"
