@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "viewer/fltk_compat.h"
-#include "viewer/scaling.h"
+#include "connection/scaling.h"
 
 namespace {
 

@@ -16,8 +16,9 @@
 //     as tiles of the overview in 1000x562, each refreshed once a second (an update there
 //     is one tile's refresh);
 //   - TigerVNC's vncviewer (if installed), 1:1 against the same server in the same run;
-//   - the client mode with 60 hosts, each shown once and then hidden: its resident size
-//     against 60 frame buffers, then its CPU and wake-ups while nothing happens.
+//   - the client mode with 60 hosts, each shown once and then hidden: how long showing each
+//     took until its picture was drawn, its resident size against 60 frame buffers, then its
+//     CPU and wake-ups while nothing happens.
 // The throughput cases take turns for tnRounds rounds (the machine's load falls on all of
 // them alike) and each figure is the median of its rounds. Every wait is bounded; the run
 // takes about three and a half minutes.
@@ -172,6 +173,7 @@ TNThroughput tnRunCase(const TNCase& c, TNUpdateServer& server, const TNRun& run
 // What the run of 60 hidden connections measured; -1: not measured.
 struct TNHiddenRun {
     long startKb = -1, connectedKb = -1, shownKb = -1;
+    long switchMedianUs = -1, switchLongestUs = -1; // showing a hidden host until it is drawn
     TNIdle idle;
 };
 
@@ -188,7 +190,8 @@ TNHiddenRun tnRunHidden(TNUpdateServer& server, const TNRun& run)
         return result;
     }
     const std::string ready = tnWaitForReadyLine(child, 120);
-    if (sscanf(ready.c_str(), "READY %ld %ld %ld", &result.startKb, &result.connectedKb, &result.shownKb) == 3) {
+    if (sscanf(ready.c_str(), "READY %ld %ld %ld %ld %ld", &result.startKb, &result.connectedKb, &result.shownKb,
+               &result.switchMedianUs, &result.switchLongestUs) >= 3) {
         std::this_thread::sleep_for(std::chrono::duration<double>(settle));
         result.idle = tnMeasureIdle(child.pid, tnIdleWindows, tnIdleWindowSeconds);
     } else {
@@ -214,6 +217,10 @@ void tnPrintHidden(const TNHiddenRun& hidden)
            (hidden.shownKb - hidden.startKb) / 1e3 / tnHiddenHosts);
     printf("%d connections open and hidden: %.2f%% CPU, %.1f wake-ups/s (medians of %d windows of %.0f s)\n",
            tnHiddenHosts, hidden.idle.cpuPercent, hidden.idle.wakeUpsPerSecond, tnIdleWindows, tnIdleWindowSeconds);
+    if (hidden.switchMedianUs >= 0)
+        printf("Showing a hidden host until its picture is drawn: %.1f ms median, %.1f ms at most over %d hosts"
+               "   (target <= 20 ms)\n",
+               hidden.switchMedianUs / 1e3, hidden.switchLongestUs / 1e3, tnHiddenHosts);
 }
 
 // ---------------------------------------------------------------- the summary

@@ -1,6 +1,7 @@
 // A connection's reader: from the end of the handshake the worker thread reads the server's
 // messages, sends the input the window's thread queued, copies each update into the
-// picture the window draws, and tells the window's thread what happened.
+// picture the window draws (a shown connection's) and scales it into the overview's tile,
+// and tells the window's thread what happened.
 #include <gnutls/gnutls.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -60,6 +61,64 @@ void tnSetUpdateRequests(rfbClient* client, bool allowed)
     bits = allowed ? static_cast<uint8_t>(bits | bit) : static_cast<uint8_t>(bits & ~bit);
 }
 
+// A connection being shown: the whole frame buffer into the picture, which the window's
+// thread then hears of as an update. Between messages: nothing writes the frame buffer.
+void tnMakePicture(VncObject* vnc)
+{
+    rfbClient* client = vnc->vncClient;
+    if (!client->frameBuffer || client->width <= 0 || client->height <= 0)
+        return;
+    {
+        std::lock_guard<std::mutex> hold(vnc->pictureLock);
+        TNPicture& picture = vnc->picture;
+        picture.width = client->width;
+        picture.height = client->height;
+        const size_t rowBytes = static_cast<size_t>(client->width) * 4;
+        picture.pixels.resize(rowBytes * static_cast<size_t>(client->height));
+        for (int y = 0; y < client->height; y++) {
+            const size_t at = static_cast<size_t>(y) * rowBytes;
+            tnCopyOpaque(picture.pixels.data() + at, client->frameBuffer + at, client->width);
+        }
+        vnc->pictureDamage.clear();
+        vnc->pictureDamage.everything = true;
+    }
+    tnPostReaderMessage(vnc, tnUpdated);
+}
+
+// A connection being hidden keeps no picture: its pixels go (freed outside the lock).
+void tnDropPicture(VncObject* vnc)
+{
+    std::vector<uint8_t> gone;
+    std::lock_guard<std::mutex> hold(vnc->pictureLock);
+    gone.swap(vnc->picture.pixels);
+    vnc->pictureDamage.clear();
+}
+
+// Scales the frame buffer into the overview's tile, when there is one: whole when the tile
+// is new or its size or the screen's changed, else the rectangles `changed`. Between
+// messages or at the end of an update only. True when the tile changed.
+bool tnScaleTile(VncObject* vnc, const std::vector<TNRect>& changed)
+{
+    rfbClient* client = vnc->vncClient;
+    if (!client->frameBuffer || client->width <= 0 || client->height <= 0)
+        return false;
+    const TNPixels source{client->width, client->height, client->frameBuffer};
+    std::lock_guard<std::mutex> hold(vnc->tileLock);
+    TNTilePicture& tile = vnc->tile;
+    if (tile.wantedW <= 0 || tile.wantedH <= 0)
+        return false;
+    if (!tile.scaled.matches(client->width, client->height, tile.wantedW, tile.wantedH, false)) {
+        tile.scaled.rebuild(source, tile.wantedW, tile.wantedH, false);
+    } else {
+        if (changed.empty())
+            return false;
+        for (const TNRect& r : changed)
+            tile.scaled.update(source, r);
+    }
+    tile.changed = true;
+    return true;
+}
+
 // Sends what the window's thread queued and is due; `waitMs` becomes how long the reader
 // may wait before motion held back is due (-1: nothing held). False when a send failed.
 bool tnSendQueuedInput(VncObject* vnc, bool& shown, int& waitMs)
@@ -100,11 +159,13 @@ bool tnSendQueuedInput(VncObject* vnc, bool& shown, int& waitMs)
         case TNInputEvent::Kind::Show:
             // The frame buffer of a hidden connection may be old: a full picture first.
             shown = true;
+            tnMakePicture(vnc);
             tnSetUpdateRequests(client, true);
             sent = SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
             break;
         case TNInputEvent::Kind::Hide:
             shown = false;
+            tnDropPicture(vnc);
             tnSetUpdateRequests(client, false);
             break;
         }
@@ -205,39 +266,45 @@ void tnReaderFinishedUpdate(VncObject* vnc)
     auto& rects = vnc->updateRects;
     if (rects.empty() || !client->frameBuffer)
         return;
+    bool changed = false;
     {
         std::lock_guard<std::mutex> hold(vnc->pictureLock);
         TNPicture& picture = vnc->picture;
-        if (picture.width == client->width && picture.height == client->height) {
-            const size_t rowBytes = static_cast<size_t>(client->width) * 4;
-            for (const TNRect& changed : rects) {
-                const TNRect part = tnClip(changed, {0, 0, client->width, client->height});
+        const size_t rowBytes = static_cast<size_t>(client->width) * 4;
+        if (picture.width == client->width && picture.height == client->height &&
+            picture.pixels.size() == rowBytes * static_cast<size_t>(client->height)) {
+            for (const TNRect& r : rects) {
+                const TNRect part = tnClip(r, {0, 0, client->width, client->height});
                 for (int y = part.y; y < part.y + part.h; y++) {
                     const size_t at = static_cast<size_t>(y) * rowBytes + static_cast<size_t>(part.x) * 4;
                     tnCopyOpaque(picture.pixels.data() + at, client->frameBuffer + at, part.w);
                 }
                 // The window's thread draws only what changed.
                 vnc->pictureDamage.add(part);
-                vnc->overviewDamage.add(part);
             }
+            changed = true;
         }
     }
+    changed = tnScaleTile(vnc, rects) || changed;
     rects.clear();
-    tnPostReaderMessage(vnc, tnUpdated);
+    if (changed)
+        tnPostReaderMessage(vnc, tnUpdated);
 }
 
 void tnReaderNewFrameBuffer(VncObject* vnc, int width, int height)
 {
     std::lock_guard<std::mutex> hold(vnc->pictureLock);
-    vnc->picture.width = width;
-    vnc->picture.height = height;
-    vnc->picture.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-    for (size_t i = 3; i < vnc->picture.pixels.size(); i += 4)
-        vnc->picture.pixels[i] = 255;
-    for (TNPictureDamage* damage : {&vnc->pictureDamage, &vnc->overviewDamage}) {
-        damage->clear();
-        damage->everything = true;
+    TNPicture& picture = vnc->picture;
+    picture.width = width;
+    picture.height = height;
+    // A shown connection's picture starts black at the new size; a hidden one has none.
+    if (!picture.pixels.empty()) {
+        picture.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+        for (size_t i = 3; i < picture.pixels.size(); i += 4)
+            picture.pixels[i] = 255;
     }
+    vnc->pictureDamage.clear();
+    vnc->pictureDamage.everything = true;
 }
 
 void tnRunReader(VncObject* vnc)
@@ -262,6 +329,9 @@ void tnRunReader(VncObject* vnc)
                 tnEndReading(vnc);
             return;
         }
+        // A tile the overview asked for, or one of a new size.
+        if (tnScaleTile(vnc, {}))
+            tnPostReaderMessage(vnc, tnUpdated);
         bool ready = tnHasBufferedBytes(client);
         if (!ready) {
             waits[0].revents = 0;
@@ -352,6 +422,24 @@ void VncObject::hideOnReader()
 void VncObject::setOverviewRefresh(int periodMs)
 {
     if (overviewPeriodMs.exchange(periodMs) != periodMs)
+        tnWake(wakeFd);
+}
+
+void VncObject::setTileSize(int w, int h)
+{
+    const bool wanted = w > 0 && h > 0;
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> hold(tileLock);
+        changed = tile.wantedW != w || tile.wantedH != h;
+        tile.wantedW = wanted ? w : 0;
+        tile.wantedH = wanted ? h : 0;
+        if (!wanted) {
+            tile.scaled.clear();
+            tile.changed = false;
+        }
+    }
+    if (changed && wanted)
         tnWake(wakeFd);
 }
 

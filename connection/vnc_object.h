@@ -19,6 +19,7 @@
 #include "connection/connection_state.h"
 #include "connection/reconnect_schedule.h"
 #include "connection/front_end.h"
+#include "connection/scaling.h"
 #include "connection/handshake_deadline.h"
 #include "connection/input_queue.h"
 #include "connection/password_question.h"
@@ -80,11 +81,23 @@ extern TNEngineState engine;
 inline char tnLibVncTag[] = "VncObject";
 
 // The picture the window draws of a connection's remote screen: 4 bytes a pixel in the
-// frame buffer's order, the fourth always 255. The reader copies each update into it.
+// frame buffer's order, the fourth always 255. The reader copies each update into it. Only
+// a shown connection has its pixels; the size is the remote screen's always.
 struct TNPicture {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> pixels;
+};
+
+// A connection's tile in the overview: its remote screen scaled down, kept up to date by the
+// reader straight from the frame buffer.
+struct TNTilePicture {
+    // The size the overview wants (window's thread); 0 x 0: no tile.
+    int wantedW = 0;
+    int wantedH = 0;
+    // The scaled screen (reader), and whether it changed since the window's thread drew it.
+    TNScaledPicture scaled;
+    bool changed = false;
 };
 
 // The parts of the picture changed since the window's thread last took them: at most
@@ -209,13 +222,18 @@ public:
     std::mutex inputLock;
     TNInputQueue input;
     int wakeFd = -1;
-    // The picture the window draws (under pictureLock, held only to copy or draw).
+    // The picture the window draws (under pictureLock, held only to copy or draw). A hidden
+    // connection keeps only the library's frame buffer: the reader lets the picture's pixels
+    // go when it is hidden, and copies the frame buffer into it between two messages when it
+    // is shown (then the window's thread hears of an update).
     std::mutex pictureLock;
     TNPicture picture;
-    // What the reader changed in the picture since the window's thread took it (pictureLock):
-    // for the viewer, and apart from it for the overview's tile of the connection.
+    // What the reader changed in the picture since the window's thread took it (pictureLock).
     TNPictureDamage pictureDamage;
-    TNPictureDamage overviewDamage;
+    // The overview's tile (under tileLock, which the window's thread holds only to size or
+    // draw it: never while the reader decodes).
+    std::mutex tileLock;
+    TNTilePicture tile;
     // Messages for the window's thread (TNReaderMessage bits) and what they carry.
     std::atomic<unsigned> pendingMessages{0};
     std::mutex messageLock;
@@ -225,9 +243,10 @@ public:
     std::string endReason;
     std::string attemptError;
     std::string attemptBox;
-    // Rectangles of the update being received, and the count of updates finished (reader only).
+    // Rectangles of the update being received (reader only), and the count of updates
+    // finished (written by the reader).
     std::vector<TNRect> updateRects;
-    unsigned updatesFinished = 0;
+    std::atomic<unsigned> updatesFinished{0};
     // While the overview is open, the milliseconds between the updates a hidden connection
     // asks for; 0: a hidden connection asks for none (setOverviewRefresh).
     std::atomic<int> overviewPeriodMs{0};
@@ -260,6 +279,9 @@ public:
     // While hidden, the server is asked for the changes of its screen every `periodMs`
     // milliseconds (the first time for a full picture), one request at a time; 0 stops it.
     void setOverviewRefresh(int periodMs);
+    // The overview's tile of this connection is `w` x `h` (0 x 0: none, and its pixels go); the
+    // reader scales the frame buffer into it between messages and with every update.
+    void setTileSize(int w, int h);
     // Asks the reader to stop and wakes it (also out of a read or write that waits).
     void stopReader();
 

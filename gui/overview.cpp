@@ -80,32 +80,14 @@ TNSize tnTilePictureSize(const TNOverviewGrid& grid, const VncObject* vnc)
     return tnScaledViewerSize(vnc->remoteWidth, vnc->remoteHeight, grid.pictureW, grid.pictureH);
 }
 
-// Scales the tile's whole picture again when its size or its source's changed, else only
-// what the reader changed since the overview last looked. True when the tile changed.
-bool tnUpdateTilePicture(const TNOverviewGrid& grid, TNOverviewTile& tile)
+// Tells the tile's reader the size of its picture, from the grid and the remote screen.
+void tnSizeTilePicture(const TNOverviewGrid& grid, TNOverviewTile& tile)
 {
     VncObject* vnc = tile.vnc;
-    const TNSize size = tnTilePictureSize(grid, vnc);
-    if (size.w <= 0 || size.h <= 0) {
-        const bool had = tile.picture.width() > 0;
-        tile.picture.clear();
-        return had;
-    }
-    TNPictureDamage taken;
-    std::lock_guard<std::mutex> hold(vnc->pictureLock);
-    std::swap(taken, vnc->overviewDamage);
-    const TNPicture& picture = vnc->picture;
-    if (picture.width <= 0 || picture.height <= 0 ||
-        picture.pixels.size() < size_t(picture.width) * size_t(picture.height) * 4)
-        return false;
-    const TNPixels source{picture.width, picture.height, picture.pixels.data()};
-    if (taken.everything || !tile.picture.matches(picture.width, picture.height, size.w, size.h, false)) {
-        tile.picture.rebuild(source, size.w, size.h, false);
-        return true;
-    }
-    for (const TNRect& changed : taken.rects)
-        tile.picture.update(source, changed);
-    return !taken.rects.empty();
+    tile.laidOutFor = vnc ? TNSize{vnc->remoteWidth, vnc->remoteHeight} : TNSize{};
+    tile.pictureSize = tnTilePictureSize(grid, vnc);
+    if (vnc)
+        vnc->setTileSize(tile.pictureSize.w, tile.pictureSize.h);
 }
 
 // The grid for the tiles and the widget's size, and every tile's picture at its size.
@@ -123,7 +105,7 @@ void tnLayOutTiles(TNOverview& overview)
     const int count = static_cast<int>(overview.tiles.size());
     overview.grid = tnOverviewGrid(count, overview.w(), overview.h(), aspect, tnTileTextHeight(), tnTileMargin);
     for (TNOverviewTile& tile : overview.tiles) {
-        tnUpdateTilePicture(overview.grid, tile);
+        tnSizeTilePicture(overview.grid, tile);
         tile.changed = true;
     }
 }
@@ -155,6 +137,11 @@ void tnMakeTiles(void* = nullptr)
         if (vnc)
             vnc->setOverviewRefresh(tnRefreshPeriodMs());
         made.push_back(std::move(tile));
+    }
+    // Connections that lost their tile keep no tile picture.
+    for (const TNOverviewTile& old : overview->tiles) {
+        if (old.host && old.vnc)
+            old.vnc->setTileSize(0, 0);
     }
     overview->tiles = std::move(made);
     tnLayOutTiles(*overview);
@@ -197,14 +184,23 @@ void tnDrawTile(const TNOverview& overview, const TNOverviewTile& tile, int inde
     TNRect cell = tnOverviewCell(grid, index);
     cell.x += overview.x();
     cell.y += overview.y();
-    const int picW = tile.picture.width();
-    const int picH = tile.picture.height();
+    const int picW = tile.pictureSize.w;
+    const int picH = tile.pictureSize.h;
     const TNRect picture{cell.x + tnTileMargin + (grid.pictureW - picW) / 2,
                          cell.y + tnTileMargin + (grid.pictureH - picH) / 2, picW, picH};
     fl_color(tnOverviewBackground);
-    tnFillAround(cell, picture);
-    if (!picture.empty())
-        tnBlitPicture(tile.picture.data(), picW * 4, 0, 0, picW, picH, picture.x, picture.y);
+    // The reader's scaled picture, once it is at the tile's size (the background until then).
+    bool drawn = false;
+    if (tile.vnc && !picture.empty()) {
+        std::lock_guard<std::mutex> hold(tile.vnc->tileLock);
+        TNTilePicture& scaled = tile.vnc->tile;
+        scaled.changed = false;
+        if (scaled.scaled.width() == picW && scaled.scaled.height() == picH) {
+            tnBlitPicture(scaled.scaled.data(), picW * 4, 0, 0, picW, picH, picture.x, picture.y);
+            drawn = true;
+        }
+    }
+    tnFillAround(cell, drawn ? picture : TNRect{});
     if (outlined) {
         fl_color(FL_SELECTION_COLOR);
         fl_line_style(FL_SOLID, 3);
@@ -422,8 +418,10 @@ void tnCloseOverview(bool showSelected)
     overview->hide();
     // Hidden hosts ask for nothing again; the tiles' pictures are let go.
     for (TNConnection* connection : tnConnections()) {
-        if (connection->vnc)
+        if (connection->vnc) {
             connection->vnc->setOverviewRefresh(0);
+            connection->vnc->setTileSize(0, 0);
+        }
     }
     overview->tiles.clear();
     overview->outlined = nullptr;
@@ -455,13 +453,17 @@ void tnOverviewPictureChanged(VncObject* vnc)
         if (tile.vnc != vnc)
             continue;
         // A new screen size may change the grid.
-        if (!tile.picture.matches(vnc->remoteWidth, vnc->remoteHeight, tile.picture.width(), tile.picture.height(),
-                                  false)) {
+        if (tile.laidOutFor.w != vnc->remoteWidth || tile.laidOutFor.h != vnc->remoteHeight) {
             tnLayOutTiles(*overview);
             overview->redraw();
             return;
         }
-        if (tnUpdateTilePicture(overview->grid, tile)) {
+        bool scaled = false;
+        {
+            std::lock_guard<std::mutex> hold(vnc->tileLock);
+            scaled = vnc->tile.changed;
+        }
+        if (scaled) {
             tile.changed = true;
             overview->damage(FL_DAMAGE_USER1);
         }
@@ -514,7 +516,7 @@ void tnOverviewForget(const VncObject* vnc)
     for (TNOverviewTile& tile : overview->tiles) {
         if (tile.vnc == vnc) {
             tile.vnc = nullptr;
-            tile.picture.clear();
+            tile.pictureSize = {};
             tile.changed = true;
         }
     }

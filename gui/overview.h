@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "gui/overview_grid.h"
-#include "viewer/scaling.h"
+#include "viewer/layout.h"
 
 class HostItem;
 class VncObject;
@@ -20,9 +20,12 @@ struct TNConnection;
 
 struct TNOverviewTile {
     std::shared_ptr<HostItem> host;
-    // The connection whose picture the tile shows (connected hosts only), or null.
+    // The connection whose picture the tile shows (connected hosts only), or null; its
+    // reader keeps the tile's scaled picture (VncObject::tile).
     VncObject* vnc = nullptr;
-    TNScaledPicture picture;
+    // The remote screen's size the tile was laid out for, and its picture's size then.
+    TNSize laidOutFor;
+    TNSize pictureSize;
     // To be drawn at the next draw (its picture, name, state or outline changed).
     bool changed = true;
 };

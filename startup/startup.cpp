@@ -5,6 +5,8 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Hold_Browser.H>
 
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +50,12 @@ void tnSetUpState()
 void tnStartUp(int argc, char** argv)
 {
     tnMarkMainThread();
+    // Blocks of 1 MiB and more (frame buffers, the picture a connection has while it is
+    // shown) are mapped on their own and go back to the system when freed. Without a fixed
+    // threshold the allocator raises it after the first such block is freed and keeps the
+    // next ones in its heaps: each connection shown once and hidden again held on to its
+    // picture's memory.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     tnSetFrontEnd(&tnGuiFrontEnd());
     TNWindowOpeners& openers = tnWindowOpeners();
     openers.help = tnShowAboutHelp;

@@ -13,7 +13,7 @@
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
 #include "viewer/layout.h"
-#include "viewer/scaling.h"
+#include "connection/scaling.h"
 #include "viewer/viewer_internal.h"
 #include "viewer/vnc_viewer.h"
 #include "viewer/x_blit.h"

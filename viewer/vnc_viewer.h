@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/rect.h"
-#include "viewer/scaling.h"
+#include "connection/scaling.h"
 
 class Fl_Scroll;
 class Fl_Window;

@@ -7,12 +7,14 @@
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Pixmap.H>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "config/host_item.h"
 #include "connection/vnc_object.h"
@@ -25,6 +27,9 @@
 #include "support/cpu_meter.h"
 #include "support/screens.h"
 #include "viewer/vnc_viewer.h"
+
+// Last: the X11 headers define names that others use.
+#include <FL/x.H>
 
 namespace {
 
@@ -64,26 +69,24 @@ uint32_t tnProbePixel(HostItem* itm)
     return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
 }
 
-bool tnPictureArrived(HostItem* itm)
-{
-    return tnProbePixel(itm) != 0;
-}
-
+// A hidden host has no picture: its reader counts the updates it took into its frame buffer.
 bool tnAllPicturesArrived()
 {
     for (HostItem* itm : benchHosts) {
-        if (!tnPictureArrived(itm))
+        if (tnVncOf(itm)->updatesFinished == 0)
             return false;
     }
     return true;
 }
 
-// The host just shown, and its probe pixel before: every screen the server sends it differs there.
+// The host just shown, and its count of updates before: its picture is made from its frame
+// buffer, then the full update that showing asks for comes (every screen the server sends
+// differs at the probe pixel).
 HostItem* shownHost = nullptr;
-uint32_t pixelBeforeShown = 0;
+unsigned updatesBeforeShown = 0;
 bool tnShownPictureChanged()
 {
-    return tnProbePixel(shownHost) != pixelBeforeShown;
+    return tnVncOf(shownHost)->updatesFinished != updatesBeforeShown && tnProbePixel(shownHost) != 0;
 }
 
 void tnEndLoop(void*)
@@ -143,19 +146,36 @@ int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
     Fl::check();
     const long connectedRss = tnResidentKilobytesOfSelf();
     long shownRss = connectedRss;
+    // Microseconds from showing a hidden host to its picture (made from its frame buffer)
+    // drawn on the X server: the median and the longest.
+    long switchMedianUs = -1, switchLongestUs = -1;
     if (layout == TNClientLayout::Cycle) {
+        std::vector<long> switches;
         for (HostItem* itm : benchHosts) {
-            tnShowConnection(*app->vncViewer, tnVncOf(itm));
             shownHost = itm;
-            pixelBeforeShown = tnProbePixel(itm);
+            updatesBeforeShown = tnVncOf(itm)->updatesFinished;
+            const auto start = std::chrono::steady_clock::now();
+            tnShowConnection(*app->vncViewer, tnVncOf(itm));
+            if (tnPumpUntil([] { return tnProbePixel(shownHost) != 0; }, 5)) {
+                Fl::flush();
+                XSync(fl_display, False);
+                switches.push_back(static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                         std::chrono::steady_clock::now() - start)
+                                                         .count()));
+            }
             tnPumpUntil(tnShownPictureChanged, 5);
             Fl::check(); // and drawn
         }
         tnHideShownConnection(*app->vncViewer);
         Fl::check();
         shownRss = tnResidentKilobytesOfSelf();
+        if (!switches.empty()) {
+            std::sort(switches.begin(), switches.end());
+            switchMedianUs = switches[switches.size() / 2];
+            switchLongestUs = switches.back();
+        }
     }
-    printf("READY %ld %ld %ld\n", startRss, connectedRss, shownRss);
+    printf("READY %ld %ld %ld %ld %ld\n", startRss, connectedRss, shownRss, switchMedianUs, switchLongestUs);
     fflush(stdout);
     Fl::add_timeout(maxSeconds, tnEndLoop);
     tnRunMainLoop();

@@ -112,7 +112,8 @@ private:
 };
 
 // A pixel (R, G, B) of the picture the window draws of `itm`'s connection, taken under
-// the picture's lock; false when there is no picture or (x, y) is outside it.
+// the picture's lock; false when there is no picture (a hidden connection has none) or
+// (x, y) is outside it.
 inline bool tnPicturePixel(const HostItem* itm, int x, int y, uint8_t rgb[3], int* width = nullptr,
                            int* height = nullptr)
 {
@@ -125,7 +126,8 @@ inline bool tnPicturePixel(const HostItem* itm, int x, int y, uint8_t rgb[3], in
         *width = picture.width;
     if (height)
         *height = picture.height;
-    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height)
+    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height ||
+        picture.pixels.size() < static_cast<size_t>(picture.width) * picture.height * 4)
         return false;
     memcpy(rgb, picture.pixels.data() + (static_cast<size_t>(y) * picture.width + x) * 4, 3);
     return true;

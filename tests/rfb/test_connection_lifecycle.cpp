@@ -30,9 +30,12 @@ TEST_F(ConnectionLifecycle, ConnectsAndRefusesASecondAttempt)
     EXPECT_EQ(app->hostList->icon(lineOf(itm)), app->iconConnected);
     // The picture starts black, not with whatever the memory held before: each pixel is
     // black or already the server's (the handshake's own request may have been answered).
+    // A hidden connection has none: shown, the frame buffer is copied into it.
     uint8_t rgb[3];
     int width = 0, height = 0;
-    ASSERT_TRUE(tnPicturePixel(itm, 0, 0, rgb, &width, &height));
+    EXPECT_FALSE(tnPicturePixel(itm, 0, 0, rgb));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
+    ASSERT_TRUE(waitFor([&] { return tnPicturePixel(itm, 0, 0, rgb, &width, &height); }));
     long known = 0;
     for (int y = 0; y < height; y++) {
         for (int x = 0; x < width; x++) {

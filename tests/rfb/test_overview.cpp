@@ -129,14 +129,16 @@ TEST_F(Overview, ClickEnterAndArrowKeysShowHosts)
     ASSERT_TRUE(tnOverviewIsOpen());
     ASSERT_TRUE(tilesShow({colours[0], colours[1], colours[2]}));
 
-    // A click on the third tile selects its line and shows it, its last picture at once.
+    // A click on the third tile selects its line and shows it, its last picture as soon as
+    // its reader has copied its frame buffer.
     int x, y;
     tileMiddle(2, &x, &y);
     click(x, y, 1);
     EXPECT_FALSE(tnOverviewIsOpen());
     EXPECT_EQ(selectedHost(), hosts[2]);
     EXPECT_EQ(app->vncViewer->vnc, tnVncOf(hosts[2]));
-    EXPECT_TRUE(near(screenPixel(app->vncViewer->x() + 5, app->vncViewer->y() + 5), colours[2]));
+    const VncViewer* viewer = app->vncViewer;
+    EXPECT_TRUE(waitFor([&] { return near(screenPixel(viewer->x() + 5, viewer->y() + 5), colours[2]); }, 1));
 
     // The outline starts on the selected host; Up moves it (and the selection) to the tile
     // above, Enter shows that host. Neither key goes to a host.

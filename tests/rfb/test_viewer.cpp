@@ -4,6 +4,7 @@
 
 #include <FL/Fl_Pack.H>
 
+#include "support/rfb_peer.h"
 #include "viewer/layout.h"
 
 namespace {
@@ -325,6 +326,61 @@ TEST_F(ViewerTest, UpdateReachesTheScreenWithoutTheMainLoop)
     }
     EXPECT_TRUE(shown);
     EXPECT_TRUE(framePixelIs(itm, 20, 20, {0, 200, 0}));
+}
+
+// A hidden connection keeps only the library's frame buffer; showing it copies that into
+// the picture the window draws. This server sends one screen, when the handshake asks for
+// it, and nothing after: whatever the window shows comes from the frame buffer, and must
+// be that screen exactly, the first time and again after the host was hidden.
+TEST_F(ViewerTest, HiddenHostKeepsNoPictureAndIsShownExactlyFromItsFrameBuffer)
+{
+    constexpr int width = 64, height = 48;
+    const auto serverPixel = [](int x, int y) { return Rgb{x * 4, y * 5, (x * 7 + y * 3) & 0xFF}; };
+    TNBytes update = tnrfb::updateHeader(1).append(tnrfb::rectHeader(0, 0, width, height, tnrfb::encRaw));
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            const Rgb p = serverPixel(x, y);
+            update.u8(p.r).u8(p.g).u8(p.b).u8(0);
+        }
+    }
+    TNScriptedPeer peer(TNPeerScript::handshake(width, height).expectMessage(3).send(update.data).hold());
+    ASSERT_TRUE(peer.listen());
+    HostItem* still = addHost("still", peer.port());
+    still->scaling = 'f';
+    ASSERT_TRUE(connectAndWait(still));
+    VncObject* vnc = tnVncOf(still);
+    ASSERT_TRUE(waitFor([vnc] { return vnc->updatesFinished > 0; }));
+    const auto pictureBytes = [vnc] {
+        std::lock_guard<std::mutex> hold(vnc->pictureLock);
+        return vnc->picture.pixels.capacity();
+    };
+    EXPECT_EQ(pictureBytes(), 0u) << "a connection never shown has no picture";
+
+    const int ox = app->scroller->x();
+    const int oy = app->scroller->y();
+    const auto wrongPixels = [&] {
+        const std::vector<Rgb> shot = screen(ox, oy, width, height);
+        int wrong = shot.size() == size_t(width) * height ? 0 : 1;
+        for (int y = 0; y < height && !wrong; y++) {
+            for (int x = 0; x < width; x++) {
+                const Rgb want = serverPixel(x, y);
+                const Rgb& seen = shot[y * width + x];
+                wrong += seen.r != want.r || seen.g != want.g || seen.b != want.b;
+            }
+        }
+        return wrong;
+    };
+    // Switched to from another host, twice: the second time its picture was let go before.
+    HostItem* other = showHost(startServer(), 'f');
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round == 0 ? "never shown before" : "shown and hidden before");
+        tnShowConnection(*app->vncViewer, vnc);
+        EXPECT_TRUE(waitFor([&] { return wrongPixels() == 0; }, 3)) << wrongPixels() << " pixels differ";
+        EXPECT_EQ(pictureBytes(), size_t(width) * height * 4);
+        tnShowConnection(*app->vncViewer, tnVncOf(other));
+        EXPECT_TRUE(waitFor([&] { return pictureBytes() == 0; }, 3));
+    }
+    EXPECT_TRUE(tnIsConnected(still));
 }
 
 } // namespace

@@ -5,7 +5,8 @@
 
 #include <random>
 
-#include "viewer/scaling.h"
+#include "connection/scaling.h"
+#include "viewer/layout.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "viewer/scaling.h"
+#include "connection/scaling.h"
 
 namespace {
 

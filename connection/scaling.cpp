@@ -1,7 +1,7 @@
 // Scaling the remote picture with pixman. Each destination pixel is found by the same
 // transform, whatever part of the picture is scaled, so scaling changed parts one at a
 // time gives exactly the pixels of scaling the whole picture.
-#include "viewer/scaling.h"
+#include "connection/scaling.h"
 
 #include <pixman.h>
 

@@ -1,11 +1,11 @@
-// Scaling the remote picture to the viewer's size, whole or one changed rectangle at a
-// time, with pixman. No widgets here.
+// Scaling a remote picture to the viewer's size or an overview tile's, whole or one changed
+// rectangle at a time, with pixman. No widgets here.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "viewer/layout.h"
+#include "core/rect.h"
 
 // A picture of 4 bytes a pixel (R, G, B, pad), rows packed.
 struct TNPixels {
