@@ -3,7 +3,7 @@
 # changing all the time); F9 over the viewer opens the overview, each tile shows its
 # server's screen, only the changing server's tile changes; a click on the third tile
 # shows that host (its server is asked for a full picture) and closes the overview; F9
-# opens and closes it again. F9 never reaches a host.
+# opens and closes it again; the same after the window is resized. F9 never reaches a host.
 source "$(dirname "$0")/lib/common.bash"
 
 ports=()
@@ -85,6 +85,25 @@ xdotool mousemove --window "$APP_WIN" 300 100 sleep 0.3 key F9
 wait_for 50 tile_shows_pattern 0 || fail "F9 did not open the overview again"
 xdotool mousemove --window "$APP_WIN" 600 450 sleep 0.3 key F9
 wait_for 50 viewer_shows_host || fail "F9 did not close the overview"
+
+# The window resized to 1200 x 600: the 1027 x 600 area takes three columns of 342 x 295
+# cells (pictures 330 x 247) from y 5. Each tile shows its server; a click on the sixth
+# shows that host.
+xdotool windowsize "$APP_WIN" 1200 600
+sleep 0.5
+tile_x() { echo $((173 + ($1 % 3) * 342 + 6 + 165)); }
+tile_y() { echo $((5 + $1 / 3 * 295 + 6 + 123)); }
+xdotool mousemove --window "$APP_WIN" 300 100 sleep 0.3 key F9
+for tile in 0 1 2 3 5; do
+    wait_for 50 tile_shows_pattern "$tile" ||
+        fail "resized: tile $tile does not show its server: $(pixel_at "$(tile_x "$tile")" "$(tile_y "$tile")")"
+done
+# Opening asked every host for a full picture; the click's request comes after it.
+sleep 1
+fulls_before=$(wc -l <"$E2E_TMP/6.updates")
+xdotool mousemove --window "$APP_WIN" "$(tile_x 5)" "$(tile_y 5)" click 1
+wait_for 50 sh -c "[ \$(wc -l <'$E2E_TMP/6.updates') -gt $fulls_before ]" || fail "resized: the sixth host was not shown"
+wait_for 30 viewer_shows_host || fail "resized: the viewer does not show the host: $(pixel_at $((173 + 10)) 10)"
 sleep 0.5
 for n in 1 2 3 4 5 6; do
     ! grep -qi "0xffc6" "$E2E_TMP/$n.keys" || fail "F9 reached host$n"
