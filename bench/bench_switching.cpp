@@ -15,7 +15,8 @@
 //      host line until its picture is in the viewer;
 //   3. 60 hosts, the overview open: a click on a host line until the line is drawn selected
 //      and its tile outlined.
-// Each case takes 200 clicks; every wait is bounded.
+// Each case takes 200 clicks; every wait is bounded. The hosts have the default scaling (a
+// screen larger than the viewer is scaled down); TN_BENCH_SCALING=s shows them 1:1.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -243,6 +244,8 @@ void connectHosts(Servers& servers, int from, int to)
         itm->name = "host " + std::to_string(n + 1);
         itm->hostAddress = "127.0.0.1";
         itm->vncPort = std::to_string(servers.port(n));
+        if (const char* scaling = getenv("TN_BENCH_SCALING"))
+            itm->scaling = scaling[0];
         tnAddHostLine(shared);
         hosts.push_back(itm);
         VncObject::createVNCObject(itm);
