@@ -47,12 +47,34 @@ inline TNRect tnClip(const TNRect& r, const TNRect& bounds)
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
+// True when the smallest rectangle holding both holds nothing else: one holds the other, or
+// they share a whole edge's span and touch or overlap across it.
+inline bool tnJoinsExactly(const TNRect& a, const TNRect& b)
+{
+    const bool inA = b.x >= a.x && b.y >= a.y && b.x + b.w <= a.x + a.w && b.y + b.h <= a.y + a.h;
+    const bool inB = a.x >= b.x && a.y >= b.y && a.x + a.w <= b.x + b.w && a.y + a.h <= b.y + b.h;
+    const bool stacked = a.x == b.x && a.w == b.w && b.y <= a.y + a.h && a.y <= b.y + b.h;
+    const bool sideBySide = a.y == b.y && a.h == b.h && b.x <= a.x + a.w && a.x <= b.x + b.w;
+    return inA || inB || stacked || sideBySide;
+}
+
 // Adds a changed rectangle to a list of at most `most`: past that the list becomes the
-// bounding box of all of them. An empty rectangle changes nothing.
-inline void tnAddDamage(std::vector<TNRect>& rects, const TNRect& r, size_t most)
+// bounding box of all of them. An empty rectangle changes nothing. A rectangle that makes
+// one exact rectangle with a listed one joins it (and the joined one may join another):
+// the strips a server sends a large change in come back as that change, drawn at once.
+inline void tnAddDamage(std::vector<TNRect>& rects, TNRect r, size_t most)
 {
     if (r.empty())
         return;
+    for (size_t i = 0; i < rects.size();) {
+        if (tnJoinsExactly(rects[i], r)) {
+            r = tnUnite(rects[i], r);
+            rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(i));
+            i = 0;
+        } else {
+            ++i;
+        }
+    }
     if (rects.size() < most) {
         rects.push_back(r);
         return;

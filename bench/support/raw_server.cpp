@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -206,7 +207,13 @@ void TNRawServer::serve(int fd)
             const std::vector<uint8_t>& pixels = tnBenchScreens(format, flat)[frame++ % tnBenchFrames];
             uint8_t header[16];
             tnRectHeader(header, 0, 0, tnBenchWidth, tnBenchHeight);
-            ok = ok && writeAll(header, sizeof(header)) && writeAll(pixels.data(), pixels.size());
+            ok = ok && writeAll(header, sizeof(header));
+            const size_t piece = overLink ? size_t(64) << 10 : pixels.size();
+            for (size_t at = 0; ok && at < pixels.size(); at += piece) {
+                if (at > 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(500));
+                ok = writeAll(pixels.data() + at, std::min(piece, pixels.size() - at));
+            }
             break;
         }
         case 4: // KeyEvent

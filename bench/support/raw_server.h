@@ -19,6 +19,9 @@ public:
     int port() const override { return listenPort; }
     long updateRequests() const override { return requests; }
     void setChange(TNScreenChange next) override { change = next; }
+    // A whole new screen goes out as over a link of about 1 Gbit/s: in pieces of 64 KiB,
+    // half a millisecond apart, rather than as fast as loopback takes it.
+    void setOverLink(bool paced) { overLink = paced; }
 
 private:
     void accept(int listener);
@@ -28,6 +31,7 @@ private:
     std::atomic<bool> stopping{false};
     std::atomic<long> requests{0};
     std::atomic<TNScreenChange> change{TNScreenChange::Whole};
+    std::atomic<bool> overLink{false};
     std::thread acceptor;
     std::mutex clientsLock;
     std::vector<std::thread> clients;

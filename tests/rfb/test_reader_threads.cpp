@@ -74,6 +74,34 @@ TEST_F(ReaderThreads, DrippingAndStalledServersHoldNothingUpReadTimeOut)
     EXPECT_TRUE(tnIsConnected(shown));
 }
 
+// A rectangle larger than the library's read buffer whose bytes come in pieces, then a
+// one-pixel update right behind it: the large read gathers its pieces, and the small
+// message after it is read all the same (a wait still set to want many bytes would never
+// see it). Grey pixels: the same in any byte order.
+TEST_F(ReaderThreads, LargeRectangleInPiecesThenASmallUpdate)
+{
+    const int width = 320, height = 200, bigWidth = 256;
+    const std::string big = tnrfb::rawRect(0, 0, bigWidth, height, std::string("\x80\x80\x80\x00", 4)).data;
+    TNPeerScript script = TNPeerScript::handshake(width, height).expectMessage(3);
+    const size_t piece = big.size() / 8 + 1;
+    for (size_t at = 0; at < big.size(); at += piece)
+        script.send(big.substr(at, piece)).pause(30ms);
+    script.send(tnrfb::rawRect(300, 10, 1, 1, std::string("\x30\x30\x30\x00", 4))).hold();
+    TNScriptedPeer peer(script);
+    ASSERT_TRUE(peer.listen());
+    HostItem* itm = addHost("pieces", peer.port());
+    ASSERT_TRUE(connectAndWait(itm));
+    EXPECT_TRUE(runMainLoopUntil([&] { return tnVncOf(itm)->updatesFinished >= 2; }, 10));
+    tnShowConnection(*app->vncViewer, tnVncOf(itm));
+    const auto bothThere = [&] {
+        return framePixelIs(itm, bigWidth - 1, height - 1, {0x80, 0x80, 0x80}) &&
+               framePixelIs(itm, 300, 10, {0x30, 0x30, 0x30});
+    };
+    EXPECT_TRUE(runMainLoopUntil(bothThere, 10))
+        << describePixel(itm, bigWidth - 1, height - 1) << " / " << describePixel(itm, 300, 10);
+    EXPECT_TRUE(tnIsConnected(itm));
+}
+
 // A still screen sends nothing at all between messages: that is no reason to end.
 TEST_F(ReaderThreads, IdleConnectionOutlivesTheReadTimeOut)
 {

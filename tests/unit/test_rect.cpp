@@ -1,5 +1,6 @@
 // Rectangles: the bounding box of two, clipping to bounds, and the bounded list of changed
-// rectangles that turns into their bounding box when too many come.
+// rectangles that joins those making one exact rectangle and turns into their bounding box
+// when too many come.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -58,7 +59,7 @@ TEST(Rect, ClipClampsEachEdgeIntoTheBounds)
     }
 }
 
-TEST(Rect, DamageKeepsRectanglesApartUpToItsLimitThenTheirBoundingBox)
+TEST(Rect, DamageJoinsExactUnionsAndKeepsTheRestApartUpToItsLimitThenTheirBoundingBox)
 {
     struct Case {
         const char* name;
@@ -76,6 +77,20 @@ TEST(Rect, DamageKeepsRectanglesApartUpToItsLimitThenTheirBoundingBox)
          {{0, 0, 8, 8}, {50, 50, 2, 2}}},
         {"empty ones change nothing", 2, {{3, 3, 1, 1}, {100, 100, 0, 5}, {4, 4, 1, 1}, {-9, -9, 4, -1}},
          {{3, 3, 1, 1}, {4, 4, 1, 1}}},
+        // Rectangles whose bounding box holds nothing else become that box.
+        {"full-width strips of one change", 64, {{0, 0, 1280, 51}, {0, 51, 1280, 51}, {0, 102, 1280, 6}},
+         {{0, 0, 1280, 108}}},
+        {"strips that overlap, and a column beside", 64, {{8, 0, 4, 10}, {8, 6, 4, 10}, {12, 0, 3, 16}},
+         {{8, 0, 7, 16}}},
+        {"a rectangle in between joins both neighbours", 64, {{0, 0, 10, 10}, {20, 0, 10, 10}, {10, 0, 10, 10}},
+         {{0, 0, 30, 10}}},
+        {"held inside, or holding", 64, {{0, 0, 10, 10}, {2, 2, 3, 3}, {40, 40, 1, 1}, {30, 30, 20, 20}},
+         {{0, 0, 10, 10}, {30, 30, 20, 20}}},
+        {"touching on part of an edge, at a corner, or one pixel apart", 64,
+         {{0, 0, 10, 10}, {0, 10, 5, 10}, {10, 10, 10, 10}, {0, 21, 5, 10}},
+         {{0, 0, 10, 10}, {0, 10, 5, 10}, {10, 10, 10, 10}, {0, 21, 5, 10}}},
+        {"a join makes room under the limit", 2, {{0, 0, 4, 4}, {10, 10, 4, 4}, {0, 4, 4, 4}},
+         {{10, 10, 4, 4}, {0, 0, 4, 8}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
