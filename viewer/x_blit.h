@@ -1,12 +1,21 @@
-// Putting rectangles of a picture (4 bytes per pixel: red, green, blue, pad) into the
-// window being drawn. Large rectangles go through one shared-memory image (MIT-SHM) when
-// the X server offers it and the visual is the common 24-bit TrueColor one: the X server
-// then copies from memory instead of reading the pixels through its socket, which costs
-// it several times less for a whole screen. Small rectangles, other visuals and servers
-// without the extension use fl_draw_image.
+// Putting rectangles of a picture (4 bytes a pixel, in the engine's pixel layout:
+// connection/pixel_rows.h) into the window being drawn.
+//
+// When the display takes the engine's pixels as they are (a 24-bit TrueColor visual of
+// 32-bit pixels, whose layout start-up asks the servers for), nothing is converted: large
+// rectangles go through a shared-memory image (MIT-SHM), where the X server copies from
+// memory instead of reading the pixels through its socket, the others straight from the
+// picture with XPutImage.
+// Other displays get the pixels through the toolkit's fl_draw_image, which converts them.
 #pragma once
 
 #include <cstdint>
+
+#include "connection/pixel_rows.h"
+
+// The layout this display takes as it is, or the default one when it takes none (call once
+// the display is open).
+TNPixelLayout tnDisplayPixelLayout();
 
 // Draws the w x h rectangle at (srcX, srcY) of the picture at (dstX, dstY) of the current
 // window, within its current clip. Call from a widget's draw().

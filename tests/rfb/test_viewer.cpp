@@ -331,7 +331,9 @@ TEST_F(ViewerTest, UpdateReachesTheScreenWithoutTheMainLoop)
 // A hidden connection keeps only the library's frame buffer; showing it copies that into
 // the picture the window draws. This server sends one screen, when the handshake asks for
 // it, and nothing after: whatever the window shows comes from the frame buffer, and must
-// be that screen exactly, the first time and again after the host was hidden.
+// be that screen exactly (as exactly as the display keeps colours: the suite also runs this
+// on a display of 16 bits a pixel, whose pixels are converted), the first time and again
+// after the host was hidden.
 TEST_F(ViewerTest, HiddenHostKeepsNoPictureAndIsShownExactlyFromItsFrameBuffer)
 {
     constexpr int width = 64, height = 48;
@@ -340,7 +342,7 @@ TEST_F(ViewerTest, HiddenHostKeepsNoPictureAndIsShownExactlyFromItsFrameBuffer)
     for (int y = 0; y < height; y++) {
         for (int x = 0; x < width; x++) {
             const Rgb p = serverPixel(x, y);
-            update.u8(p.r).u8(p.g).u8(p.b).u8(0);
+            tnRawPixel(update, p.r, p.g, p.b);
         }
     }
     TNScriptedPeer peer(TNPeerScript::handshake(width, height).expectMessage(3).send(update.data).hold());
@@ -358,15 +360,13 @@ TEST_F(ViewerTest, HiddenHostKeepsNoPictureAndIsShownExactlyFromItsFrameBuffer)
 
     const int ox = app->scroller->x();
     const int oy = app->scroller->y();
+    const int tolerance = screenTolerance();
     const auto wrongPixels = [&] {
         const std::vector<Rgb> shot = screen(ox, oy, width, height);
         int wrong = shot.size() == size_t(width) * height ? 0 : 1;
         for (int y = 0; y < height && !wrong; y++) {
-            for (int x = 0; x < width; x++) {
-                const Rgb want = serverPixel(x, y);
-                const Rgb& seen = shot[y * width + x];
-                wrong += seen.r != want.r || seen.g != want.g || seen.b != want.b;
-            }
+            for (int x = 0; x < width; x++)
+                wrong += !near(shot[y * width + x], serverPixel(x, y), tolerance);
         }
         return wrong;
     };
