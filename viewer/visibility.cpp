@@ -56,8 +56,10 @@ void tnShowConnection(VncViewer& viewer, VncObject* vnc)
     viewer.vnc = vnc;
     tnViewerForgetPicture(viewer);
 
-    // A hidden connection asks for no updates, so its picture may be old: the reader asks
-    // for a full one now, and for updates from here on.
+    // A hidden connection asks for no updates, so its picture may be old: the reader copies
+    // its frame buffer into the shared image, asks for a full one now, and for updates from
+    // here on.
+    tnLendSharedImage(vnc);
     vnc->showOnReader();
     tnLayOutViewer(viewer);
 }
@@ -94,6 +96,7 @@ void tnHideShownConnection(VncViewer& viewer)
     if (!shown)
         return;
     tnReleaseHeldKeys(viewer);
+    tnTakeBackSharedImage(shown);
     shown->hideOnReader();
     if (Fl_Window* top = viewer.top_window())
         top->cursor(FL_CURSOR_DEFAULT);

@@ -38,6 +38,8 @@ struct SharedImage {
 ShmState shmState = ShmState::Untried;
 // The image large rectangles are copied into on their way to the X server.
 SharedImage staging;
+// The image the shown picture lives in.
+SharedImage presentation;
 
 // An XShmPutImage the X server may still be reading from a shared image.
 bool putOutstanding = false;
@@ -194,6 +196,20 @@ bool attach(SharedImage& shared, size_t bytes, int w, int h)
     return true;
 }
 
+// The image over `shared`'s segment at w x h (its rows packed), made anew when its size differs.
+bool resizeImage(SharedImage& shared, int w, int h)
+{
+    if (shared.image->width == w && shared.image->height == h)
+        return true;
+    XImage* image = imageOver(shared.segment, w, h);
+    if (!image)
+        return false;
+    shared.image->data = nullptr;
+    XDestroyImage(shared.image);
+    shared.image = image;
+    return true;
+}
+
 // The staging image at least w x h wide and high; false when shared memory cannot be used.
 bool stagingFor(int w, int h)
 {
@@ -278,4 +294,32 @@ void tnBlitFinish()
 bool tnBlitUsesSharedMemory()
 {
     return shmState == ShmState::Usable;
+}
+
+uint8_t* tnPresentationMemory(int w, int h, size_t* capacity)
+{
+    const size_t bytes = static_cast<size_t>(std::max(w, 0)) * static_cast<size_t>(std::max(h, 0)) * 4;
+    if (bytes == 0 || !pixelsAsTheyAre())
+        return nullptr;
+    if (!presentation.image || presentation.capacity < bytes) {
+        if (!attach(presentation, bytes, w, h))
+            return nullptr;
+    }
+    *capacity = presentation.capacity;
+    return reinterpret_cast<uint8_t*>(presentation.segment.shmaddr);
+}
+
+bool tnPutPresented(const uint8_t* pixels, int pictureW, int pictureH, int srcX, int srcY, int w, int h, int dstX,
+                    int dstY)
+{
+    if (!presentation.image || pixels != reinterpret_cast<const uint8_t*>(presentation.segment.shmaddr) ||
+        static_cast<size_t>(pictureW) * static_cast<size_t>(pictureH) * 4 > presentation.capacity)
+        return false;
+    if (w <= 0 || h <= 0)
+        return true;
+    if (!resizeImage(presentation, pictureW, pictureH))
+        return false;
+    XShmPutImage(fl_display, fl_window, fl_gc, presentation.image, srcX, srcY, dstX, dstY, w, h, False);
+    putOutstanding = true;
+    return true;
 }

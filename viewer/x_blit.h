@@ -5,10 +5,12 @@
 // 32-bit pixels, whose layout start-up asks the servers for), nothing is converted: large
 // rectangles go through a shared-memory image (MIT-SHM), where the X server copies from
 // memory instead of reading the pixels through its socket, the others straight from the
-// picture with XPutImage.
+// picture with XPutImage. The shown connection's picture itself can live in a shared
+// image (tnPresentationMemory), from which its rectangles are put with no copy at all.
 // Other displays get the pixels through the toolkit's fl_draw_image, which converts them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "connection/pixel_rows.h"
@@ -32,3 +34,16 @@ bool tnBlitUsesSharedMemory();
 // Smallest rectangle, in pixels, that goes through shared memory: below it the round trip
 // that the shared image needs costs more than sending the pixels.
 constexpr int tnBlitSharedMinPixels = 16384;
+
+// The memory of the shared image the shown picture can live in: room for a w x h picture
+// at least (its bytes in `capacity`), kept and reused for pictures of that size or smaller;
+// a larger one replaces it, so whoever held the old one must have given it back. Null when
+// the display cannot take the pixels this way (no shared memory, another layout).
+uint8_t* tnPresentationMemory(int w, int h, size_t* capacity);
+
+// Puts the w x h rectangle at (srcX, srcY) of the `pictureW` x `pictureH` picture that lives
+// at `pixels` in the shared image (tnPresentationMemory) at (dstX, dstY) of the current
+// window, within its current clip; false when `pixels` is not there. The X server reads the
+// image after this returns: nothing may write it before tnBlitFinish.
+bool tnPutPresented(const uint8_t* pixels, int pictureW, int pictureH, int srcX, int srcY, int w, int h, int dstX,
+                    int dstY);

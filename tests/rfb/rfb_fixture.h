@@ -128,10 +128,9 @@ inline bool tnPicturePixel(const HostItem* itm, int x, int y, uint8_t rgb[3], in
         *width = picture.width;
     if (height)
         *height = picture.height;
-    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height ||
-        picture.pixels.size() < static_cast<size_t>(picture.width) * picture.height * 4)
+    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height || !picture.hasPixels())
         return false;
-    tnPixelRgb(tnPixelLayout(), picture.pixels.data() + (static_cast<size_t>(y) * picture.width + x) * 4, rgb);
+    tnPixelRgb(tnPixelLayout(), picture.data() + (static_cast<size_t>(y) * picture.width + x) * 4, rgb);
     return true;
 }
 

@@ -35,8 +35,9 @@ protected:
         const TNPicture& picture = tnVncOf(itm)->picture;
         *w = picture.width;
         *h = picture.height;
-        std::vector<uint8_t> rgb(picture.pixels.size());
-        tnCopyToRgbBytes(tnPixelLayout(), rgb.data(), picture.pixels.data(), static_cast<int>(rgb.size() / 4));
+        std::vector<uint8_t> rgb(picture.hasPixels() ? picture.bytes() : 0);
+        if (!rgb.empty())
+            tnCopyToRgbBytes(tnPixelLayout(), rgb.data(), picture.data(), picture.width * picture.height);
         return rgb;
     }
 
