@@ -317,7 +317,8 @@ bool tnPutPresented(const uint8_t* pixels, int pictureW, int pictureH, int srcX,
         return false;
     if (w <= 0 || h <= 0)
         return true;
-    if (!resizeImage(presentation, pictureW, pictureH))
+    // Small ones go through the socket straight from the picture, without the round trip.
+    if (static_cast<long>(w) * h < tnBlitSharedMinPixels || !resizeImage(presentation, pictureW, pictureH))
         return false;
     XShmPutImage(fl_display, fl_window, fl_gc, presentation.image, srcX, srcY, dstX, dstY, w, h, False);
     putOutstanding = true;

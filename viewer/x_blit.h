@@ -43,7 +43,8 @@ uint8_t* tnPresentationMemory(int w, int h, size_t* capacity);
 
 // Puts the w x h rectangle at (srcX, srcY) of the `pictureW` x `pictureH` picture that lives
 // at `pixels` in the shared image (tnPresentationMemory) at (dstX, dstY) of the current
-// window, within its current clip; false when `pixels` is not there. The X server reads the
-// image after this returns: nothing may write it before tnBlitFinish.
+// window, within its current clip; false when `pixels` is not there, or the rectangle is
+// small enough for tnBlitPicture to send it cheaper. The X server reads the image after this
+// returns: nothing may write it before tnBlitFinish.
 bool tnPutPresented(const uint8_t* pixels, int pictureW, int pictureH, int srcX, int srcY, int w, int h, int dstX,
                     int dstY);
