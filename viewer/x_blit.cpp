@@ -244,8 +244,10 @@ void drawConverted(const uint8_t* first, int rowBytes, int w, int h, int dstX, i
         return;
     }
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-    for (int y = 0; y < h; ++y)
-        tnCopyToRgbBytes(layout, rgb.data() + static_cast<size_t>(y) * w * 4, first + static_cast<size_t>(y) * rowBytes, w);
+    for (int y = 0; y < h; ++y) {
+        const size_t row = static_cast<size_t>(y);
+        tnCopyToRgbBytes(layout, rgb.data() + row * static_cast<size_t>(w) * 4, first + row * rowBytes, w);
+    }
     fl_draw_image(rgb.data(), dstX, dstY, w, h, 4, w * 4);
 }
 
