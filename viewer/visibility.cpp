@@ -9,6 +9,7 @@
 #include "viewer/layout.h"
 #include "viewer/viewer_internal.h"
 #include "viewer/vnc_viewer.h"
+#include "viewer/x_blit.h"
 
 namespace {
 
@@ -62,6 +63,12 @@ void tnShowConnection(VncViewer& viewer, VncObject* vnc)
     tnLendSharedImage(vnc);
     vnc->showOnReader();
     tnLayOutViewer(viewer);
+}
+
+void tnPrepareToShow(const VncObject* vnc)
+{
+    if (vnc && vnc->remoteWidth > 0 && vnc->remoteHeight > 0)
+        tnPreparePresentation(vnc->remoteWidth, vnc->remoteHeight);
 }
 
 void tnLayOutViewer(VncViewer& viewer)

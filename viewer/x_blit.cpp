@@ -311,6 +311,29 @@ uint8_t* tnPresentationMemory(int w, int h, size_t* capacity)
     return reinterpret_cast<uint8_t*>(presentation.segment.shmaddr);
 }
 
+void tnPreparePresentation(int w, int h)
+{
+    // Only for a screen no larger than the display's, which is the usual case.
+    size_t capacity = 0;
+    const long screenPixels =
+        static_cast<long>(DisplayWidth(fl_display, fl_screen)) * DisplayHeight(fl_display, fl_screen);
+    if (presentation.image || static_cast<long>(w) * h > screenPixels || !tnPresentationMemory(w, h, &capacity))
+        return;
+    memset(presentation.segment.shmaddr, 0, capacity);
+    if (!resizeImage(presentation, w, h))
+        return;
+    // The X server reads the whole image once, into a pixmap that goes at once.
+    Display* display = fl_display;
+    const Window root = RootWindow(display, fl_screen);
+    const Pixmap scratch = XCreatePixmap(display, root, static_cast<unsigned>(w), static_cast<unsigned>(h), 24);
+    GC gc = XCreateGC(display, scratch, 0, nullptr);
+    XShmPutImage(display, scratch, gc, presentation.image, 0, 0, 0, 0, static_cast<unsigned>(w),
+                 static_cast<unsigned>(h), False);
+    XFreeGC(display, gc);
+    XFreePixmap(display, scratch);
+    XSync(display, False);
+}
+
 bool tnPutPresented(const uint8_t* pixels, int pictureW, int pictureH, int srcX, int srcY, int w, int h, int dstX,
                     int dstY)
 {

@@ -41,6 +41,11 @@ constexpr int tnBlitSharedMinPixels = 16384;
 // the display cannot take the pixels this way (no shared memory, another layout).
 uint8_t* tnPresentationMemory(int w, int h, size_t* capacity);
 
+// Makes the shared image for a w x h picture ahead of the first show, unless there is one:
+// its pages are touched, on this side and the X server's, so that showing a host later
+// faults in no fresh memory on either side.
+void tnPreparePresentation(int w, int h);
+
 // Puts the w x h rectangle at (srcX, srcY) of the `pictureW` x `pictureH` picture that lives
 // at `pixels` in the shared image (tnPresentationMemory) at (dstX, dstY) of the current
 // window, within its current clip; false when `pixels` is not there, or the rectangle is
