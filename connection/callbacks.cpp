@@ -10,6 +10,7 @@
 #include "config/keyring.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
+#include "connection/pixel_rows.h"
 #include "connection/vnc_object.h"
 #include "core/log.h"
 #include "core/log_text.h"
@@ -294,8 +295,9 @@ void VncObject::handleCursorShapeChange(rfbClient* client, int xhot, int yhot, i
     shape.width = width;
     shape.height = height;
     const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    shape.pixels.assign(client->rcSource, client->rcSource + pixels * 4);
-    // The pixel's last byte carries no colour: it becomes the mask's alpha.
+    // Bytes red, green, blue and the mask as alpha, whatever the frame buffer's layout.
+    shape.pixels.resize(pixels * 4);
+    tnCopyToRgbBytes(tnPixelLayout(), shape.pixels.data(), client->rcSource, static_cast<int>(pixels));
     for (size_t i = 0; i < pixels; i++)
         shape.pixels[i * 4 + 3] = client->rcMask[i] ? 255 : 0;
     {

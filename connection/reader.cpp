@@ -61,6 +61,23 @@ void tnSetUpdateRequests(rfbClient* client, bool allowed)
     bits = allowed ? static_cast<uint8_t>(bits | bit) : static_cast<uint8_t>(bits & ~bit);
 }
 
+// Copies the rows of the frame buffer's rectangle `r` into the picture, which has its size.
+void tnCopyToPicture(TNPicture& picture, const uint8_t* frameBuffer, const TNRect& r)
+{
+    const size_t rowBytes = static_cast<size_t>(picture.width) * 4;
+    uint8_t* pixels = picture.data();
+    const bool lent = picture.inLentMemory();
+    for (int y = r.y; y < r.y + r.h; y++) {
+        const size_t at = static_cast<size_t>(y) * rowBytes + static_cast<size_t>(r.x) * 4;
+        // The window's image ignores the pad byte; the picture's own pixels are drawn
+        // through the toolkit, which wants it opaque.
+        if (lent)
+            memcpy(pixels + at, frameBuffer + at, static_cast<size_t>(r.w) * 4);
+        else
+            tnCopyOpaque(pixels + at, frameBuffer + at, r.w);
+    }
+}
+
 // A connection being shown: the whole frame buffer into the picture, which the window's
 // thread then hears of as an update. Between messages: nothing writes the frame buffer.
 void tnMakePicture(VncObject* vnc)
@@ -73,24 +90,19 @@ void tnMakePicture(VncObject* vnc)
         TNPicture& picture = vnc->picture;
         picture.width = client->width;
         picture.height = client->height;
-        const size_t rowBytes = static_cast<size_t>(client->width) * 4;
-        picture.pixels.resize(rowBytes * static_cast<size_t>(client->height));
-        for (int y = 0; y < client->height; y++) {
-            const size_t at = static_cast<size_t>(y) * rowBytes;
-            tnCopyOpaque(picture.pixels.data() + at, client->frameBuffer + at, client->width);
-        }
+        picture.makeRoom();
+        tnCopyToPicture(picture, client->frameBuffer, {0, 0, client->width, client->height});
         vnc->pictureDamage.clear();
         vnc->pictureDamage.everything = true;
     }
     tnPostReaderMessage(vnc, tnUpdated);
 }
 
-// A connection being hidden keeps no picture: its pixels go (freed outside the lock).
+// A connection being hidden keeps no picture: its own pixels go.
 void tnDropPicture(VncObject* vnc)
 {
-    std::vector<uint8_t> gone;
     std::lock_guard<std::mutex> hold(vnc->pictureLock);
-    gone.swap(vnc->picture.pixels);
+    vnc->picture.drop();
     vnc->pictureDamage.clear();
 }
 
@@ -270,15 +282,10 @@ void tnReaderFinishedUpdate(VncObject* vnc)
     {
         std::lock_guard<std::mutex> hold(vnc->pictureLock);
         TNPicture& picture = vnc->picture;
-        const size_t rowBytes = static_cast<size_t>(client->width) * 4;
-        if (picture.width == client->width && picture.height == client->height &&
-            picture.pixels.size() == rowBytes * static_cast<size_t>(client->height)) {
+        if (picture.hasPixels() && picture.width == client->width && picture.height == client->height) {
             for (const TNRect& r : rects) {
                 const TNRect part = tnClip(r, {0, 0, client->width, client->height});
-                for (int y = part.y; y < part.y + part.h; y++) {
-                    const size_t at = static_cast<size_t>(y) * rowBytes + static_cast<size_t>(part.x) * 4;
-                    tnCopyOpaque(picture.pixels.data() + at, client->frameBuffer + at, part.w);
-                }
+                tnCopyToPicture(picture, client->frameBuffer, part);
                 // The window's thread draws only what changed.
                 vnc->pictureDamage.add(part);
             }
@@ -295,13 +302,17 @@ void tnReaderNewFrameBuffer(VncObject* vnc, int width, int height)
 {
     std::lock_guard<std::mutex> hold(vnc->pictureLock);
     TNPicture& picture = vnc->picture;
+    const bool shown = picture.hasPixels();
     picture.width = width;
     picture.height = height;
     // A shown connection's picture starts black at the new size; a hidden one has none.
-    if (!picture.pixels.empty()) {
-        picture.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-        for (size_t i = 3; i < picture.pixels.size(); i += 4)
-            picture.pixels[i] = 255;
+    if (shown) {
+        uint8_t* pixels = picture.makeRoom();
+        memset(pixels, 0, picture.bytes());
+        if (!picture.inLentMemory()) {
+            for (size_t i = 3; i < picture.bytes(); i += 4)
+                pixels[i] = 255;
+        }
     }
     vnc->pictureDamage.clear();
     vnc->pictureDamage.everything = true;

@@ -18,6 +18,7 @@
 #include "config/host_list_model.h"
 #include "connection/engine_internal.h"
 #include "connection/front_end.h"
+#include "connection/pixel_rows.h"
 #include "connection/server_trust.h"
 #include "connection/ssh_connection.h"
 #include "connection/ssh_tunnel.h"
@@ -384,6 +385,11 @@ void VncObject::createVNCObject(HostItem* itm)
         return;
     }
     client->canHandleNewFBSize = 1;
+    // The pixels come as the display takes them: nothing is reordered on this side.
+    const TNPixelLayout& layout = tnPixelLayout();
+    client->format.redShift = static_cast<uint8_t>(layout.redShift);
+    client->format.greenShift = static_cast<uint8_t>(layout.greenShift);
+    client->format.blueShift = static_cast<uint8_t>(layout.blueShift);
     client->MallocFrameBuffer = tnMallocFrameBuffer;
     client->appData.forceTrueColour = FALSE;
     client->appData.useRemoteCursor = FALSE;

@@ -23,6 +23,7 @@
 #include "connection/handshake_deadline.h"
 #include "connection/input_queue.h"
 #include "connection/password_question.h"
+#include "connection/picture.h"
 #include "core/rect.h"
 
 class HostItem;
@@ -79,15 +80,6 @@ extern TNEngineState engine;
 
 // The key under which each library client keeps its VncObject.
 inline char tnLibVncTag[] = "VncObject";
-
-// The picture the window draws of a connection's remote screen: 4 bytes a pixel in the
-// frame buffer's order, the fourth always 255. The reader copies each update into it. Only
-// a shown connection has its pixels; the size is the remote screen's always.
-struct TNPicture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;
-};
 
 // A connection's tile in the overview: its remote screen scaled down, kept up to date by the
 // reader straight from the frame buffer.
@@ -225,7 +217,8 @@ public:
     // The picture the window draws (under pictureLock, held only to copy or draw). A hidden
     // connection keeps only the library's frame buffer: the reader lets the picture's pixels
     // go when it is hidden, and copies the frame buffer into it between two messages when it
-    // is shown (then the window's thread hears of an update).
+    // is shown (then the window's thread hears of an update). The shown connection's pixels
+    // live in the image the window puts on the screen, which the window's side lends it.
     std::mutex pictureLock;
     TNPicture picture;
     // What the reader changed in the picture since the window's thread took it (pictureLock).

@@ -73,6 +73,7 @@ public:
 
     void hostConnected(HostItem* itm) override
     {
+        tnPrepareToShow(tnVncOf(itm));
         if (tnHostList().isSelected(itm))
             tnQuickInfoSetLabelAndText(itm);
     }

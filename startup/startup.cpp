@@ -13,6 +13,7 @@
 #include <list>
 
 #include "connection/front_end.h"
+#include "connection/pixel_rows.h"
 #include "connection/vnc_object.h"
 #include "gui/main_window.h"
 #include "core/environment.h"
@@ -33,6 +34,7 @@
 #include "startup/end_signals.h"
 #include "viewer/remote_input.h"
 #include "viewer/vnc_viewer.h"
+#include "viewer/x_blit.h"
 
 void tnSetUpState()
 {
@@ -70,6 +72,8 @@ void tnStartUp(int argc, char** argv)
         haveLock = true;
     }
     Fl::visual(FL_DOUBLE);
+    // Servers send pixels as the display takes them, before any connection starts.
+    tnSetPixelLayout(tnDisplayPixelLayout());
     tnCreateGUI();
     tnConfigReadCreateHostList();
     tnSetAppTooltips();

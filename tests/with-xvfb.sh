@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs one command under a private Xvfb server that this script starts and stops.
 # Usage: with-xvfb.sh command [args...]
+# TN_XVFB_DEPTH sets the screen's bits a pixel (default 24).
 set -u
 fd_file=$(mktemp)
 exec 3>"$fd_file"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x"${TN_XVFB_DEPTH:-24}" -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 display=""

@@ -37,16 +37,20 @@ void scrolledOrigin(const Fl_Scroll* scroller, int* x, int* y)
     *y = scroller->y() - scroller->yposition();
 }
 
-// Draws the part `part` (picture coordinates) of a picture of `pixelsW` pixels a row whose
-// top-left pixel is at originX, originY, within the current clip.
-void drawPart(const uint8_t* pixels, int pixelsW, int originX, int originY, const TNRect& part)
+// Draws the part `part` (picture coordinates) of a `pixelsW` x `pixelsH` picture whose
+// top-left pixel is at originX, originY, within the current clip; `presented`: the picture
+// lives in the shared image and is put from there.
+void drawPart(const uint8_t* pixels, int pixelsW, int pixelsH, bool presented, int originX, int originY,
+              const TNRect& part)
 {
     int clipX, clipY, clipW, clipH;
     fl_clip_box(originX + part.x, originY + part.y, part.w, part.h, clipX, clipY, clipW, clipH);
     if (clipW <= 0 || clipH <= 0)
         return;
-    // The fourth byte of each pixel is skipped: no alpha.
-    tnBlitPicture(pixels, pixelsW * tnBytesPerPixel, clipX - originX, clipY - originY, clipW, clipH, clipX, clipY);
+    const int srcX = clipX - originX, srcY = clipY - originY;
+    if (presented && tnPutPresented(pixels, pixelsW, pixelsH, srcX, srcY, clipW, clipH, clipX, clipY))
+        return;
+    tnBlitPicture(pixels, pixelsW * tnBytesPerPixel, srcX, srcY, clipW, clipH, clipX, clipY);
 }
 
 // Marks the window area where the picture's rectangle `changed` shows for drawing.
@@ -107,6 +111,9 @@ void tnViewerPictureChanged(VncViewer& viewerRef, VncObject* vnc)
         pending.everything = true;
     }
     if (taken.everything || pending.everything) {
+        // A new size may no longer fit the shared image, or fit it again.
+        if (taken.everything)
+            tnLendSharedImage(vnc);
         pending.everything = true;
         viewer->redraw();
         return;
@@ -118,6 +125,33 @@ void tnViewerPictureChanged(VncViewer& viewerRef, VncObject* vnc)
         pending.add(changed);
         damageShown(viewer, vnc, layout, changed);
     }
+}
+
+void tnLendSharedImage(VncObject* vnc)
+{
+    int w = 0, h = 0;
+    {
+        std::lock_guard<std::mutex> hold(vnc->pictureLock);
+        TNPicture& picture = vnc->picture;
+        if (picture.inLentMemory())
+            return;
+        w = picture.width;
+        h = picture.height;
+        // Nothing of the picture is in the image, which may be replaced by a larger one.
+        picture.takeBack();
+    }
+    size_t capacity = 0;
+    uint8_t* memory = tnPresentationMemory(w, h, &capacity);
+    if (!memory)
+        return;
+    std::lock_guard<std::mutex> hold(vnc->pictureLock);
+    vnc->picture.lend(memory, capacity);
+}
+
+void tnTakeBackSharedImage(VncObject* vnc)
+{
+    std::lock_guard<std::mutex> hold(vnc->pictureLock);
+    vnc->picture.takeBack();
 }
 
 void tnViewerForgetPicture(VncViewer& viewer)
@@ -161,8 +195,12 @@ void VncViewer::draw()
     const TNPicture& picture = shown->picture;
     const int remoteW = picture.width;
     const int remoteH = picture.height;
-    if (remoteW <= 0 || remoteH <= 0 || picture.pixels.size() < size_t(remoteW) * remoteH * tnBytesPerPixel)
+    if (!picture.hasPixels())
         return;
+    const uint8_t* pixels = picture.data();
+    // Put straight from the shared image the reader writes: the lock is kept until the X
+    // server has read it.
+    const bool presented = picture.inLentMemory();
     TNViewerDamage changed;
     std::swap(changed, pending);
     pending.of = shown;
@@ -186,17 +224,17 @@ void VncViewer::draw()
         int originX, originY;
         scrolledOrigin(scroller, &originX, &originY);
         if (whole) {
-            drawPart(picture.pixels.data(), remoteW, originX, originY, {0, 0, remoteW, remoteH});
+            drawPart(pixels, remoteW, remoteH, presented, originX, originY, {0, 0, remoteW, remoteH});
             break;
         }
         for (const TNRect& r : changed.rects)
-            drawPart(picture.pixels.data(), remoteW, originX, originY, tnClip(r, {0, 0, remoteW, remoteH}));
+            drawPart(pixels, remoteW, remoteH, presented, originX, originY, tnClip(r, {0, 0, remoteW, remoteH}));
         break;
     }
     case TNLayout::Scaled: {
         if (w() <= 0 || h() <= 0)
             return;
-        const TNPixels source{remoteW, remoteH, picture.pixels.data()};
+        const TNPixels source{remoteW, remoteH, pixels};
         const bool fast = shown->itm->scalingFast;
         std::vector<TNRect> parts;
         if (scaledOf != shown || changed.everything || !scaledPicture.matches(remoteW, remoteH, w(), h(), fast)) {
@@ -209,14 +247,17 @@ void VncViewer::draw()
                 parts.push_back(scaledPicture.update(source, r));
         }
         if (whole) {
-            drawPart(scaledPicture.data(), scaledPicture.width(), x(), y(), {0, 0, w(), h()});
+            drawPart(scaledPicture.data(), scaledPicture.width(), scaledPicture.height(), false, x(), y(),
+                     {0, 0, w(), h()});
             break;
         }
         for (const TNRect& part : parts)
-            drawPart(scaledPicture.data(), scaledPicture.width(), x(), y(), part);
+            drawPart(scaledPicture.data(), scaledPicture.width(), scaledPicture.height(), false, x(), y(), part);
         break;
     }
     default: // no known scaling letter: nothing is drawn
         break;
     }
+    if (presented)
+        tnBlitFinish();
 }

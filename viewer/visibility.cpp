@@ -9,6 +9,7 @@
 #include "viewer/layout.h"
 #include "viewer/viewer_internal.h"
 #include "viewer/vnc_viewer.h"
+#include "viewer/x_blit.h"
 
 namespace {
 
@@ -56,10 +57,18 @@ void tnShowConnection(VncViewer& viewer, VncObject* vnc)
     viewer.vnc = vnc;
     tnViewerForgetPicture(viewer);
 
-    // A hidden connection asks for no updates, so its picture may be old: the reader asks
-    // for a full one now, and for updates from here on.
+    // A hidden connection asks for no updates, so its picture may be old: the reader copies
+    // its frame buffer into the shared image, asks for a full one now, and for updates from
+    // here on.
+    tnLendSharedImage(vnc);
     vnc->showOnReader();
     tnLayOutViewer(viewer);
+}
+
+void tnPrepareToShow(const VncObject* vnc)
+{
+    if (vnc && vnc->remoteWidth > 0 && vnc->remoteHeight > 0)
+        tnPreparePresentation(vnc->remoteWidth, vnc->remoteHeight);
 }
 
 void tnLayOutViewer(VncViewer& viewer)
@@ -94,6 +103,7 @@ void tnHideShownConnection(VncViewer& viewer)
     if (!shown)
         return;
     tnReleaseHeldKeys(viewer);
+    tnTakeBackSharedImage(shown);
     shown->hideOnReader();
     if (Fl_Window* top = viewer.top_window())
         top->cursor(FL_CURSOR_DEFAULT);

@@ -115,6 +115,9 @@ void tnPlaceViewerArea(VncViewer& viewer, int x, int y, int w, int h);
 // Showing a connection (tnShowConnection) does this and also asks the server for a full
 // update.
 void tnLayOutViewer(VncViewer& viewer);
+// A connection has its first remote screen: the shared image the shown picture lives in is
+// made for its size if there is none yet, so that the first show maps no fresh memory.
+void tnPrepareToShow(const VncObject* vnc);
 // Makes `vnc` the shown connection (hiding another one), lays it out, asks the server for
 // a full picture and watches its socket.
 void tnShowConnection(VncViewer& viewer, VncObject* vnc);

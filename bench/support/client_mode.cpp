@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "config/host_item.h"
+#include "connection/pixel_rows.h"
 #include "connection/vnc_object.h"
 #include "gui/front_end.h"
 #include "gui/host_list.h"
@@ -63,9 +64,10 @@ uint32_t tnProbePixel(HostItem* itm)
 {
     VncObject* vnc = tnVncOf(itm);
     std::lock_guard<std::mutex> hold(vnc->pictureLock);
-    if (vnc->picture.pixels.size() < size_t(tnBenchWidth + 2) * 4)
+    if (!vnc->picture.hasPixels() || vnc->picture.bytes() < size_t(tnBenchWidth + 2) * 4)
         return 0;
-    const uint8_t* p = vnc->picture.pixels.data() + (tnBenchWidth + 1) * 4;
+    uint8_t p[3];
+    tnPixelRgb(tnPixelLayout(), vnc->picture.data() + (tnBenchWidth + 1) * 4, p);
     return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
 }
 

@@ -23,6 +23,7 @@
 
 #include "config/host_item.h"
 #include "config/host_list_model.h"
+#include "connection/pixel_rows.h"
 #include "connection/vnc_object.h"
 #include "gui/main_window.h"
 #include "core/log.h"
@@ -34,6 +35,7 @@
 #include "gui/main_loop.h"
 #include "gui/main_window.h"
 #include "support/app_fixture.h"
+#include "support/rfb_peer.h"
 #include "support/gui_events.h"
 #include "support/test_server.h"
 #include "viewer/vnc_viewer.h"
@@ -126,11 +128,23 @@ inline bool tnPicturePixel(const HostItem* itm, int x, int y, uint8_t rgb[3], in
         *width = picture.width;
     if (height)
         *height = picture.height;
-    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height ||
-        picture.pixels.size() < static_cast<size_t>(picture.width) * picture.height * 4)
+    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height || !picture.hasPixels())
         return false;
-    memcpy(rgb, picture.pixels.data() + (static_cast<size_t>(y) * picture.width + x) * 4, 3);
+    tnPixelRgb(tnPixelLayout(), picture.data() + (static_cast<size_t>(y) * picture.width + x) * 4, rgb);
     return true;
+}
+
+// Appends a raw pixel as the client asks servers for it: 4 bytes of the engine's layout in
+// this machine's byte order.
+inline TNBytes& tnRawPixel(TNBytes& bytes, int r, int g, int b)
+{
+    const TNPixelLayout& layout = tnPixelLayout();
+    const uint32_t value = static_cast<uint32_t>(r & 0xFF) << layout.redShift |
+                           static_cast<uint32_t>(g & 0xFF) << layout.greenShift |
+                           static_cast<uint32_t>(b & 0xFF) << layout.blueShift;
+    uint8_t raw[4];
+    memcpy(raw, &value, 4);
+    return bytes.u8(raw[0]).u8(raw[1]).u8(raw[2]).u8(raw[3]);
 }
 
 class TNConnectionTest : public ::testing::Test {

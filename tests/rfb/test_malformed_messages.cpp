@@ -271,7 +271,9 @@ protected:
     {
         // A message cut short ends when the read time-out finds nothing more coming.
         const TNReadTimeOutFor timeOut(3);
-        const std::string marker("\x12\x34\x56\x00", 4);
+        const std::string marker("\x12\x34\x56", 3);
+        TNBytes markerPixel;
+        tnRawPixel(markerPixel, 0x12, 0x34, 0x56);
         const size_t memoryBefore = tnMemoryInUse();
         for (const TNHostileCase& c : cases) {
             SCOPED_TRACE(c.name);
@@ -279,7 +281,7 @@ protected:
             if (c.outcome == TNOutcome::Refused)
                 script.hold();
             else if (c.outcome == TNOutcome::Ignored)
-                script.send(tnrfb::rawRect(3, 2, 1, 1, marker)).hold();
+                script.send(tnrfb::rawRect(3, 2, 1, 1, markerPixel.data)).hold();
             else
                 script.pause(300ms).close();
             TNScriptedPeer peer(script);
@@ -385,7 +387,7 @@ TEST_F(MalformedMessages, SlowButSteadyServerOutlastsTheReadTimeOut)
     TNBytes update = tnrfb::updateHeader(1).append(tnrfb::rectHeader(0, 0, width, height, tnrfb::encRaw));
     for (int y = 0; y < height; y++) {
         for (int x = 0; x < width; x++)
-            update.u8(x & 0xFF).u8(y).u8(0x5A).u8(0);
+            tnRawPixel(update, x, y, 0x5A);
     }
     TNPeerScript script = TNPeerScript::handshake(width, height).expectMessage(3);
     constexpr size_t piece = 2560;

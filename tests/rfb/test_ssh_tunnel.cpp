@@ -74,7 +74,8 @@ bool tnShowsPattern(const HostItem* itm)
     for (const int x : {5, 30}) {
         uint8_t rgb[3];
         TNTestServer::patternPixel(x, 20, rgb);
-        const uint8_t* pixel = client->frameBuffer + (20 * client->width + x) * 4;
+        uint8_t pixel[3];
+        tnPixelRgb(tnPixelLayout(), client->frameBuffer + (20 * client->width + x) * 4, pixel);
         for (int i = 0; i < 3; i++)
             if (std::abs(pixel[i] - rgb[i]) > 16)
                 return false;

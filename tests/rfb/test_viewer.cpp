@@ -6,6 +6,7 @@
 
 #include "support/rfb_peer.h"
 #include "viewer/layout.h"
+#include "viewer/x_blit.h"
 
 namespace {
 
@@ -331,7 +332,9 @@ TEST_F(ViewerTest, UpdateReachesTheScreenWithoutTheMainLoop)
 // A hidden connection keeps only the library's frame buffer; showing it copies that into
 // the picture the window draws. This server sends one screen, when the handshake asks for
 // it, and nothing after: whatever the window shows comes from the frame buffer, and must
-// be that screen exactly, the first time and again after the host was hidden.
+// be that screen exactly (as exactly as the display keeps colours: the suite also runs this
+// on a display of 16 bits a pixel, whose pixels are converted), the first time and again
+// after the host was hidden.
 TEST_F(ViewerTest, HiddenHostKeepsNoPictureAndIsShownExactlyFromItsFrameBuffer)
 {
     constexpr int width = 64, height = 48;
@@ -340,7 +343,7 @@ TEST_F(ViewerTest, HiddenHostKeepsNoPictureAndIsShownExactlyFromItsFrameBuffer)
     for (int y = 0; y < height; y++) {
         for (int x = 0; x < width; x++) {
             const Rgb p = serverPixel(x, y);
-            update.u8(p.r).u8(p.g).u8(p.b).u8(0);
+            tnRawPixel(update, p.r, p.g, p.b);
         }
     }
     TNScriptedPeer peer(TNPeerScript::handshake(width, height).expectMessage(3).send(update.data).hold());
@@ -350,23 +353,26 @@ TEST_F(ViewerTest, HiddenHostKeepsNoPictureAndIsShownExactlyFromItsFrameBuffer)
     ASSERT_TRUE(connectAndWait(still));
     VncObject* vnc = tnVncOf(still);
     ASSERT_TRUE(waitFor([vnc] { return vnc->updatesFinished > 0; }));
-    const auto pictureBytes = [vnc] {
+    // The bytes of pixels the picture has of its own, and whether it has any.
+    const auto pictureBytes = [vnc](bool* hasPixels = nullptr) {
         std::lock_guard<std::mutex> hold(vnc->pictureLock);
-        return vnc->picture.pixels.capacity();
+        if (hasPixels)
+            *hasPixels = vnc->picture.hasPixels();
+        return vnc->picture.ownBytes();
     };
-    EXPECT_EQ(pictureBytes(), 0u) << "a connection never shown has no picture";
+    bool hasPixels = true;
+    EXPECT_EQ(pictureBytes(&hasPixels), 0u) << "a connection never shown has no picture";
+    EXPECT_FALSE(hasPixels);
 
     const int ox = app->scroller->x();
     const int oy = app->scroller->y();
+    const int tolerance = screenTolerance();
     const auto wrongPixels = [&] {
         const std::vector<Rgb> shot = screen(ox, oy, width, height);
         int wrong = shot.size() == size_t(width) * height ? 0 : 1;
         for (int y = 0; y < height && !wrong; y++) {
-            for (int x = 0; x < width; x++) {
-                const Rgb want = serverPixel(x, y);
-                const Rgb& seen = shot[y * width + x];
-                wrong += seen.r != want.r || seen.g != want.g || seen.b != want.b;
-            }
+            for (int x = 0; x < width; x++)
+                wrong += !near(shot[y * width + x], serverPixel(x, y), tolerance);
         }
         return wrong;
     };
@@ -376,9 +382,12 @@ TEST_F(ViewerTest, HiddenHostKeepsNoPictureAndIsShownExactlyFromItsFrameBuffer)
         SCOPED_TRACE(round == 0 ? "never shown before" : "shown and hidden before");
         tnShowConnection(*app->vncViewer, vnc);
         EXPECT_TRUE(waitFor([&] { return wrongPixels() == 0; }, 3)) << wrongPixels() << " pixels differ";
-        EXPECT_EQ(pictureBytes(), size_t(width) * height * 4);
+        // Shown, it lives in the image the window puts on the screen, where the display
+        // takes that; else in a copy of its own.
+        EXPECT_EQ(pictureBytes(&hasPixels), tnBlitUsesSharedMemory() ? 0u : size_t(width) * height * 4);
+        EXPECT_TRUE(hasPixels);
         tnShowConnection(*app->vncViewer, tnVncOf(other));
-        EXPECT_TRUE(waitFor([&] { return pictureBytes() == 0; }, 3));
+        EXPECT_TRUE(waitFor([&] { return pictureBytes(&hasPixels) == 0 && !hasPixels; }, 3));
     }
     EXPECT_TRUE(tnIsConnected(still));
 }

@@ -28,13 +28,17 @@ void PrintTo(const DamageCase& c, std::ostream* os)
 
 class ViewerDamage : public ViewerTest, public ::testing::WithParamInterface<DamageCase> {
 protected:
-    // The client's picture, as the viewer draws it.
+    // The client's picture, as the viewer draws it, in bytes red, green, blue, pad.
     static std::vector<uint8_t> pictureOf(HostItem* itm, int* w, int* h)
     {
         std::lock_guard<std::mutex> hold(tnVncOf(itm)->pictureLock);
-        *w = tnVncOf(itm)->picture.width;
-        *h = tnVncOf(itm)->picture.height;
-        return tnVncOf(itm)->picture.pixels;
+        const TNPicture& picture = tnVncOf(itm)->picture;
+        *w = picture.width;
+        *h = picture.height;
+        std::vector<uint8_t> rgb(picture.hasPixels() ? picture.bytes() : 0);
+        if (!rgb.empty())
+            tnCopyToRgbBytes(tnPixelLayout(), rgb.data(), picture.data(), picture.width * picture.height);
+        return rgb;
     }
 
     // Paints a mark into the viewer's window behind the toolkit's back: only a full redraw

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -93,6 +94,18 @@ protected:
             return "no picture";
         return std::to_string(width) + "x" + std::to_string(height) + " " + std::to_string(p[0]) + " " +
                std::to_string(p[1]) + " " + std::to_string(p[2]);
+    }
+
+    // How far a colour read back from the screen may be from the one drawn: what the
+    // display loses of 8 bits a colour, twice, as the toolkit carries each pixel's rounding
+    // error into the next (nothing at 24 bits a pixel).
+    static int screenTolerance()
+    {
+        const Visual* visual = fl_visual ? fl_visual->visual : DefaultVisual(fl_display, fl_screen);
+        int bits = 8;
+        for (unsigned long mask : {visual->red_mask, visual->green_mask, visual->blue_mask})
+            bits = std::min(bits, __builtin_popcountl(mask));
+        return bits >= 8 ? 0 : 2 << (8 - bits);
     }
 
     // Pixels of the viewer's window as the X server has them, after all pending drawing.

@@ -9,6 +9,9 @@
 #include <FL/x.H>
 
 #include <chrono>
+#include <cstring>
+#include <string>
+#include <utility>
 #include <cstdint>
 #include <vector>
 
@@ -29,12 +32,19 @@ struct Blit {
 
 class BlitWindow : public Fl_Window {
 public:
-    BlitWindow() : Fl_Window(0, 0, 600, 400), picture(size_t(kPicW) * kPicH * 4)
+    BlitWindow() : Fl_Window(0, 0, 600, 400), picture(size_t(kPicW) * kPicH * 4) {}
+    // The picture in the engine's pixel layout, with a pad byte no colour uses.
+    void paint()
     {
+        const TNPixelLayout& layout = tnPixelLayout();
         for (int y = 0; y < kPicH; y++)
             for (int x = 0; x < kPicW; x++) {
-                uint8_t* p = &picture[(size_t(y) * kPicW + x) * 4];
-                p[0] = channel(x, y, 0), p[1] = channel(x, y, 1), p[2] = channel(x, y, 2), p[3] = 0x5a;
+                uint32_t value = uint32_t(channel(x, y, 0)) << layout.redShift |
+                                 uint32_t(channel(x, y, 1)) << layout.greenShift |
+                                 uint32_t(channel(x, y, 2)) << layout.blueShift;
+                const int padShift = 48 - layout.redShift - layout.greenShift - layout.blueShift;
+                value |= uint32_t(0x5a) << padShift;
+                memcpy(&picture[(size_t(y) * kPicW + x) * 4], &value, 4);
             }
     }
     void draw() override
@@ -73,8 +83,16 @@ TEST(XBlit, WindowHoldsThePictureInsideTheClipOnly)
         {"large, odd offsets", {17, 9, 401, 283, 1, 2}, {0, 0, 0, 0, 0, 0}},
         {"large, clipped", {10, 10, 480, 280, 0, 0}, {0, 0, 200, 150, 33, 44}},
     };
+    // The pixels as the display takes them (which start-up asks servers for), and in the
+    // default layout, which the toolkit converts.
+    const std::pair<const char*, TNPixelLayout> layouts[] = {{"display's layout", tnDisplayPixelLayout()},
+                                                            {"bytes red, green, blue", tnRgbBytesLayout()}};
+    const TNPixelLayout saved = tnPixelLayout();
+    for (const auto& [layoutName, layout] : layouts)
     for (Case c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(layoutName) + ", " + c.name);
+        tnSetPixelLayout(layout);
+        window.paint();
         if (c.clip.w == 0)
             c.clip = {0, 0, 600, 400, 0, 0};
         window.blit = c.blit;
@@ -102,7 +120,8 @@ TEST(XBlit, WindowHoldsThePictureInsideTheClipOnly)
             }
         EXPECT_EQ(wrong, 0);
     }
-    // Xvfb offers shared memory: the large rectangles went that way.
+    tnSetPixelLayout(saved);
+    // Xvfb offers shared memory: the large rectangles in the display's layout went that way.
     EXPECT_TRUE(tnBlitUsesSharedMemory());
 }
 
