@@ -329,18 +329,22 @@ void switchCases(Servers& servers)
             return;
         std::mt19937 random(11);
         int shown = -1;
-        // The overview is open: a tile click shows its host and closes it; the button opens it.
-        for (int i = 0; i < kClicks; i++) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 500));
+        // A click on the place of another host than the one shown, timed until it is shown.
+        auto switchBy = [&](const std::vector<Point>& places, std::vector<double>& times) {
             int next = static_cast<int>(random() % count);
             if (next == shown)
                 next = (next + 1) % count;
             const auto sent = Clock::now();
-            click(display, tiles[static_cast<size_t>(next)]);
+            click(display, places[static_cast<size_t>(next)]);
             const double ms = untilShown(display, sent, {{probe, hostPixel(next)}});
             if (ms >= 0)
-                tileClicks.push_back(ms);
+                times.push_back(ms);
             shown = next;
+        };
+        // The overview is open: a tile click shows its host and closes it; the button opens it.
+        for (int i = 0; i < kClicks; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 500));
+            switchBy(tiles, tileClicks);
             std::this_thread::sleep_for(50ms);
             // Open again: the overview's background replaces the host's picture.
             click(display, overviewButton);
@@ -353,15 +357,7 @@ void switchCases(Servers& servers)
         click(display, overviewButton);
         std::this_thread::sleep_for(300ms);
         for (int i = 0; i < kClicks; i++) {
-            int next = static_cast<int>(random() % count);
-            if (next == shown)
-                next = (next + 1) % count;
-            const auto sent = Clock::now();
-            click(display, lines[static_cast<size_t>(next)]);
-            const double ms = untilShown(display, sent, {{probe, hostPixel(next)}});
-            if (ms >= 0)
-                lineClicks.push_back(ms);
-            shown = next;
+            switchBy(lines, lineClicks);
             std::this_thread::sleep_for(std::chrono::milliseconds(50 + random() % 100));
         }
         XCloseDisplay(display);
