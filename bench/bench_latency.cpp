@@ -30,7 +30,8 @@
 #include "gui/main_loop.h"
 #include "gui/host_list.h"
 #include "gui/main_window.h"
-#include "startup/startup.h"
+#include "support/client_mode.h"
+#include "support/cpu_meter.h"
 #include "support/rfb_peer.h"
 
 namespace {
@@ -65,15 +66,6 @@ struct TNLineHeight : Fl_Hold_Browser {
     static int of(Fl_Hold_Browser* list) { return static_cast<TNLineHeight*>(list)->incr_height(); }
 };
 
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t at = std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
-    return values[at];
-}
-
 } // namespace
 
 int main()
@@ -82,11 +74,6 @@ int main()
         fprintf(stderr, "bench_latency: needs a display (run under tests/with-xvfb.sh)\n");
         return 1;
     }
-    char home[] = "/tmp/tandrel-bench-XXXXXX";
-    if (!mkdtemp(home))
-        return 1;
-    setenv("HOME", home, 1);
-
     // 16 bytes a rectangle (12 of header, one raw pixel), one byte every 20 ms: never done
     // within the run, never silent long enough for the read time-out.
     std::string drops;
@@ -105,12 +92,9 @@ int main()
         }
     }
 
-    tnSetUpState();
-    static char name[] = "tandrel";
-    static char* argv[] = {name, nullptr};
-    tnStartUp(1, argv);
-    app->resize(0, 0, 900, 600);
-    tnClearHostList();
+    const std::string home = tnStartProgramHere(900, 600);
+    if (home.empty())
+        return 1;
     std::vector<HostItem*> hosts;
     for (int i = 0; i < 2; i++) {
         auto shared = std::make_shared<HostItem>();
@@ -173,15 +157,13 @@ int main()
 
     printf("Clicks on the host list while a shown and a hidden server drip updates (%d clicks):\n", kClicks);
     printf("  taken              %zu of %d\n", latencies.size(), kClicks);
-    printf("  latency median     %6.2f ms\n", percentile(latencies, 0.5));
-    printf("  latency 99th pct   %6.2f ms\n", percentile(latencies, 0.99));
-    printf("  latency max        %6.2f ms\n", percentile(latencies, 1.0));
+    printf("  latency median     %6.2f ms\n", tnPercentile(latencies, 0.5));
+    printf("  latency 99th pct   %6.2f ms\n", tnPercentile(latencies, 0.99));
+    printf("  latency max        %6.2f ms\n", tnPercentile(latencies, 1.0));
     printf("  both still connected: %s\n", tnIsConnected(hosts[0]) && tnIsConnected(hosts[1]) ? "yes" : "no");
     fflush(stdout);
     for (auto& peer : peers)
         peer->stop();
-    std::string remove = std::string("rm -rf '") + home + "'";
-    if (system(remove.c_str()) != 0)
-        fprintf(stderr, "bench_latency: could not remove %s\n", home);
+    tnRemoveBenchHome(home);
     _exit(0);
 }

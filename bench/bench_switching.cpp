@@ -45,7 +45,8 @@
 #include "gui/main_loop.h"
 #include "gui/main_window.h"
 #include "gui/overview.h"
-#include "startup/startup.h"
+#include "support/client_mode.h"
+#include "support/cpu_meter.h"
 #include "support/test_server.h"
 
 namespace {
@@ -208,22 +209,13 @@ double untilShown(Display* display, Clock::time_point sent, const std::vector<st
     return -1;
 }
 
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t at = std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
-    return values[at];
-}
-
 void report(const char* what, const std::vector<double>& latencies, const char* target)
 {
     printf("%s (%d clicks):\n", what, kClicks);
     printf("  answered     %zu of %d\n", latencies.size(), kClicks);
-    printf("  median       %6.2f ms\n", percentile(latencies, 0.5));
-    printf("  99th pct     %6.2f ms   (target %s)\n", percentile(latencies, 0.99), target);
-    printf("  max          %6.2f ms\n", percentile(latencies, 1.0));
+    printf("  median       %6.2f ms\n", tnPercentile(latencies, 0.5));
+    printf("  99th pct     %6.2f ms   (target %s)\n", tnPercentile(latencies, 0.99), target);
+    printf("  max          %6.2f ms\n", tnPercentile(latencies, 1.0));
     fflush(stdout);
 }
 
@@ -438,31 +430,20 @@ int main(int argc, char** argv)
         fprintf(stderr, "bench_switching: needs a display (run under tests/with-xvfb.sh)\n");
         return 1;
     }
-    char home[] = "/tmp/tandrel-bench-XXXXXX";
-    if (!mkdtemp(home))
-        return 1;
-    setenv("HOME", home, 1);
-    if (!getenv("USER"))
-        setenv("USER", "bench", 1);
     Servers servers;
     if (!servers.start(60)) {
         fprintf(stderr, "bench_switching: a server could not start\n");
         return 1;
     }
-    tnSetUpState();
-    static char name[] = "tandrel";
-    static char* startArgs[] = {name, nullptr};
-    tnStartUp(1, startArgs);
-    app->resize(0, 0, 1200, 800);
-    tnClearHostList();
+    const std::string home = tnStartProgramHere(1200, 800);
+    if (home.empty())
+        return 1;
     appOptions.overviewRefresh = 1.0;
     if (only != "list")
         switchCases(servers);
     if (only != "switch")
         listCase(servers);
     servers.stop();
-    std::string remove = std::string("rm -rf '") + home + "'";
-    if (system(remove.c_str()) != 0)
-        fprintf(stderr, "bench_switching: could not remove %s\n", home);
+    tnRemoveBenchHome(home);
     _exit(0);
 }

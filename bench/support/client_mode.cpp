@@ -96,14 +96,20 @@ void tnEndLoop(void*)
     engine.isShuttingDown = true;
 }
 
-int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
+void tnStartProgram(int w, int h)
 {
     static char name[] = "tandrel";
     static char* argv[] = {name, nullptr};
     tnSetUpState();
     tnStartUp(1, argv);
+    app->resize(0, 0, w, h);
+    tnClearHostList();
+}
+
+int tnRunClient(int port, int hosts, TNClientLayout layout, double maxSeconds)
+{
     // The size the figures have always been taken at (the saved default is 800x600).
-    app->resize(0, 0, 1024, 768);
+    tnStartProgram(1024, 768);
     const long startRss = tnResidentKilobytesOfSelf();
     for (int n = 0; n < hosts; ++n) {
         auto shared = std::make_shared<HostItem>();
@@ -191,6 +197,25 @@ std::vector<std::string> tnBenchClientCommand(const std::string& self, int port,
 {
     return {self, "--client", std::to_string(port), std::to_string(hosts),
             tnLayoutNames[static_cast<int>(layout)], std::to_string(maxSeconds)};
+}
+
+std::string tnStartProgramHere(int w, int h)
+{
+    char home[] = "/tmp/tandrel-bench-XXXXXX";
+    if (!mkdtemp(home))
+        return "";
+    setenv("HOME", home, 1);
+    if (!getenv("USER"))
+        setenv("USER", "bench", 1);
+    tnStartProgram(w, h);
+    return home;
+}
+
+void tnRemoveBenchHome(const std::string& home)
+{
+    const std::string remove = "rm -rf '" + home + "'";
+    if (home.empty() || system(remove.c_str()) != 0)
+        fprintf(stderr, "could not remove %s\n", home.c_str());
 }
 
 int tnRunBenchClientIfAsked(int argc, char** argv)

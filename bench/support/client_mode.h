@@ -20,3 +20,11 @@ std::vector<std::string> tnBenchClientCommand(const std::string& self, int port,
 // prints "READY <kB after start-up> <kB all connected> <kB after the cycle>", or "FAILED
 // <why>", then runs its main loop for at most maxSeconds); otherwise -1.
 int tnRunBenchClientIfAsked(int argc, char** argv);
+
+// The program in this process for a benchmark that drives it itself: HOME becomes a new
+// temporary folder (its path is returned, "" when none could be made; USER is set when
+// missing), then the program starts up as it does from main, with an empty host list and
+// its window w x h.
+std::string tnStartProgramHere(int w, int h);
+// Removes the folder tnStartProgramHere made.
+void tnRemoveBenchHome(const std::string& home);

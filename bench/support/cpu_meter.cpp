@@ -169,6 +169,15 @@ double tnMedian(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+double tnPercentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t at = std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
+    return values[at];
+}
+
 TNThroughput tnMedianThroughput(const std::vector<TNThroughput>& rounds)
 {
     std::vector<double> rate, cpu, percent, x, wakes;

@@ -47,3 +47,5 @@ TNIdle tnMeasureIdle(pid_t pid, int windows, double windowSeconds);
 
 // -1 for none.
 double tnMedian(std::vector<double> values);
+// The value at fraction `p` (0..1) of the sorted values, the nearest one; 0 for none.
+double tnPercentile(std::vector<double> values, double p);
